@@ -1,0 +1,3 @@
+#include "bdf/bdf_reader.h"
+
+int readBdfFont(Font*, FontStream*, int, int, int, int) { return StatusFail; }

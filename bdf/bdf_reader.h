@@ -1,0 +1,10 @@
+// BDF 2.1 reader (varnel).
+#pragma once
+
+#include "font/model.h"
+#include "stream/font_stream.h"
+
+// Loads a whole BDF file from `stream` into `font` in the given bitmap layout.
+// StatusOk or StatusFail; on failure the font's contents have been released.
+[[nodiscard]] int readBdfFont(Font* font, FontStream* stream, int bitOrder, int byteOrder, int glyphPad,
+                              int scanUnit);

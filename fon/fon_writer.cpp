@@ -1,0 +1,3 @@
+#include "fon/fon_writer.h"
+
+int writeFon(Font*, FontStream*, int) { return StatusFail; }

@@ -1,0 +1,1 @@
+// Bounds and flags of a text-read font.

@@ -1,0 +1,1 @@
+// Ink metrics and terminal-cell padding of a text-read font.

@@ -1,0 +1,143 @@
+// The in-memory font that a reader fills and the FON writer reads.
+//
+// Ownership: a Font owns its properties and its BitmapFont; the BitmapFont owns the glyph array,
+// the ink metrics, the encoding table, the extras and the bitmaps. A text-read font keeps one
+// bitmap block per glyph (ownedBitmaps); a binary-read font keeps all bitmaps in bitmapBlock and
+// the glyphs point into it. Glyph::bitmap and the encoding entries are views into those owners.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "font/alloc.h"
+#include "font/atom.h"
+#include "font/status.h"
+
+struct GlyphMetrics {
+    std::int16_t leftBearing;
+    std::int16_t rightBearing;
+    std::int16_t advance;
+    std::int16_t ascent;
+    std::int16_t descent;
+    std::uint16_t attributes;
+};
+
+struct Glyph {
+    GlyphMetrics metrics;
+    std::uint8_t* bitmap;  // null when the bitmap has no bytes
+};
+
+struct FontProperty {
+    Atom name;
+    std::int32_t value;  // an Atom for a string property
+};
+
+constexpr std::uint32_t FlagNonOverlapping = 0x001;
+constexpr std::uint32_t FlagTerminalCell = 0x002;
+constexpr std::uint32_t FlagUniformMetrics = 0x004;
+constexpr std::uint32_t FlagFixedAdvance = 0x008;
+constexpr std::uint32_t FlagInkWithinCell = 0x010;
+constexpr std::uint32_t FlagHasInkMetrics = 0x020;
+constexpr std::uint32_t FlagAllCodesPresent = 0x040;
+constexpr std::uint32_t DirectionMask = 0x180;
+constexpr std::uint32_t FlagAlwaysSet = 0x200;
+constexpr std::uint32_t FlagAlwaysClear = 0x400;
+constexpr int DirectionShift = 7;
+constexpr std::uint32_t DirectionLeftToRight = 0;
+constexpr std::uint32_t DirectionRightToLeft = 1;
+
+// Stores a two-bit direction in the flag word (bit 0x080 for right to left).
+inline void setDirection(std::uint32_t& flags, std::uint32_t direction) {
+    flags = (flags & ~DirectionMask) | ((direction << DirectionShift) & DirectionMask);
+}
+
+struct FontInfo {
+    std::uint16_t firstColumn = 0;
+    std::uint16_t lastColumn = 0;
+    std::uint16_t firstRow = 0;
+    std::uint16_t lastRow = 0;
+    std::uint16_t defaultChar = 0;  // row in the high byte; 0xFFFF = none
+    std::uint32_t flags = 0;
+    std::int16_t maxOverlap = 0;
+    GlyphMetrics maxBounds{};
+    GlyphMetrics minBounds{};
+    GlyphMetrics inkMaxBounds{};
+    GlyphMetrics inkMinBounds{};
+    std::int16_t fontAscent = 0;
+    std::int16_t fontDescent = 0;
+    // The property count is properties.size(); propertyIsString runs parallel to it
+    // (nonzero: that property's value is a string atom).
+    ModelVector<FontProperty> properties;
+    ByteVector propertyIsString;
+
+    std::int32_t propertyCount() const { return static_cast<std::int32_t>(properties.size()); }
+};
+
+// Second header kept by the text reader, describing all glyphs, encoded or not.
+struct FontExtras {
+    FontInfo info;
+};
+
+struct BitmapFont {
+    std::uint32_t sourceTag = 0;  // 0x70636601 from the PCF reader
+    std::int32_t glyphCount = 0;
+    std::int32_t tableCount = 0;
+    ModelVector<Glyph> glyphs;
+    // One ink record per glyph, at the glyph's index; absent when the font has none.
+    std::optional<ModelVector<GlyphMetrics>> inkMetrics;
+    ByteVector bitmapBlock;                    // binary reader: every bitmap, glyphs point into it
+    std::vector<ByteVector, ModelAllocator<ByteVector>> ownedBitmaps;  // text reader: one per glyph
+    // numRows x numColumns entries, row-major; null = no glyph has that code.
+    ModelVector<Glyph*> encoding;
+    Glyph* defaultGlyph = nullptr;
+    std::unique_ptr<FontExtras> extras;  // text reader only
+};
+
+enum CodeKind : int {
+    CodesSingleByte = 0,
+    CodesSingleByteMatrix = 1,
+    CodesDoubleByteLinear = 2,
+    CodesDoubleByteMatrix = 3,
+};
+
+struct Font;
+using GetGlyphsOp = int (*)(Font* font, std::int32_t count, const std::uint8_t* codes, int codeKind,
+                            std::int32_t* outCount, Glyph** outGlyphs);
+using GetMetricsOp = int (*)(Font* font, std::int32_t count, const std::uint8_t* codes, int codeKind,
+                             std::int32_t* outCount, GlyphMetrics** outMetrics);
+using ReleaseFontOp = void (*)(Font* font);
+
+struct Font {
+    FontInfo info;
+    std::uint8_t bitOrder = 0;
+    std::uint8_t byteOrder = 0;
+    std::uint8_t glyphPad = 0;
+    std::uint8_t scanUnit = 0;
+    GetGlyphsOp getGlyphs = nullptr;
+    GetMetricsOp getMetrics = nullptr;
+    ReleaseFontOp releaseFont = nullptr;  // frees what the font owns, then the (heap) record
+    void (*releaseGlyphs)(Font*) = nullptr;  // always null
+    std::unique_ptr<BitmapFont> bitmapFont;
+};
+
+// The glyph store's access operations, installed by both readers.
+int getGlyphs(Font* font, std::int32_t count, const std::uint8_t* codes, int codeKind,
+              std::int32_t* outCount, Glyph** outGlyphs);
+int getMetrics(Font* font, std::int32_t count, const std::uint8_t* codes, int codeKind,
+               std::int32_t* outCount, GlyphMetrics** outMetrics);
+// The shared glyph with all-zero metrics that getMetrics gives for a code without a glyph.
+extern const Glyph MissingGlyph;
+
+// Release of a text-read font's contents in the documented order (ink metrics, encoding, glyph
+// bitmaps, glyphs, extras, properties, the BitmapFont); leaves the Font record in place. Also the
+// text reader's failure path.
+void releaseTextFontContents(Font* font);
+// releaseFont of a text-read font: the contents above, then the record.
+void releaseTextFont(Font* font);
+// releaseFont of a binary-read font: ink metrics, encoding, bitmap block, glyphs, property flags,
+// properties, the BitmapFont, then the record.
+void releaseBinaryFont(Font* font);
+
+// The encoding-table entry of a code given as row and column, or null outside the ranges.
+Glyph* encodedGlyph(const Font& font, unsigned row, unsigned column);

@@ -1,0 +1,3 @@
+#include "pcf/pcf_reader.h"
+
+int readPcfFont(Font*, FontStream*, int, int, int, int) { return StatusFail; }

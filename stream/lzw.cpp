@@ -1,0 +1,3 @@
+#include "stream/lzw.h"
+
+FontStream* pushLzwFilter(FontStream*) { return nullptr; }

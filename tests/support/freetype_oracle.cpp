@@ -1,0 +1,53 @@
+#include "tests/support/freetype_oracle.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_MODULE_H
+
+OracleFont loadWithFreeType(const std::string& path) {
+    OracleFont font;
+    FT_Library library;
+    if (FT_Init_FreeType(&library)) {
+        font.error = "FT_Init_FreeType failed";
+        return font;
+    }
+    FT_Face face;
+    if (FT_Error e = FT_New_Face(library, path.c_str(), 0, &face)) {
+        font.error = "FT_New_Face failed: " + std::to_string(e);
+        FT_Done_FreeType(library);
+        return font;
+    }
+    font.driver = FT_FACE_DRIVER_NAME(face);
+    if (face->num_fixed_sizes > 0) FT_Select_Size(face, 0);
+    if (!face->charmap && face->num_charmaps > 0) FT_Set_Charmap(face, face->charmaps[0]);
+    font.ascent = static_cast<int>(face->size->metrics.ascender >> 6);
+    font.descent = static_cast<int>(-(face->size->metrics.descender >> 6));
+    font.height = static_cast<int>(face->size->metrics.height >> 6);
+    FT_UInt index = 0;
+    FT_ULong code = FT_Get_First_Char(face, &index);
+    while (index != 0) {
+        if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT | FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) == 0) {
+            FT_GlyphSlot slot = face->glyph;
+            OracleGlyph g;
+            g.left = slot->bitmap_left;
+            g.top = slot->bitmap_top;
+            g.width = static_cast<int>(slot->bitmap.width);
+            g.rows = static_cast<int>(slot->bitmap.rows);
+            g.advance = static_cast<int>(slot->advance.x >> 6);
+            g.pixels.assign(static_cast<size_t>(g.width) * g.rows, 0);
+            for (int y = 0; y < g.rows; ++y) {
+                const unsigned char* row = slot->bitmap.buffer + static_cast<long>(y) * slot->bitmap.pitch;
+                for (int x = 0; x < g.width; ++x) {
+                    bool set = slot->bitmap.pixel_mode == FT_PIXEL_MODE_MONO ? (row[x >> 3] >> (7 - (x & 7))) & 1
+                                                                              : row[x] >= 128;
+                    g.pixels[static_cast<size_t>(y) * g.width + x] = set ? 1 : 0;
+                }
+            }
+            font.glyphs[static_cast<std::uint32_t>(code)] = std::move(g);
+        }
+        code = FT_Get_Next_Char(face, code, &index);
+    }
+    FT_Done_Face(face);
+    FT_Done_FreeType(library);
+    return font;
+}

@@ -1,0 +1,30 @@
+// FreeType as an independent reader of BDF, PCF and FON files: what a real client would see.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+struct OracleGlyph {
+    int left = 0;     // bitmap_left: origin to the leftmost column
+    int top = 0;      // bitmap_top: baseline to the top row
+    int width = 0;    // columns
+    int rows = 0;
+    int advance = 0;  // whole pixels
+    std::vector<std::uint8_t> pixels;  // rows x width, 1 = set, top row first
+
+    bool pixel(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] != 0; }
+};
+
+struct OracleFont {
+    std::string error;  // empty when FreeType opened the file
+    std::string driver; // "bdf", "pcf", "winfonts", ...
+    int ascent = 0;     // size metrics of the first strike, in whole pixels
+    int descent = 0;
+    int height = 0;
+    std::map<std::uint32_t, OracleGlyph> glyphs;  // by character code of the font's charmap
+};
+
+// Opens the file with FreeType, selects its first strike and loads every character of its charmap.
+OracleFont loadWithFreeType(const std::string& path);

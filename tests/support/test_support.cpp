@@ -1,0 +1,179 @@
+#include "tests/support/test_support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    std::string pattern = std::string(TEST_BINARY_DIR) + "/tmp-XXXXXX";
+    fs::create_directories(TEST_BINARY_DIR);
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (!mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed");
+    dir_ = buffer.data();
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+}
+
+RunResult runCommand(const std::vector<std::string>& argv, const std::string& input, int timeoutSeconds) {
+    RunResult result;
+    int inPipe[2], outPipe[2], errPipe[2];
+    if (pipe(inPipe) || pipe(outPipe) || pipe(errPipe)) return result;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+    for (int fd : {inPipe[0], inPipe[1], outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
+        posix_spawn_file_actions_addclose(&actions, fd);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid;
+    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(inPipe[0]);
+    close(outPipe[1]);
+    close(errPipe[1]);
+    if (rc != 0) {
+        close(inPipe[1]);
+        close(outPipe[0]);
+        close(errPipe[0]);
+        result.err = std::string("cannot start ") + argv[0] + ": " + strerror(rc);
+        return result;
+    }
+    // Feed the input and drain both outputs without blocking on any one of them.
+    signal(SIGPIPE, SIG_IGN);
+    size_t written = 0;
+    int inFd = inPipe[1];
+    if (input.empty()) {
+        close(inFd);
+        inFd = -1;
+    }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    bool outOpen = true, errOpen = true, killed = false;
+    while (outOpen || errOpen || inFd >= 0) {
+        std::vector<pollfd> fds;
+        if (outOpen) fds.push_back({outPipe[0], POLLIN, 0});
+        if (errOpen) fds.push_back({errPipe[0], POLLIN, 0});
+        if (inFd >= 0) fds.push_back({inFd, POLLOUT, 0});
+        int ready = poll(fds.data(), fds.size(), 200);
+        if (std::chrono::steady_clock::now() > deadline && !killed) {
+            kill(pid, SIGKILL);
+            killed = true;
+        }
+        if (ready <= 0) continue;
+        for (auto& p : fds) {
+            if (!p.revents) continue;
+            if (p.fd == inFd) {
+                ssize_t n = write(inFd, input.data() + written, input.size() - written);
+                if (n > 0) written += static_cast<size_t>(n);
+                if (n < 0 || written == input.size()) {
+                    close(inFd);
+                    inFd = -1;
+                }
+                continue;
+            }
+            char buffer[65536];
+            ssize_t n = read(p.fd, buffer, sizeof buffer);
+            if (n <= 0) {
+                if (p.fd == outPipe[0]) outOpen = false;
+                else errOpen = false;
+                continue;
+            }
+            (p.fd == outPipe[0] ? result.out : result.err).append(buffer, static_cast<size_t>(n));
+        }
+    }
+    close(outPipe[0]);
+    close(errPipe[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+RunResult runShell(const std::string& commandLine, int timeoutSeconds) {
+    return runCommand({"/bin/sh", "-c", commandLine}, "", timeoutSeconds);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFile(const std::string& path, const std::string& data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(data.data(), static_cast<std::streamsize>(data.size()));
+}
+
+bool fileExists(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+std::string varnelPath() { return VARNEL_PATH; }
+std::string corvanePath() { return CORVANE_PATH; }
+std::string samplesDir() { return SAMPLES_DIR; }
+
+std::string findTool(const std::string& name) {
+    const char* path = getenv("PATH");
+    std::string all = path ? path : "/usr/bin:/bin";
+    all += ":/usr/sbin:/sbin";
+    std::stringstream parts(all);
+    std::string dir;
+    while (std::getline(parts, dir, ':')) {
+        std::string candidate = dir + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    return "";
+}
+
+std::vector<std::string> realFontFiles(const std::vector<std::string>& folders) {
+    std::vector<std::string> files;
+    for (const auto& folder : folders) {
+        fs::path dir = fs::path("/usr/share/fonts/X11") / folder;
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(dir, ec)) {
+            std::string name = entry.path().string();
+            if (name.size() > 7 && name.compare(name.size() - 7, 7, ".pcf.gz") == 0) files.push_back(name);
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+bool gunzipFile(const std::string& source, const std::string& destination) {
+    RunResult r = runCommand({"gzip", "-dc", source});
+    if (r.exitStatus != 0) return false;
+    writeFile(destination, r.out);
+    return true;
+}
+
+bool pcfToBdf(const std::string& pcf, const std::string& bdf) {
+    RunResult r = runCommand({"pcf2bdf", "-o", bdf, pcf});
+    return r.exitStatus == 0 && fileExists(bdf);
+}
