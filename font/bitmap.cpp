@@ -1,0 +1,65 @@
+// Bitmap layout conversion: bit reversal, byte swapping, row re-padding.
+#include "font/bitmap.h"
+
+#include <array>
+#include <cstring>
+
+namespace {
+constexpr std::array<std::uint8_t, 256> makeReversedBits() {
+    std::array<std::uint8_t, 256> table{};
+    for (int value = 0; value < 256; ++value) {
+        int reversed = 0;
+        for (int bit = 0; bit < 8; ++bit)
+            if (value & (1 << bit)) reversed |= 0x80 >> bit;
+        table[value] = static_cast<std::uint8_t>(reversed);
+    }
+    return table;
+}
+// Built at compile time from the rule, not at run time.
+constexpr std::array<std::uint8_t, 256> reversedBits = makeReversedBits();
+static_assert(reversedBits[0x01] == 0x80 && reversedBits[0x03] == 0xC0 && reversedBits[0xFF] == 0xFF);
+
+bool validPad(std::int32_t pad) { return pad == 1 || pad == 2 || pad == 4 || pad == 8; }
+}  // namespace
+
+std::int32_t paddedRowBytes(std::int32_t width, std::int32_t pad) {
+    if (!validPad(pad) || width <= 0) return 0;
+    std::int64_t bits = 8 * static_cast<std::int64_t>(pad);
+    return static_cast<std::int32_t>(pad * ((width + bits - 1) / bits));
+}
+
+void invertBitOrder(std::uint8_t* bytes, std::int64_t count) {
+    for (std::int64_t i = 0; i < count; ++i) bytes[i] = reversedBits[bytes[i]];
+}
+
+void swapTwoBytes(std::uint8_t* bytes, std::int64_t count) {
+    for (std::int64_t i = 0; i + 1 < count; i += 2) {
+        std::uint8_t b = bytes[i];
+        bytes[i] = bytes[i + 1];
+        bytes[i + 1] = b;
+    }
+}
+
+void swapFourBytes(std::uint8_t* bytes, std::int64_t count) {
+    for (std::int64_t i = 0; i + 3 < count; i += 4) {
+        std::uint32_t unit;
+        std::memcpy(&unit, bytes + i, 4);
+        unit = __builtin_bswap32(unit);
+        std::memcpy(bytes + i, &unit, 4);
+    }
+}
+
+std::int64_t repadBitmap(const std::uint8_t* source, std::uint8_t* destination, std::int32_t oldPad,
+                         std::int32_t newPad, std::int32_t width, std::int32_t rows) {
+    if (!validPad(oldPad) || !validPad(newPad)) return 0;
+    std::int32_t oldRow = paddedRowBytes(width, oldPad);
+    std::int32_t newRow = paddedRowBytes(width, newPad);
+    std::int32_t copy = oldRow < newRow ? oldRow : newRow;
+    for (std::int32_t r = 0; r < rows; ++r) {
+        std::memcpy(destination, source, static_cast<std::size_t>(copy));
+        std::memset(destination + copy, 0, static_cast<std::size_t>(newRow - copy));
+        source += oldRow;
+        destination += newRow;
+    }
+    return rows > 0 ? static_cast<std::int64_t>(rows) * newRow : 0;
+}

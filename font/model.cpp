@@ -1,0 +1,131 @@
+// Glyph access through the encoding table, and the release operations of the two kinds of font.
+#include "font/model.h"
+
+#include <vector>
+
+const Glyph MissingGlyph{};
+
+namespace {
+// Appends the glyph for one encoding index (already made relative and compared without sign),
+// falling back to the default glyph; nothing when neither exists.
+void putGlyph(const BitmapFont& store, std::uint32_t index, std::uint32_t limit, Glyph** out, std::int32_t* written) {
+    Glyph* glyph = index < limit ? store.encoding[index] : nullptr;
+    if (!glyph) glyph = store.defaultGlyph;
+    if (glyph) out[(*written)++] = glyph;
+}
+}  // namespace
+
+int getGlyphs(Font* font, std::int32_t count, const std::uint8_t* codes, int codeKind, std::int32_t* outCount,
+              Glyph** outGlyphs) {
+    const FontInfo& info = font->info;
+    const BitmapFont& store = *font->bitmapFont;
+    std::int32_t written = 0;
+    // Ranges may be empty (first above last); unsigned arithmetic then yields no valid index.
+    std::uint32_t numColumns = static_cast<std::uint32_t>(info.lastColumn - info.firstColumn + 1);
+    std::uint32_t numRows = static_cast<std::uint32_t>(info.lastRow - info.firstRow + 1);
+    if (info.lastColumn < info.firstColumn) numColumns = 0;
+    if (info.lastRow < info.firstRow) numRows = 0;
+    std::uint32_t cells = static_cast<std::uint32_t>(store.encoding.size());
+    std::uint32_t rowLimit = numColumns < cells ? numColumns : cells;
+
+    switch (codeKind) {
+    case CodesSingleByte:
+    case CodesSingleByteMatrix:
+        if (info.firstRow > 0) break;
+        for (std::int32_t k = 0; k < count; ++k)
+            putGlyph(store, codes[k] - static_cast<std::uint32_t>(info.firstColumn), rowLimit, outGlyphs, &written);
+        break;
+    case CodesDoubleByteLinear:
+        for (std::int32_t k = 0; k < count; ++k) {
+            std::uint32_t code = static_cast<std::uint32_t>(codes[2 * k]) * 256 + codes[2 * k + 1];
+            putGlyph(store, code - info.firstColumn, rowLimit, outGlyphs, &written);
+        }
+        break;
+    case CodesDoubleByteMatrix:
+        for (std::int32_t k = 0; k < count; ++k) {
+            std::uint32_t r = codes[2 * k] - static_cast<std::uint32_t>(info.firstRow);
+            std::uint32_t q = codes[2 * k + 1] - static_cast<std::uint32_t>(info.firstColumn);
+            bool inside = r < numRows && q < numColumns && static_cast<std::uint64_t>(r) * numColumns + q < cells;
+            putGlyph(store, inside ? r * numColumns + q : cells, cells, outGlyphs, &written);
+        }
+        break;
+    default:
+        break;
+    }
+    // With every code present and a default glyph, each code yields exactly one pointer; the loop
+    // above already behaves so, since a present code never falls through to "nothing".
+    *outCount = written;
+    return StatusOk;
+}
+
+int getMetrics(Font* font, std::int32_t count, const std::uint8_t* codes, int codeKind, std::int32_t* outCount,
+               GlyphMetrics** outMetrics) {
+    BitmapFont& store = *font->bitmapFont;
+    Glyph* savedDefault = store.defaultGlyph;
+    // A missing code must give zero metrics, not the default glyph's.
+    store.defaultGlyph = const_cast<Glyph*>(&MissingGlyph);
+    std::vector<Glyph*> glyphs(static_cast<std::size_t>(count > 0 ? count : 0));
+    int status = getGlyphs(font, count, codes, codeKind, outCount, glyphs.data());
+    if (status == StatusOk) {
+        for (std::int32_t k = 0; k < *outCount; ++k) {
+            Glyph* glyph = glyphs[static_cast<std::size_t>(k)];
+            outMetrics[k] = &glyph->metrics;
+            if (glyph == &MissingGlyph || !store.inkMetrics) continue;
+            std::ptrdiff_t index = glyph - store.glyphs.data();
+            outMetrics[k] = &(*store.inkMetrics)[static_cast<std::size_t>(index)];
+        }
+    }
+    store.defaultGlyph = savedDefault;
+    return status;
+}
+
+namespace {
+template <class Vector>
+void releaseVector(Vector& v) {
+    Vector().swap(v);
+}
+}  // namespace
+
+void releaseTextFontContents(Font* font) {
+    if (BitmapFont* store = font->bitmapFont.get()) {
+        store->inkMetrics.reset();
+        releaseVector(store->encoding);
+        store->defaultGlyph = nullptr;
+        releaseVector(store->ownedBitmaps);
+        releaseVector(store->glyphs);
+        store->extras.reset();
+    }
+    releaseVector(font->info.properties);
+    releaseVector(font->info.propertyIsString);
+    font->bitmapFont.reset();
+}
+
+void releaseTextFont(Font* font) {
+    releaseTextFontContents(font);
+    delete font;
+}
+
+void releaseBinaryFont(Font* font) {
+    if (BitmapFont* store = font->bitmapFont.get()) {
+        store->inkMetrics.reset();
+        releaseVector(store->encoding);
+        store->defaultGlyph = nullptr;
+        releaseVector(store->bitmapBlock);
+        releaseVector(store->glyphs);
+    }
+    releaseVector(font->info.propertyIsString);
+    releaseVector(font->info.properties);
+    font->bitmapFont.reset();
+    delete font;
+}
+
+Glyph* encodedGlyph(const Font& font, unsigned row, unsigned column) {
+    const FontInfo& info = font.info;
+    if (!font.bitmapFont) return nullptr;
+    if (row < info.firstRow || row > info.lastRow || column < info.firstColumn || column > info.lastColumn)
+        return nullptr;
+    std::size_t numColumns = static_cast<std::size_t>(info.lastColumn - info.firstColumn + 1);
+    std::size_t index = (row - info.firstRow) * numColumns + (column - info.firstColumn);
+    const auto& encoding = font.bitmapFont->encoding;
+    return index < encoding.size() ? encoding[index] : nullptr;
+}
