@@ -1,0 +1,22 @@
+#!/bin/sh
+# Installs what the build and the tests need when it is missing: with apt-get when running as root,
+# otherwise it names the packages to install and stops.
+set -e
+PACKAGES="cmake ninja-build g++ pkg-config libgtest-dev libfreetype-dev zlib1g-dev gzip \
+xfonts-utils pcf2bdf ncompress xfonts-base xfonts-75dpi xfonts-100dpi xfonts-terminus"
+missing=""
+for p in $PACKAGES; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+[ -z "$missing" ] && exit 0
+if [ "$(id -u)" != 0 ]; then
+  echo "Missing packages:$missing" >&2
+  echo "Install them with: sudo apt-get install$missing" >&2
+  exit 1
+fi
+echo "Installing:$missing"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends $missing

@@ -1,0 +1,39 @@
+# One-word entry points. `make demo` builds and converts the bundled sample; `make check` installs
+# what the tests need, builds, and runs the whole suite normally and under ASan + UBSan.
+
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_FLAGS ?=
+
+.PHONY: all build demo check check-normal check-asan deps test-deps bench fuzz windows check-windows clean
+
+all: build
+
+build:
+	cmake -S . -B $(BUILD) -G Ninja -DCOMPILE_FONTS_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	sh samples/demo.sh $(BUILD)
+
+# Packages the tests need; installed when missing (as root), otherwise named.
+deps test-deps:
+	sh .ci/install-deps.sh
+
+check: test-deps check-normal check-asan
+
+check-normal:
+	cmake -S . -B $(BUILD)-test -G Ninja -DCOMPILE_FONTS_TESTS=ON $(CMAKE_FLAGS)
+	cmake --build $(BUILD)-test -j $(JOBS)
+	ctest --test-dir $(BUILD)-test --output-on-failure -j $(JOBS)
+
+check-asan:
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCOMPILE_FONTS_TESTS=ON -DCOMPILE_FONTS_SANITIZE=ON \
+	  -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-test $(ASAN_BUILD)

@@ -1,0 +1,167 @@
+// The command line and the conversion run: parsing, messages, exit status, output removal.
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "front/run.h"
+#include "tests/support/test_support.h"
+
+// The run's message sink and file removal, captured in-process.
+namespace {
+std::vector<std::string> messages;
+std::vector<std::string> deleted;
+}  // namespace
+
+void reportError(const char* format, ...) {
+    char buffer[4096];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    messages.emplace_back(buffer);
+}
+
+void deleteOutputFile(const char* path) { deleted.emplace_back(path); }
+
+namespace {
+struct ReaderCall {
+    int bitOrder, byteOrder, glyphPad, scanUnit;
+};
+std::vector<ReaderCall> readerCalls;
+
+int failingReader(Font*, FontStream*, int bitOrder, int byteOrder, int glyphPad, int scanUnit) {
+    readerCalls.push_back({bitOrder, byteOrder, glyphPad, scanUnit});
+    return StatusFail;
+}
+
+const Program fakeProgram = {"usage text", "can't open %s", "corrupt %s", failingReader};
+
+class RunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        messages.clear();
+        deleted.clear();
+        readerCalls.clear();
+        writeFile(dir.path("in.bdf"), "data");
+    }
+    int run(std::string line) {
+        for (size_t at; (at = line.find("IN")) != std::string::npos;) line.replace(at, 2, dir.path("in.bdf"));
+        return runConversion(fakeProgram, line.data());
+    }
+    TempDir dir;
+};
+
+TEST_F(RunTest, UsageErrors) {
+    for (const char* line : {"", " \t  ", "-o out.fon", "IN", "IN -o", "-p3 -o a IN", "-p16 -o a IN", "-p -o a IN",
+                             "-u8 -o a IN", "-u3 -o a IN", "-mm -o a IN", "- -o a IN", "-x -o a IN", "-tt -o a IN",
+                             "-o a IN other", "other -o a IN", "-mx -o a IN", "-Lx -o a IN", "-i2 -o a IN"}) {
+        messages.clear();
+        EXPECT_EQ(run(line), 1) << line;
+        ASSERT_EQ(messages.size(), 1u) << line;
+        EXPECT_EQ(messages[0], "usage text") << line;
+        EXPECT_TRUE(readerCalls.empty()) << line;
+    }
+}
+
+TEST_F(RunTest, OptionsReachTheReader) {
+    struct Case {
+        const char* line;
+        ReaderCall expected;
+    } cases[] = {
+        {"-o a IN", {1, 1, 2, 1}},
+        {"IN -oa", {1, 1, 2, 1}},
+        {"-l -L -p8 -u4 -o a IN", {0, 0, 8, 4}},
+        {"-p1 -p8 -u2 -l -m -o a IN", {1, 1, 8, 2}},
+        {"-t -i\t-M -o a IN", {1, 1, 2, 1}},
+        {"-p4 IN -o a", {1, 1, 4, 1}},
+    };
+    for (const auto& c : cases) {
+        readerCalls.clear();
+        messages.clear();
+        EXPECT_EQ(run(c.line), 1);
+        ASSERT_EQ(readerCalls.size(), 1u) << c.line;
+        const auto& got = readerCalls[0];
+        EXPECT_EQ(got.bitOrder, c.expected.bitOrder) << c.line;
+        EXPECT_EQ(got.byteOrder, c.expected.byteOrder) << c.line;
+        EXPECT_EQ(got.glyphPad, c.expected.glyphPad) << c.line;
+        EXPECT_EQ(got.scanUnit, c.expected.scanUnit) << c.line;
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0], "corrupt " + dir.path("in.bdf"));
+    }
+}
+
+TEST_F(RunTest, ReaderFailureCreatesNoOutputAndLeavesAnExistingOneAlone) {
+    writeFile(dir.path("old.fon"), "precious");
+    EXPECT_EQ(run("-o " + dir.path("old.fon") + " IN"), 1);
+    EXPECT_EQ(readFile(dir.path("old.fon")), "precious");
+    EXPECT_EQ(run("-o " + dir.path("new.fon") + " IN"), 1);
+    EXPECT_FALSE(fileExists(dir.path("new.fon")));
+    EXPECT_TRUE(deleted.empty());
+}
+
+TEST_F(RunTest, MissingInput) {
+    std::string missing = dir.path("missing.bdf");
+    EXPECT_EQ(run("-o a " + missing), 1);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "can't open " + missing);
+    EXPECT_TRUE(readerCalls.empty());
+}
+
+TEST(FontBaseName, TakesTheNameAfterBothSeparatorsUpToTheFirstStop) {
+    EXPECT_EQ(fontBaseName("C:\\fonts\\my.font.fon"), "my");
+    EXPECT_EQ(fontBaseName("out/cour10.fon"), "cour10");
+    EXPECT_EQ(fontBaseName("a/b.c\\d"), "d");
+    EXPECT_EQ(fontBaseName("fonts\\.fon"), "");
+    EXPECT_EQ(fontBaseName("dir\\sub.d\\font.old.fon"), "font");
+    EXPECT_EQ(fontBaseName("font"), "font");
+}
+
+TEST(DefaultBitmapFormat, IsMsbFirstPadTwoUnitOne) {
+    int a = 0, b = 0, c = 0, d = 0;
+    defaultBitmapFormat(&a, &b, &c, &d);
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 1);
+    EXPECT_EQ(c, 2);
+    EXPECT_EQ(d, 1);
+}
+
+// The built programs, run as a user would: exact text on standard error, nothing on standard output.
+TEST(Programs, UsageAndOpenMessages) {
+    const std::string varnelUsage =
+        "Compile Fonts: usage: varnel [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file bdf_file where # for "
+        "-p is 1, 2, 4, or 8 and   # for -s is 1, 2, or 4\n";
+    const std::string corvaneUsage =
+        "Compile Fonts: usage: corvane [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file pcf_file where # for "
+        "-p is 1, 2, 4, or 8 and   # for -s is 1, 2, or 4\n";
+    RunResult r = runCommand({varnelPath()});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err, varnelUsage);
+    EXPECT_EQ(r.out, "");
+    r = runCommand({corvanePath(), "-p3", "-o", "x.fon", "x.pcf"});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err, corvaneUsage);
+
+    TempDir dir;
+    r = runCommand({varnelPath(), "-o", dir.path("a.fon"), dir.path("none.bdf")});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err, "Compile Fonts: can't open bdf source file " + dir.path("none.bdf") + "\n");
+    r = runCommand({corvanePath(), "-o", dir.path("a.fon"), dir.path("none.pcf")});
+    EXPECT_EQ(r.err, "Compile Fonts: can't open pcf source file " + dir.path("none.pcf") + "\n");
+
+    // A directory opens, and the read then fails as corrupt.
+    r = runCommand({varnelPath(), "-o", dir.path("a.fon"), dir.dir()});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err, "Compile Fonts: bdf input, " + dir.dir() + ", corrupt\n");
+    r = runCommand({corvanePath(), "-o", dir.path("a.fon"), dir.dir()});
+    EXPECT_EQ(r.err, "Compile Fonts: pcf input, " + dir.dir() + ", corrupt\n");
+    EXPECT_FALSE(fileExists(dir.path("a.fon")));
+
+    // Messages are never cut, however long the path.
+    std::string longName = dir.path(std::string(300, 'n') + ".bdf");
+    r = runCommand({varnelPath(), "-o", dir.path("a.fon"), longName});
+    EXPECT_EQ(r.err, "Compile Fonts: can't open bdf source file " + longName + "\n");
+}
+}  // namespace
