@@ -1,3 +1,146 @@
+// The FON writer's entry: checks the font's shape, builds the font directory, the font resource and
+// the "SNF" resource in memory, then hands them to the NE container. Owns those buffers.
 #include "fon/fon_writer.h"
 
-int writeFon(Font*, FontStream*, int) { return StatusFail; }
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "fon/byte_writer.h"
+#include "fon/fnt_resource.h"
+#include "fon/glyph_lookup.h"
+#include "fon/info_resource.h"
+#include "fon/ne_module.h"
+
+namespace {
+
+constexpr std::uint16_t ResourceTypeFontDirectory = 0x8007;
+constexpr std::uint16_t ResourceTypeFont = 0x8008;
+constexpr std::uint32_t LetterX = 88;
+
+std::uint16_t integerPropertyOrZero(const Font& font, const char* name) {
+    const std::int32_t value = findIntegerProperty(font, name);
+    return value == -1 ? 0 : static_cast<std::uint16_t>(value);
+}
+
+int writeFonChecked(const Font& font, FontStream* stream, int glyphPad) {
+    const FontInfo& info = font.info;
+    // One byte of codes per character: a second row, or a column past 255, cannot be expressed.
+    if (info.firstRow != info.lastRow || info.firstColumn > 255 || info.lastColumn > 255) return StatusBadFormat;
+    // A range ending just before it starts is an empty font; one inverted further has no layout.
+    if (std::int32_t{info.lastColumn} + 1 < std::int32_t{info.firstColumn}) return StatusBadFormat;
+
+    const bool anchored = isOriginAnchored(info);
+    const std::string_view faceName = stream->fontName ? std::string_view(stream->fontName) : std::string_view();
+    // Built without a fixed buffer, so no base name is too long for it.
+    const std::string description = "FONTRES 133, 96, 72: " + std::string(faceName);
+
+    FntHeader header;
+    if (const char* copyright = findStringProperty(font, "COPYRIGHT")) {
+        // Exactly 60 characters leave no room for a terminator, as the field intends.
+        std::memcpy(header.dfCopyright, copyright, std::min(std::strlen(copyright), FntCopyrightSize));
+    }
+    header.dfPoints = integerPropertyOrZero(font, "POINT_SIZE");
+    header.dfVertRes = integerPropertyOrZero(font, "RESOLUTION_Y");
+    header.dfHorizRes = integerPropertyOrZero(font, "RESOLUTION_X");
+    header.dfAscent = static_cast<std::uint16_t>(info.fontAscent);
+    const std::int32_t height = cellHeight(info);
+    if (height < 0) return StatusFail;
+    header.dfPixWidth = (info.flags & FlagUniformMetrics) ? static_cast<std::uint16_t>(info.maxBounds.advance) : 0;
+    header.dfPixHeight = static_cast<std::uint16_t>(height);
+    header.dfPitchAndFamily = (info.flags & FlagFixedAdvance) ? 0x50 : 0x51;
+    header.dfAvgWidth = static_cast<std::uint16_t>(info.maxBounds.advance);
+    header.dfFirstChar = static_cast<std::uint8_t>(info.firstColumn);
+    header.dfLastChar = static_cast<std::uint8_t>(info.lastColumn);
+    header.dfDefaultChar = static_cast<std::uint8_t>(info.defaultChar & 0xFF);
+
+    const std::uint32_t positions =
+        static_cast<std::uint32_t>(std::int32_t{info.lastColumn} - std::int32_t{info.firstColumn} + 1);
+    std::int64_t maxWidth = 0;
+    std::int64_t widthBytes = 0;
+    for (std::uint32_t i = 0; i < positions; ++i) {
+        const Glyph* glyph = positionGlyph(font, i);
+        if (!glyph) continue;
+        const std::int32_t width = cellWidth(glyph->metrics, anchored);
+        maxWidth = std::max<std::int64_t>(maxWidth, width);
+        widthBytes += cellColumns(width);
+        if (header.dfFirstChar + i == LetterX) header.dfAvgWidth = static_cast<std::uint16_t>(width);
+    }
+    widthBytes += cellColumns(static_cast<std::int32_t>(maxWidth));
+    header.dfMaxWidth = static_cast<std::uint16_t>(maxWidth);
+    header.dfWidthBytes = static_cast<std::uint16_t>(widthBytes & 0xFFFF);
+
+    // 64 bits: H x dfWidthBytes can pass 2^32 long before the size check rejects it.
+    const std::int64_t face = 126 + 4 * (std::int64_t{header.dfLastChar} - std::int64_t{header.dfFirstChar});
+    const std::int64_t bitsOffset = face + static_cast<std::int64_t>(faceName.size()) + 1;
+    const std::int64_t size = bitsOffset + std::int64_t{height} * widthBytes;
+    if (size > FntMaxSize) return StatusFail;
+    header.dfFace = static_cast<std::uint32_t>(face);
+    header.dfBitsOffset = static_cast<std::uint32_t>(bitsOffset);
+    header.dfSize = static_cast<std::uint32_t>(size);
+
+    ByteVector directory;
+    ByteWriter directoryOut(directory);
+    directory.reserve(FontDirectoryFixedSize + faceName.size());
+    putFontDirectory(directoryOut, header, faceName);
+
+    ByteVector fnt;
+    fnt.reserve(header.dfSize);
+
+    InfoResourcePlan plan;
+    if (planInfoResource(font, plan) != StatusOk) return StatusFail;
+    ByteVector infoResource;
+    infoResource.reserve(plan.size);
+
+    ByteWriter out(fnt);
+    putFntHeader(out, header);
+    std::uint32_t offset = header.dfBitsOffset;
+    for (std::uint32_t i = 0; i < positions; ++i) {
+        const Glyph* glyph = positionGlyph(font, i);
+        const std::int32_t width = glyph ? cellWidth(glyph->metrics, anchored) : 0;
+        putFntCharEntry(out, static_cast<std::uint32_t>(width), offset);
+        if (glyph) offset += static_cast<std::uint32_t>(cellColumns(width) * height);
+    }
+    putFntCharEntry(out, header.dfMaxWidth, offset);
+    out.bytes(faceName);
+    out.u8(0);
+    for (std::uint32_t i = 0; i < positions; ++i) {
+        const Glyph* glyph = positionGlyph(font, i);
+        if (!glyph) continue;
+        const std::size_t at = out.size();
+        out.zeros(static_cast<std::size_t>(cellColumns(cellWidth(glyph->metrics, anchored))) *
+                  static_cast<std::size_t>(height));
+        (void)putGlyphCell(std::span<std::uint8_t>(fnt).subspan(at), font, glyphPad, glyph);
+    }
+    out.zeros(static_cast<std::size_t>(cellColumns(header.dfMaxWidth)) * static_cast<std::size_t>(height));
+    if (fnt.size() != header.dfSize) return StatusFail;
+
+    ByteWriter infoOut(infoResource);
+    buildInfoResource(font, font.bitmapFont.get(), plan, infoOut);
+    if (infoResource.size() != plan.size) return StatusFail;
+
+    const std::array<ResourceEntry, 3> resources = {{
+        {{ResourceTypeFontDirectory, nullptr}, {0, "FONTDIR"}, directory.data(),
+         static_cast<std::uint32_t>(directory.size()), 0x0C50},
+        {{ResourceTypeFont, nullptr}, {1, nullptr}, fnt.data(), static_cast<std::uint32_t>(fnt.size()), 0x1C30},
+        {{0, "SNF"}, {1, nullptr}, infoResource.data(), static_cast<std::uint32_t>(infoResource.size()), 0x0C30},
+    }};
+    const std::string moduleName(faceName);
+    return writeNeModule(stream, resources, moduleName.c_str(), description.c_str());
+}
+
+}  // namespace
+
+int writeFon(Font* font, FontStream* stream, int glyphPad) {
+    if (!font || !stream) return StatusFail;
+    try {
+        return writeFonChecked(*font, stream, glyphPad);
+    } catch (const std::bad_alloc&) {
+        return StatusFail;
+    } catch (const std::length_error&) {
+        return StatusFail;
+    }
+}

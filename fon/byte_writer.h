@@ -1,0 +1,45 @@
+// The little-endian byte writer behind every output layout of the FON file; the only place that
+// splits integers into bytes. Owns nothing: it appends to a vector its caller owns.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "font/alloc.h"
+
+class ByteWriter {
+public:
+    explicit ByteWriter(ByteVector& out) : out_(out) {}
+
+    // Fields narrower than their value keep the low bits: the file formats store offsets and
+    // sizes modulo their width, and the callers check beforehand where that would lose data.
+    void u8(std::uint32_t value) { out_.push_back(static_cast<std::uint8_t>(value & 0xFF)); }
+    void u16(std::uint32_t value) {
+        u8(value);
+        u8(value >> 8);
+    }
+    void u32(std::uint32_t value) {
+        u16(value & 0xFFFF);
+        u16(value >> 16);
+    }
+    void bytes(const std::uint8_t* source, std::size_t count) {
+        if (count != 0) out_.insert(out_.end(), source, source + count);
+    }
+    void bytes(std::string_view text) {
+        bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    }
+    void zeros(std::size_t count) { out_.resize(out_.size() + count, 0); }
+    // Rewrites a 16-bit field already written; `at` must leave room for both bytes.
+    void patchU16(std::size_t at, std::uint32_t value) {
+        if (at > out_.size() || out_.size() - at < 2) return;
+        out_[at] = static_cast<std::uint8_t>(value & 0xFF);
+        out_[at + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
+    }
+
+    std::size_t size() const { return out_.size(); }
+    ByteVector& buffer() { return out_; }
+
+private:
+    ByteVector& out_;
+};

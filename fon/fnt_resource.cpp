@@ -1,0 +1,140 @@
+// Layouts of the Windows raster font resource and its directory, glyph cells, property look-ups.
+#include "fon/fnt_resource.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "fon/glyph_lookup.h"
+#include "font/bitmap.h"
+
+void putFntHeader(ByteWriter& out, const FntHeader& h) {
+    out.u16(h.dfVersion);                                                    // 0
+    out.u32(h.dfSize);                                                       // 2
+    out.bytes(reinterpret_cast<const std::uint8_t*>(h.dfCopyright), FntCopyrightSize);  // 6
+    out.u16(h.dfType);                                                       // 66
+    out.u16(h.dfPoints);                                                     // 68
+    out.u16(h.dfVertRes);                                                    // 70
+    out.u16(h.dfHorizRes);                                                   // 72
+    out.u16(h.dfAscent);                                                     // 74
+    out.u16(h.dfInternalLeading);                                            // 76
+    out.u16(h.dfExternalLeading);                                            // 78
+    out.u8(h.dfItalic);                                                      // 80
+    out.u8(h.dfUnderline);                                                   // 81
+    out.u8(h.dfStrikeOut);                                                   // 82
+    out.u16(h.dfWeight);                                                     // 83
+    out.u8(h.dfCharSet);                                                     // 85
+    out.u16(h.dfPixWidth);                                                   // 86
+    out.u16(h.dfPixHeight);                                                  // 88
+    out.u8(h.dfPitchAndFamily);                                              // 90
+    out.u16(h.dfAvgWidth);                                                   // 91
+    out.u16(h.dfMaxWidth);                                                   // 93
+    out.u8(h.dfFirstChar);                                                   // 95
+    out.u8(h.dfLastChar);                                                    // 96
+    out.u8(h.dfDefaultChar);                                                 // 97
+    out.u8(h.dfBreakChar);                                                   // 98
+    out.u16(h.dfWidthBytes);                                                 // 99
+    out.u32(h.dfDevice);                                                     // 101
+    out.u32(h.dfFace);                                                       // 105
+    out.u32(h.dfBitsPointer);                                                // 109
+    out.u32(h.dfBitsOffset);                                                 // 113
+    out.u8(h.dfReserved);                                                    // 117
+}
+
+void putFontDirectory(ByteWriter& out, const FntHeader& header, std::string_view faceName) {
+    out.u16(1);  // 0: number of fonts
+    out.u16(1);  // 2: ordinal, the FNT resource's name id
+    // 4: the header up to dfBitsPointer, byte for byte as in the font resource.
+    ByteVector bytes;
+    ByteWriter headerOut(bytes);
+    putFntHeader(headerOut, header);
+    out.bytes(bytes.data(), FntDirectoryHeaderBytes);
+    out.u8(0);          // 117: no device name
+    out.bytes(faceName);  // 118
+    out.u8(0);
+}
+
+void putFntCharEntry(ByteWriter& out, std::uint32_t width, std::uint32_t offset) {
+    out.u16(width);   // 0
+    out.u16(offset);  // 2: low 16 bits
+}
+
+std::int32_t cellWidth(const GlyphMetrics& metrics, bool originAnchored) {
+    const std::int32_t w = std::int32_t{metrics.rightBearing} - std::int32_t{metrics.leftBearing};
+    const std::int32_t advance = metrics.advance;
+    std::int32_t width = w;
+    if (originAnchored) width = w < advance ? advance : std::int32_t{metrics.rightBearing};
+    return std::max(width, 0);
+}
+
+std::size_t putGlyphCell(std::span<std::uint8_t> destination, const Font& font, int glyphPad, const Glyph* glyph) {
+    if (!glyph) return 0;
+    const FontInfo& info = font.info;
+    const GlyphMetrics& metrics = glyph->metrics;
+    const bool anchored = isOriginAnchored(info);
+    const std::int32_t height = std::max(cellHeight(info), 0);
+    const std::int32_t columns = cellColumns(cellWidth(metrics, anchored));
+    const std::size_t cellSize = static_cast<std::size_t>(columns) * static_cast<std::size_t>(height);
+    if (cellSize > destination.size()) return 0;
+    std::fill_n(destination.begin(), cellSize, std::uint8_t{0});
+
+    const std::int32_t w = std::int32_t{metrics.rightBearing} - std::int32_t{metrics.leftBearing};
+    const std::int32_t rows = std::int32_t{metrics.ascent} + std::int32_t{metrics.descent};
+    const std::int32_t stride = paddedRowBytes(w, glyphPad);
+    if (w <= 0 || rows <= 0 || stride <= 0 || !font.bitmapFont) return cellSize;
+    const std::size_t available = glyphBitmapBytes(*font.bitmapFont, *glyph);
+    const std::int32_t rowBytes = (w + 7) / 8;
+    const std::int32_t top = std::int32_t{info.maxBounds.ascent} - std::int32_t{metrics.ascent};
+    // With lying PCF bounds a glyph can start left of the cell; floor so the shift stays 0..7.
+    const std::int32_t xoff = anchored ? std::int32_t{metrics.leftBearing} : 0;
+    const std::int32_t base = xoff >= 0 ? xoff / 8 : -((7 - xoff) / 8);
+    const std::int32_t shift = xoff - 8 * base;
+
+    for (std::int32_t y = 0; y < rows; ++y) {
+        const std::int32_t cellRow = top + y;
+        if (cellRow < 0 || cellRow >= height) continue;
+        auto orInto = [&](std::int32_t column, std::uint32_t bits) {
+            if (column < 0 || column >= columns) return;
+            destination[static_cast<std::size_t>(column) * height + cellRow] |= static_cast<std::uint8_t>(bits);
+        };
+        const std::size_t rowStart = static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
+        for (std::int32_t k = 0; k < rowBytes; ++k) {
+            const std::size_t at = rowStart + static_cast<std::size_t>(k);
+            if (at >= available) return cellSize;
+            const std::uint32_t byte = glyph->bitmap[at];
+            orInto(base + k, byte >> shift);
+            if (shift > 0) orInto(base + k + 1, (byte << (8 - shift)) & 0xFF);
+        }
+    }
+    return cellSize;
+}
+
+namespace {
+
+// The first property of that name, or null; never creates the name's atom.
+const FontProperty* findProperty(const Font& font, const char* name, std::uint8_t* isString) {
+    const Atom atom = internAtom(name, static_cast<std::int32_t>(std::strlen(name)), 0);
+    if (atom == 0) return nullptr;
+    const FontInfo& info = font.info;
+    for (std::size_t i = 0; i < info.properties.size(); ++i) {
+        if (info.properties[i].name != atom) continue;
+        *isString = i < info.propertyIsString.size() ? info.propertyIsString[i] : 0;
+        return &info.properties[i];
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+const char* findStringProperty(const Font& font, const char* name) {
+    std::uint8_t isString = 0;
+    const FontProperty* property = findProperty(font, name, &isString);
+    if (!property || !isString) return nullptr;
+    return atomName(static_cast<Atom>(property->value));
+}
+
+std::int32_t findIntegerProperty(const Font& font, const char* name) {
+    std::uint8_t isString = 0;
+    const FontProperty* property = findProperty(font, name, &isString);
+    if (!property || isString) return -1;
+    return property->value;
+}

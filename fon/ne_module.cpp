@@ -1,0 +1,199 @@
+// Streams a FON file's NE container: DOS header, NE header, resource table, name tables and the
+// resources, each on a 16-byte boundary. Owns only the bytes before the first resource.
+#include "fon/ne_module.h"
+
+#include <algorithm>
+#include <new>
+#include <string_view>
+
+#include "font/status.h"
+
+namespace {
+
+constexpr std::uint32_t Unit = 1u << NeAlignmentShift;
+constexpr std::uint64_t Max16 = 0xFFFF;
+
+// A length byte cannot describe more than 255 characters, so longer texts are cut rather than
+// given a length that disagrees with the characters after it.
+std::string_view nameTableText(const char* text) {
+    std::string_view view = text ? std::string_view(text) : std::string_view();
+    return view.substr(0, std::min(view.size(), NeMaxNameLength));
+}
+
+std::uint64_t unitsOf(std::uint64_t size) { return (size + Unit - 1) / Unit; }
+std::uint64_t roundedToUnit(std::uint64_t size) { return unitsOf(size) * Unit; }
+
+void putLengthPrefixed(ByteWriter& out, std::string_view text) {
+    out.u8(static_cast<std::uint32_t>(text.size()));
+    out.bytes(text);
+}
+
+}  // namespace
+
+void putDosHeader(ByteWriter& out, const NeLayout& layout) {
+    out.bytes("MZ");                        // 0
+    out.u16(layout.dosImageSize % 512);     // 2: bytes on the last page
+    out.u16(layout.dosImageSize / 512);     // 4: pages; a partial last page is not counted
+    out.u16(0);                             // 6: relocations
+    out.u16(0x0020);                        // 8: header paragraphs
+    out.u16(0);                             // 10: minimum extra paragraphs
+    out.u16(0xFFFF);                        // 12: maximum extra paragraphs
+    out.u16(0x0004);                        // 14: SS
+    out.u16(0x0100);                        // 16: SP
+    out.u16(0);                             // 18: checksum
+    out.u16(0);                             // 20: IP
+    out.u16(0);                             // 22: CS
+    out.u16(0x0040);                        // 24: relocation table
+    out.u16(0);                             // 26: overlay
+    out.zeros(32);                          // 28
+    out.u32(NeHeaderOffset);                // 60: NE header
+}
+
+void putNeHeader(ByteWriter& out, const NeLayout& layout) {
+    const std::uint32_t residentNames = NeHeaderOffset + layout.resourceTableSize;
+    const std::uint32_t entryTable = residentNames + layout.moduleNameLength + 4;
+    const std::uint32_t nonResidentNames = 0x86 + layout.resourceTableSize + layout.moduleNameLength;
+    out.bytes("NE");                        // 0
+    out.u8(5);                              // 2: linker version
+    out.u8(1);                              // 3: linker revision
+    out.u16(entryTable);                    // 4
+    out.u16(2);                             // 6: entry table size
+    out.u32(0);                             // 8: checksum
+    out.u16(0x8000);                        // 12: library module
+    out.u16(0);                             // 14: automatic data segment
+    out.u16(0);                             // 16: heap
+    out.u16(0);                             // 18: stack
+    out.u32(0);                             // 20: CS:IP
+    out.u32(0);                             // 24: SS:SP
+    out.u16(0);                             // 28: segments
+    out.u16(0);                             // 30: module references
+    out.u16(layout.descriptionLength + 4);  // 32: non-resident name table size
+    out.u16(0x0040);                        // 34: segment table
+    out.u16(0x0040);                        // 36: resource table
+    out.u16(residentNames);                 // 38
+    out.u16(entryTable);                    // 40: module references share the entry table's place
+    out.u16(entryTable);                    // 42: imported names likewise
+    out.u32(nonResidentNames);              // 44: from the start of the file
+    out.u16(0);                             // 48: movable entry points
+    out.u16(NeAlignmentShift);              // 50
+    out.u16(layout.resourceCount);          // 52
+    out.u8(2);                              // 54: Windows
+    out.u8(0);                              // 55
+    out.zeros(6);                           // 56
+    out.u16(0x0300);                        // 62: Windows 3.0
+}
+
+void putResourceRecord(ByteWriter& out, std::uint32_t typeId, std::uint32_t dataUnit,
+                       std::uint32_t lengthUnits, std::uint32_t flags, std::uint32_t nameId) {
+    // Type block: every resource gets its own, even when two share a type.
+    out.u16(typeId);       // 0
+    out.u16(1);            // 2: one resource of this type
+    out.u32(0);            // 4: reserved
+    // Name block.
+    out.u16(dataUnit);     // 8: offset in 16-byte units
+    out.u16(lengthUnits);  // 10: length in 16-byte units
+    out.u16(flags);        // 12
+    out.u16(nameId);       // 14
+    out.u16(0);            // 16: handle
+    out.u16(0);            // 18: usage
+}
+
+bool buildNeHead(ByteWriter& out, std::span<const ResourceEntry> resources, const char* moduleName,
+                 const char* description, NeLayout* layout) {
+    const std::size_t start = out.size();
+    const std::string_view name = nameTableText(moduleName);
+    const std::string_view text = nameTableText(description);
+    if (resources.size() > Max16) return false;
+    const std::uint64_t n = resources.size();
+
+    std::uint64_t stringBytes = 0;
+    for (const ResourceEntry& entry : resources) {
+        if (entry.type.isText()) stringBytes += nameTableText(entry.type.text).size() + 1;
+        if (entry.name.isText()) stringBytes += nameTableText(entry.name.text).size() + 1;
+    }
+    const std::uint64_t tableSize = 4 + ResourceRecordSize * n + stringBytes;
+    const std::uint64_t nonResident = 0x86 + tableSize + name.size();
+    const std::uint64_t firstUnit = unitsOf(nonResident + text.size() + 4);
+    // The header's table offsets are 16-bit; a table that pushes them past that cannot be found.
+    if (nonResident > Max16) return false;
+
+    std::uint64_t unit = firstUnit;
+    for (const ResourceEntry& entry : resources) {
+        // A wrapped 16-bit offset or length would point Windows at the wrong bytes.
+        if (unit > Max16 || unitsOf(entry.size) > Max16) return false;
+        unit += unitsOf(entry.size);
+    }
+
+    NeLayout l;
+    l.resourceCount = static_cast<std::uint32_t>(n);
+    l.resourceTableSize = static_cast<std::uint32_t>(tableSize);
+    l.moduleNameLength = static_cast<std::uint32_t>(name.size());
+    l.descriptionLength = static_cast<std::uint32_t>(text.size());
+    l.firstResourceUnit = static_cast<std::uint32_t>(firstUnit);
+    // Only the first two resources count here, as in the modules Windows itself accepts.
+    std::uint64_t image = firstUnit * Unit;
+    for (std::size_t i = 0; i < resources.size() && i < 2; ++i) image += roundedToUnit(resources[i].size);
+    l.dosImageSize = static_cast<std::uint32_t>(image);
+    if (layout) *layout = l;
+
+    putDosHeader(out, l);
+    putNeHeader(out, l);
+
+    // Resource table.
+    out.u16(NeAlignmentShift);
+    ByteVector strings;
+    ByteWriter stringOut(strings);
+    const std::uint64_t stringBase = 4 + ResourceRecordSize * n;
+    auto idOf = [&](const ResourceId& id) -> std::uint32_t {
+        if (!id.isText()) return id.id | 0x8000u;
+        const std::uint64_t at = stringBase + stringOut.size();
+        putLengthPrefixed(stringOut, nameTableText(id.text));
+        return static_cast<std::uint32_t>(at);
+    };
+    unit = firstUnit;
+    for (const ResourceEntry& entry : resources) {
+        const std::uint32_t typeId = idOf(entry.type);
+        const std::uint32_t nameId = idOf(entry.name);
+        const std::uint64_t length = unitsOf(entry.size);
+        putResourceRecord(out, typeId, static_cast<std::uint32_t>(unit), static_cast<std::uint32_t>(length),
+                          entry.flags, nameId);
+        unit += length;
+    }
+    out.u16(0);
+    out.bytes(strings.data(), strings.size());
+
+    // Resident names, then the empty entry table.
+    putLengthPrefixed(out, name);
+    out.u16(0);  // ordinal
+    out.u8(0);   // end of table
+    out.u16(0);  // entry table
+
+    // Non-resident names.
+    putLengthPrefixed(out, text);
+    out.u16(0);
+    out.u8(0);
+    out.zeros(static_cast<std::size_t>(firstUnit * Unit - (out.size() - start)));
+    return true;
+}
+
+int writeNeModule(FontStream* stream, std::span<const ResourceEntry> resources, const char* moduleName,
+                  const char* description) {
+    ByteVector head;
+    try {
+        ByteWriter out(head);
+        if (!buildNeHead(out, resources, moduleName, description, nullptr)) return StatusFail;
+    } catch (const std::bad_alloc&) {
+        return StatusFail;
+    }
+    if (writeBytes(stream, head.data(), static_cast<std::int32_t>(head.size())) < 0) return -1;
+
+    static constexpr std::uint8_t padding[Unit] = {};
+    for (const ResourceEntry& entry : resources) {
+        // buildNeHead bounded every size by 65535 units, so it fits writeBytes' count.
+        const auto size = static_cast<std::int32_t>(entry.size);
+        if (size != 0 && writeBytes(stream, entry.data, size) < 0) return -1;
+        const std::int32_t pad = static_cast<std::int32_t>((Unit - entry.size % Unit) % Unit);
+        if (pad != 0 && writeBytes(stream, padding, pad) < 0) return -1;
+    }
+    return StatusOk;
+}
