@@ -1,0 +1,138 @@
+// Whole conversions through the built programs: output naming, failed writes and what is left behind.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+namespace {
+// A BDF font with one glyph per code, each `width` x `height` pixels, every row fully inked.
+std::string makeBdf(const std::vector<int>& codes, int width = 5, int height = 7) {
+    std::string rowHex;
+    int bytes = (width + 7) / 8;
+    for (int b = 0; b < bytes; ++b) rowHex += "FF";
+    std::string s = "STARTFONT 2.1\nFONT test\nSIZE 8 75 75\nFONTBOUNDINGBOX " + std::to_string(width) + " " +
+                    std::to_string(height) + " 0 0\nSTARTPROPERTIES 2\nFONT_ASCENT " + std::to_string(height) +
+                    "\nFONT_DESCENT 0\nENDPROPERTIES\nCHARS " + std::to_string(codes.size()) + "\n";
+    for (int code : codes) {
+        s += "STARTCHAR c" + std::to_string(code) + "\nENCODING " + std::to_string(code) +
+             "\nSWIDTH 500 0\nDWIDTH " + std::to_string(width) + " 0\nBBX " + std::to_string(width) + " " +
+             std::to_string(height) + " 0 0\nBITMAP\n";
+        for (int r = 0; r < height; ++r) s += rowHex + "\n";
+        s += "ENDCHAR\n";
+    }
+    return s + "ENDFONT\n";
+}
+
+std::vector<int> range(int first, int last) {
+    std::vector<int> v;
+    for (int c = first; c <= last; ++c) v.push_back(c);
+    return v;
+}
+
+// Runs varnel with a file-size limit in a child process; returns its exit status and stderr.
+RunResult runWithFileSizeLimit(const std::vector<std::string>& args, rlim_t limit) {
+    int errPipe[2];
+    RunResult result;
+    if (pipe(errPipe) != 0) return result;
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(errPipe[1], 2);
+        close(errPipe[0]);
+        close(errPipe[1]);
+        rlimit rl{limit, limit};
+        setrlimit(RLIMIT_FSIZE, &rl);
+        std::vector<char*> argv;
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(errPipe[1]);
+    char buffer[4096];
+    for (ssize_t n; (n = read(errPipe[0], buffer, sizeof buffer)) > 0;) result.err.append(buffer, static_cast<size_t>(n));
+    close(errPipe[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+class ConversionTest : public ::testing::Test {
+protected:
+    void SetUp() override { writeFile(dir.path("in.bdf"), makeBdf(range(32, 126))); }
+    RunResult varnel(const std::string& args) {
+        return runShell("cd '" + dir.dir() + "' && exec '" + varnelPath() + "' " + args);
+    }
+    TempDir dir;
+};
+
+TEST_F(ConversionTest, OutputNamingForms) {
+    RunResult r = varnel("-o a.fon in.bdf");
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "");
+    std::string reference = readFile(dir.path("a.fon"));
+    ASSERT_FALSE(reference.empty());
+
+    ASSERT_EQ(varnel("-ob.fon in.bdf").exitStatus, 0);
+    // The base name goes into the file, so compare a same-named output made in another folder.
+    ASSERT_EQ(runShell("mkdir -p '" + dir.path("x") + "'").exitStatus, 0);
+    ASSERT_EQ(varnel("-t -i -o x/a.fon in.bdf").exitStatus, 0);
+    EXPECT_EQ(readFile(dir.path("x/a.fon")), reference);
+    ASSERT_EQ(varnel("in.bdf -oc.fon -o x/a.fon").exitStatus, 0);
+    EXPECT_FALSE(fileExists(dir.path("c.fon")));
+    EXPECT_EQ(readFile(dir.path("x/a.fon")), reference);
+    // -o takes the next word whatever it looks like.
+    ASSERT_EQ(varnel("-o -x in.bdf").exitStatus, 0);
+    EXPECT_TRUE(fileExists(dir.path("-x")));
+}
+
+TEST_F(ConversionTest, WriterRefusalsDeleteTheOutputEvenIfItExisted) {
+    writeFile(dir.path("rows.bdf"), makeBdf({65, 0x141}));
+    writeFile(dir.path("old.fon"), "precious");
+    RunResult r = varnel("-o old.fon rows.bdf");
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err, "Compile Fonts: Font old not created:  too many characters.\r\n(Use PCF format.)\n");
+    EXPECT_FALSE(fileExists(dir.path("old.fon")));
+
+    // 255 glyphs of 64 x 64 pixels need far more than 65536 bytes of cells.
+    writeFile(dir.path("big.bdf"), makeBdf(range(1, 255), 64, 64));
+    r = varnel("-o big.out.fon big.bdf");
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err, "Compile Fonts: Font big not created:  too large.\r\n(Use PCF format.)\n");
+    EXPECT_FALSE(fileExists(dir.path("big.out.fon")));
+}
+
+TEST_F(ConversionTest, AFailedFinalFlushIsReportedAndTheOutputRemoved) {
+    writeFile(dir.path("in.bdf"), makeBdf(range(32, 126), 24, 32));
+    ASSERT_EQ(varnel("-o full.fon in.bdf").exitStatus, 0);
+    auto size = static_cast<rlim_t>(readFile(dir.path("full.fon")).size());
+    ASSERT_GT(size, 8192u + 16) << "the font must need more than one buffer";
+    // The first block fits; the final flush at close does not.
+    RunResult r = runWithFileSizeLimit({varnelPath(), "-o", dir.path("cut.fon"), dir.path("in.bdf")}, size - 8);
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err, "Compile Fonts: Can't output to file " + dir.path("cut.fon") + " (reason unknown).\n");
+    EXPECT_FALSE(fileExists(dir.path("cut.fon")));
+    // A limit below the first block fails in the middle of writing.
+    r = runWithFileSizeLimit({varnelPath(), "-o", dir.path("cut2.fon"), dir.path("in.bdf")}, 100);
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_FALSE(fileExists(dir.path("cut2.fon")));
+}
+
+TEST_F(ConversionTest, ANonRegularOutputIsNeverDeleted) {
+    writeFile(dir.path("rows.bdf"), makeBdf({65, 0x141}));
+    ASSERT_EQ(mkfifo(dir.path("pipe").c_str(), 0600), 0);
+    RunResult r = varnel("-o pipe rows.bdf");
+    EXPECT_EQ(r.exitStatus, 1);
+    struct stat st;
+    ASSERT_EQ(lstat(dir.path("pipe").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+}  // namespace
