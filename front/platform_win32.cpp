@@ -1,0 +1,37 @@
+// The Win32 binding of the programs: the GUI entry point, the message box sink and file removal.
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+#include "front/run.h"
+
+void reportError(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    int length = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string message;
+    if (length > 0) {
+        // Sized exactly to the formatted text, so no path is ever cut or overflows.
+        message.resize(static_cast<std::size_t>(length) + 1);
+        std::vsnprintf(message.data(), message.size(), format, again);
+        message.resize(static_cast<std::size_t>(length));
+    }
+    va_end(again);
+    // No owner window: the programs never open one. 0x30 is MB_ICONWARNING with the OK button.
+    MessageBoxA(nullptr, message.c_str(), "Compile Fonts", 0x30);
+}
+
+// Its result is not examined: a file that cannot be removed has nobody left to report to.
+void deleteOutputFile(const char* path) { DeleteFileA(path); }
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+    // The run splits the words in place; work on a copy so the process's own command line
+    // (GetCommandLineA shares that memory) stays as it was.
+    std::string line = commandLine ? commandLine : "";
+    return runConversion(thisProgram, line.data());
+}

@@ -1,0 +1,62 @@
+// The C runtime's binary-mode descriptors behind the file-call table, for the Win32 build.
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+
+#include "stream/file_calls.h"
+
+namespace {
+// Binary mode everywhere: text mode would turn CR LF into LF and stop at a 0x1A byte on read,
+// and add a CR before every 0x0A written into the FON file.
+int win32OpenRead(const char* path) { return ::_open(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT); }
+
+int win32Create(const char* path) {
+    // Read and write permission is the runtime's form of 0666: the file is not made read-only.
+    return ::_open(path, _O_RDWR | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+}
+
+bool win32IsRegularFile(int fd) {
+    struct _stati64 st;
+    return ::_fstati64(fd, &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFREG;
+}
+
+// The runtime counts in unsigned int and answers in int; a larger request is cut to what the
+// answer can express (the streams ask for at most one buffer anyway).
+unsigned int runtimeCount(std::size_t n) { return n > INT_MAX ? INT_MAX : static_cast<unsigned int>(n); }
+
+std::int64_t win32Read(int fd, void* buffer, std::size_t n) { return ::_read(fd, buffer, runtimeCount(n)); }
+
+std::int64_t win32Write(int fd, const void* buffer, std::size_t n) {
+    // A short write is retried for the rest; only an error or no progress ends it.
+    std::size_t done = 0;
+    while (done < n) {
+        int put = ::_write(fd, static_cast<const char*>(buffer) + done, runtimeCount(n - done));
+        if (put <= 0) return done > 0 ? static_cast<std::int64_t>(done) : -1;
+        done += static_cast<std::size_t>(put);
+    }
+    return static_cast<std::int64_t>(done);
+}
+
+int win32SeekForward(int fd, std::int64_t n) {
+    // Ask the handle what it is before seeking: the runtime fails a seek on a pipe with EINVAL,
+    // like any other bad seek, and "succeeds" on a device while skipping nothing.
+    auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+    if (handle == INVALID_HANDLE_VALUE) return -1;
+    DWORD type = GetFileType(handle);
+    if (type == FILE_TYPE_PIPE || type == FILE_TYPE_CHAR) return 1;
+    if (::_lseeki64(fd, n, SEEK_CUR) != -1) return 0;
+    return errno == ESPIPE ? 1 : -1;
+}
+
+int win32Close(int fd) { return ::_close(fd); }
+}  // namespace
+
+const FileCalls platformFileCalls = {win32OpenRead, win32Create, win32IsRegularFile, win32Read,
+                                     win32Write,    win32SeekForward, win32Close};
+FileCalls fileCalls = platformFileCalls;
