@@ -1,3 +1,90 @@
+// readBdfFont: runs the header, property and glyph steps, then finishes the font (default glyph,
+// layout, bounds, terminal cells, flags, ink metrics, placeholder properties) in a fixed order.
 #include "bdf/bdf_reader.h"
 
-int readBdfFont(Font*, FontStream*, int, int, int, int) { return StatusFail; }
+#include <new>
+
+#include "bdf/bdf_steps.h"
+#include "font/bounds.h"
+#include "font/ink.h"
+
+namespace {
+constexpr std::int32_t Placeholder = -1;
+
+// A placeholder applies to an appended entry and to a file entry whose value is -1 alike.
+bool isPlaceholder(const Font& font, std::int32_t index) {
+    return index != NoProperty && font.info.properties[static_cast<std::size_t>(index)].value == Placeholder;
+}
+
+void resolvePlaceholders(Font& font, const BdfLoadState& state) {
+    auto& properties = font.info.properties;
+    const FontInfo& info = font.info;
+    if (isPlaceholder(font, state.xHeightProperty)) {
+        properties[static_cast<std::size_t>(state.xHeightProperty)].value =
+            state.xGlyphHeight != 0 ? state.xGlyphHeight : info.inkMinBounds.ascent;
+    }
+    if (isPlaceholder(font, state.quadWidthProperty)) {
+        // The average of 16-bit advances fits 32 bits even when their sum would not.
+        std::int64_t width = state.digitGlyphCount != 0
+                                 ? state.digitAdvanceSum / state.digitGlyphCount
+                                 : (info.inkMaxBounds.advance + info.inkMinBounds.advance) / 2;
+        properties[static_cast<std::size_t>(state.quadWidthProperty)].value = static_cast<std::int32_t>(width);
+    }
+    if (isPlaceholder(font, state.weightProperty))
+        properties[static_cast<std::size_t>(state.weightProperty)].value = estimateWeight(font);
+}
+
+void finishFont(Font& font, const BdfLoadState& state, const BitmapLayout& layout) {
+    BitmapFont& store = *font.bitmapFont;
+    if (state.defaultCharSeen)
+        store.defaultGlyph = encodedGlyph(font, font.info.defaultChar >> 8, font.info.defaultChar & 0xFF);
+    font.bitOrder = static_cast<std::uint8_t>(layout.bitOrder);
+    font.byteOrder = static_cast<std::uint8_t>(layout.byteOrder);
+    font.glyphPad = static_cast<std::uint8_t>(layout.glyphPad);
+    font.scanUnit = static_cast<std::uint8_t>(layout.scanUnit);
+    font.info.flags = (font.info.flags & ~FlagAlwaysClear) | FlagAlwaysSet;
+
+    computeFontBounds(font);
+    if (couldBeTerminalCell(font.info)) {
+        // When a cell cannot be allocated the font goes on as padding left it; the bounds are
+        // recomputed over that mixture.
+        static_cast<void>(padToTerminalCell(font));
+        computeFontBounds(font);
+    }
+    computeInfoFlags(font.info);
+    // Without memory for ink metrics the font simply has none.
+    if (font.info.flags & FlagUniformMetrics) static_cast<void>(addInkMetrics(font));
+    computeInkBounds(font);
+    resolvePlaceholders(font, state);
+
+    font.getGlyphs = getGlyphs;
+    font.getMetrics = getMetrics;
+    font.releaseFont = releaseTextFont;
+    font.releaseGlyphs = nullptr;
+}
+
+bool loadFont(Font& font, FontStream* stream, const BitmapLayout& layout) {
+    BdfLoadState state;
+    if (!readBdfHeader(stream, state)) return false;
+    font.bitmapFont = std::make_unique<BitmapFont>();
+    font.bitmapFont->extras = std::make_unique<FontExtras>();
+    if (!readBdfProperties(stream, font, state)) return false;
+    if (!readBdfGlyphs(stream, font, state, layout)) return false;
+    finishFont(font, state, layout);
+    return true;
+}
+}  // namespace
+
+int readBdfFont(Font* font, FontStream* stream, int bitOrder, int byteOrder, int glyphPad, int scanUnit) {
+    font->bitmapFont.reset();
+    const BitmapLayout layout{bitOrder, byteOrder, glyphPad, scanUnit};
+    bool loaded = false;
+    try {
+        loaded = loadFont(*font, stream, layout);
+    } catch (const std::bad_alloc&) {
+        loaded = false;
+    }
+    if (loaded) return StatusOk;
+    releaseTextFontContents(font);
+    return StatusFail;
+}

@@ -1,0 +1,280 @@
+// BDF glyph section (CHARS to ENDFONT): glyph metrics, hex bitmaps converted to the requested layout
+// while read, the sparse code directory compacted into the encoding table, the digit and "x"
+// statistics. Owns the row directory for the length of the section.
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "bdf/bdf_steps.h"
+#include "font/bitmap.h"
+
+namespace {
+// Reserved before the data arrives; more grows with the file, so a huge declared count on a short
+// file fails at end of input without having touched memory for it.
+constexpr std::int32_t InitialGlyphRoom = 256;
+constexpr std::int64_t InitialBitmapRoom = 64 * 1024;
+
+constexpr std::int32_t CodeRows = 256;
+constexpr std::int32_t CodeColumns = 256;
+constexpr std::int32_t NoGlyph = -1;
+
+// Codes met so far: one row of 256 glyph indexes per high byte, made when a code of that row first
+// occurs (empty = absent). Indexes, not pointers: the glyph vector still grows.
+using RowDirectory = std::array<ModelVector<std::int32_t>, CodeRows>;
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+bool fitsMetric(std::int64_t value) {
+    return value >= std::numeric_limits<std::int16_t>::min() && value <= std::numeric_limits<std::int16_t>::max();
+}
+
+std::uint16_t attributesValue(const char* line) {
+    const char* p = line + std::strlen("ATTRIBUTES");
+    // The character after the keyword is skipped whatever it is, but never the line's end.
+    if (*p != '\0') ++p;
+    while (*p == ' ' || *p == '\t') ++p;
+    std::uint8_t high = hexPairValue(p);
+    bool firstPairWhole = p[0] != '\0' && p[1] != '\0';
+    std::uint8_t low = firstPairWhole ? hexPairValue(p + 2) : 0;
+    return static_cast<std::uint16_t>(high * 256 + low);
+}
+
+// Appends one row of `rowBytes` bytes from hex text; `sourceBytes` of them can hold pixels.
+void appendRow(const char* line, std::int32_t width, std::int32_t sourceBytes, std::int32_t rowBytes,
+               ByteVector& bitmap) {
+    std::size_t length = std::strlen(line);
+    // An odd digit count reads as if a 0 digit followed.
+    std::size_t pairs = (length + 1) / 2;
+    std::size_t base = bitmap.size();
+    bitmap.resize(base + static_cast<std::size_t>(rowBytes));
+    std::size_t take = std::min(pairs, static_cast<std::size_t>(sourceBytes));
+    for (std::size_t j = 0; j < take; ++j) {
+        char pair[3] = {line[2 * j], 2 * j + 1 < length ? line[2 * j + 1] : '0', '\0'};
+        bitmap[base + j] = hexPairValue(pair);
+    }
+    // Pixels past the width would otherwise show up as ink and in every later layout.
+    if (width % 8 != 0)
+        bitmap[base + static_cast<std::size_t>(sourceBytes) - 1] &= static_cast<std::uint8_t>(0xFF << (8 - width % 8));
+}
+
+void convertLayout(ByteVector& bitmap, const BitmapLayout& layout) {
+    if (bitmap.empty()) return;
+    auto count = static_cast<std::int64_t>(bitmap.size());
+    if (layout.bitOrder == 0) invertBitOrder(bitmap.data(), count);
+    if (layout.bitOrder != layout.byteOrder) {
+        if (layout.scanUnit == 2) swapTwoBytes(bitmap.data(), count);
+        else if (layout.scanUnit == 4) swapFourBytes(bitmap.data(), count);
+    }
+}
+
+[[nodiscard]] bool readEncoding(const char* line, std::int32_t& code) {
+    ScanValues values;
+    int count = scanLine(line, "ENCODING %d %d", values);
+    if (count < 1 || values.integers[0] < -1) return false;
+    code = values.integers[0];
+    if (count >= 2) {
+        if (values.integers[1] < -1) return false;
+        if (code == -1) code = values.integers[1];
+    }
+    return true;
+}
+
+// Fills the metrics from the BBX line; false when a value leaves 16 bits.
+[[nodiscard]] bool readBox(const char* line, GlyphMetrics& metrics, std::int32_t& width, std::int32_t& height,
+                           std::int32_t& yOffset) {
+    ScanValues values;
+    if (scanLine(line, "BBX %d %d %d %d", values) != 4) return false;
+    width = values.integers[0];
+    height = values.integers[1];
+    std::int64_t xOffset = values.integers[2];
+    yOffset = values.integers[3];
+    if (width < 0 || height < 0) return false;
+    std::int64_t right = xOffset + width;
+    std::int64_t ascent = static_cast<std::int64_t>(yOffset) + height;
+    std::int64_t descent = -static_cast<std::int64_t>(yOffset);
+    if (!fitsMetric(xOffset) || !fitsMetric(right) || !fitsMetric(ascent) || !fitsMetric(descent)) return false;
+    metrics.leftBearing = static_cast<std::int16_t>(xOffset);
+    metrics.rightBearing = static_cast<std::int16_t>(right);
+    metrics.ascent = static_cast<std::int16_t>(ascent);
+    metrics.descent = static_cast<std::int16_t>(descent);
+    return true;
+}
+
+void noteCode(Font& font, RowDirectory& directory, std::int32_t code, std::int32_t glyphIndex) {
+    if (code < 0 || code > 0xFFFF) return;  // unencoded, still stored
+    auto row = static_cast<std::uint16_t>(code >> 8);
+    auto column = static_cast<std::uint16_t>(code & 0xFF);
+    FontInfo& info = font.info;
+    info.firstRow = std::min(info.firstRow, row);
+    info.lastRow = std::max(info.lastRow, row);
+    info.firstColumn = std::min(info.firstColumn, column);
+    info.lastColumn = std::max(info.lastColumn, column);
+    ModelVector<std::int32_t>& cells = directory[row];
+    if (cells.empty()) cells.assign(CodeColumns, NoGlyph);
+    cells[column] = glyphIndex;  // a later glyph with the same code takes the cell over
+}
+
+void buildEncoding(Font& font, const RowDirectory& directory) {
+    FontInfo& info = font.info;
+    BitmapFont& store = *font.bitmapFont;
+    store.encoding.clear();
+    info.flags |= FlagAllCodesPresent;
+    // No encoded glyph leaves the ranges at first 256, last 0: a table of no cells.
+    if (info.firstRow > info.lastRow || info.firstColumn > info.lastColumn) return;
+    std::size_t cells = static_cast<std::size_t>(info.lastRow - info.firstRow + 1) *
+                        static_cast<std::size_t>(info.lastColumn - info.firstColumn + 1);
+    store.encoding.reserve(cells);
+    for (int r = info.firstRow; r <= info.lastRow; ++r) {
+        for (int q = info.firstColumn; q <= info.lastColumn; ++q) {
+            std::int32_t index = directory[static_cast<std::size_t>(r)].empty()
+                                     ? NoGlyph
+                                     : directory[static_cast<std::size_t>(r)][static_cast<std::size_t>(q)];
+            Glyph* glyph = index == NoGlyph ? nullptr : &store.glyphs[static_cast<std::size_t>(index)];
+            if (!glyph) info.flags &= ~FlagAllCodesPresent;
+            store.encoding.push_back(glyph);
+        }
+    }
+}
+
+// Reads one glyph from its STARTCHAR line (current in `buffer`) through ENDCHAR and stores it.
+[[nodiscard]] bool readGlyph(FontStream* stream, Font& font, BdfLoadState& state, const BitmapLayout& layout,
+                             RowDirectory& directory, BdfLineBuffer& buffer) {
+    BitmapFont& store = *font.bitmapFont;
+    ScanValues values;
+    if (scanLine(buffer.data(), "STARTCHAR %s", values) != 1) return false;
+    // Only a one-character name feeds the statistics; the line buffer is reused below.
+    char nameCharacter = values.texts[0].size() == 1 ? values.texts[0][0] : '\0';
+
+    const char* line = readBdfLine(stream, buffer);
+    std::int32_t code = 0;
+    if (!line || !readEncoding(line, code)) return false;
+    noteCode(font, directory, code, static_cast<std::int32_t>(store.glyphs.size()));
+
+    line = readBdfLine(stream, buffer);
+    if (!line || scanLine(line, "SWIDTH %d %d", values) != 2 || values.integers[1] != 0) return false;
+
+    Glyph glyph{};
+    line = readBdfLine(stream, buffer);
+    if (!line || scanLine(line, "DWIDTH %d %d", values) != 2 || values.integers[1] != 0) return false;
+    if (!fitsMetric(values.integers[0])) return false;
+    glyph.metrics.advance = static_cast<std::int16_t>(values.integers[0]);
+
+    std::int32_t width = 0, height = 0, yOffset = 0;
+    line = readBdfLine(stream, buffer);
+    if (!line || !readBox(line, glyph.metrics, width, height, yOffset)) return false;
+
+    line = readBdfLine(stream, buffer);
+    if (!line) return false;
+    if (hasPrefix(line, "ATTRIBUTES")) {
+        glyph.metrics.attributes = attributesValue(line);
+        line = readBdfLine(stream, buffer);
+        if (!line) return false;
+    }
+    if (!hasPrefix(line, "BITMAP")) return false;
+
+    if (nameCharacter >= '0' && nameCharacter <= '9') {
+        state.digitAdvanceSum += glyph.metrics.advance;
+        ++state.digitGlyphCount;
+    } else if (nameCharacter == 'x') {
+        state.xGlyphHeight = glyph.metrics.ascent > 0 ? glyph.metrics.ascent : height;
+    }
+
+    ByteVector bitmap;
+    if (!readBdfBitmap(glyph, stream, layout, bitmap)) return false;
+    store.glyphs.push_back(glyph);
+    store.ownedBitmaps.push_back(std::move(bitmap));
+    return true;
+}
+}  // namespace
+
+std::uint8_t hexPairValue(const char* text) {
+    unsigned value = 0;
+    for (int i = 0; i < 2 && text[i] != '\0'; ++i) {
+        int digit = hexDigit(text[i]);
+        if (digit >= 0) value = (value * 16 + static_cast<unsigned>(digit)) & 0xFF;
+    }
+    return static_cast<std::uint8_t>(value);
+}
+
+bool readBdfBitmap(const Glyph& glyph, FontStream* stream, const BitmapLayout& layout, ByteVector& bitmap) {
+    ByteVector().swap(bitmap);
+    const GlyphMetrics& m = glyph.metrics;
+    std::int32_t width = m.rightBearing - m.leftBearing;
+    std::int32_t height = m.ascent + m.descent;
+    std::int32_t rowBytes = paddedRowBytes(width, layout.glyphPad);
+    std::int32_t sourceBytes = (width + 7) / 8;
+    std::int64_t size = static_cast<std::int64_t>(height) * rowBytes;
+    // Grown row by row: the size is what the metrics claim, not what the file has shown yet.
+    bitmap.reserve(static_cast<std::size_t>(std::min(size, InitialBitmapRoom)));
+
+    BdfLineBuffer buffer;
+    bool terminated = false;
+    for (std::int32_t row = 0; row < height; ++row) {
+        const char* line = readBdfLine(stream, buffer);
+        if (!line) return false;
+        if (width == 0) {
+            // No bytes to store: the rows are skipped, and ENDCHAR may end them early.
+            if (hasPrefix(line, "ENDCHAR")) {
+                terminated = true;
+                break;
+            }
+            continue;
+        }
+        // ENDCHAR before the last row would leave the bitmap short of its size.
+        if (hasPrefix(line, "ENDCHAR")) return false;
+        appendRow(line, width, sourceBytes, rowBytes, bitmap);
+    }
+    if (!terminated) {
+        const char* line = readBdfLine(stream, buffer);
+        if (!line || !hasPrefix(line, "ENDCHAR")) return false;
+    }
+    if (static_cast<std::int64_t>(bitmap.size()) != size) return false;
+    convertLayout(bitmap, layout);
+    return true;
+}
+
+bool readBdfGlyphs(FontStream* stream, Font& font, BdfLoadState& state, const BitmapLayout& layout) {
+    BitmapFont& store = *font.bitmapFont;
+    FontInfo& info = font.info;
+    store.glyphs.clear();
+    store.ownedBitmaps.clear();
+    RowDirectory directory;
+
+    BdfLineBuffer buffer;
+    ScanValues values;
+    const char* line = readBdfLine(stream, buffer);
+    if (!line || scanLine(line, "CHARS %d", values) != 1) return false;
+    std::int32_t count = values.integers[0];
+    if (count < 1) return false;
+    std::size_t room = static_cast<std::size_t>(std::min(count, InitialGlyphRoom));
+    store.glyphs.reserve(room);
+    store.ownedBitmaps.reserve(room);
+
+    info.firstColumn = info.firstRow = CodeRows;
+    info.lastColumn = info.lastRow = 0;
+    std::int32_t stored = 0;
+    line = readBdfLine(stream, buffer);
+    if (!line) return false;
+    while (stored < count) {
+        if (!hasPrefix(line, "STARTCHAR")) break;
+        if (!readGlyph(stream, font, state, layout, directory, buffer)) return false;
+        ++stored;
+        line = readBdfLine(stream, buffer);
+        if (!line) return false;
+    }
+    if (stored != count) return false;
+    store.glyphCount = stored;
+    // A glyph beyond the declared count lands here and fails.
+    if (!hasPrefix(line, "ENDFONT")) return false;
+
+    // The glyph vectors are final: the bitmap views and the encoding table can point into them.
+    for (std::size_t i = 0; i < store.glyphs.size(); ++i)
+        store.glyphs[i].bitmap = store.ownedBitmaps[i].empty() ? nullptr : store.ownedBitmaps[i].data();
+    buildEncoding(font, directory);
+    return true;
+}

@@ -1,0 +1,179 @@
+// BDF line reading and the two ways a line is matched: the prefix test and a small scanner that
+// follows the formatted-input conventions of the format's keyword lines. Owns no state.
+#include <charconv>
+#include <cstring>
+#include <limits>
+
+#include "bdf/bdf_steps.h"
+
+namespace {
+constexpr int MaxLineCharacters = BdfLineSize - 1;
+
+bool isWhite(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+const char* skipWhite(const char* in) {
+    while (isWhite(*in)) ++in;
+    return in;
+}
+
+// Formatted input reports an input failure (-1) only before the first conversion.
+int endOfInput(int converted) { return converted > 0 ? converted : -1; }
+
+// Reads an optionally signed decimal integer at `in`. Returns false when no digit follows; sets
+// `overflow` when the digits leave the 32-bit range.
+bool scanInteger(const char*& in, std::int32_t& value, bool& overflow) {
+    const char* p = in;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (!isDigit(*p)) return false;
+    // One past INT32_MAX is the magnitude of INT32_MIN.
+    const std::int64_t limit = negative ? std::int64_t{1} << 31 : (std::int64_t{1} << 31) - 1;
+    std::int64_t magnitude = 0;
+    overflow = false;
+    for (; isDigit(*p); ++p) {
+        if (!overflow) {
+            magnitude = magnitude * 10 + (*p - '0');
+            if (magnitude > limit) overflow = true;
+        }
+    }
+    value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+    in = p;
+    return true;
+}
+
+// Reads a decimal real the way strtod does (sign, digits, decimal point, exponent). Returns false
+// when there is no mantissa digit; sets `overflow` when the value does not fit a float.
+bool scanReal(const char*& in, float& value, bool& overflow) {
+    const char* p = in;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    const char* start = p;
+    bool digits = false;
+    while (isDigit(*p)) ++p, digits = true;
+    if (*p == '.') {
+        ++p;
+        while (isDigit(*p)) ++p, digits = true;
+    }
+    if (!digits) return false;
+    if (*p == 'e' || *p == 'E') {
+        // An exponent without digits is not part of the number.
+        const char* e = p + 1;
+        if (*e == '+' || *e == '-') ++e;
+        if (isDigit(*e)) {
+            while (isDigit(*e)) ++e;
+            p = e;
+        }
+    }
+    float parsed = 0;
+    auto [end, error] = std::from_chars(start, p, parsed, std::chars_format::general);
+    overflow = error != std::errc() || end != p;
+    value = negative ? -parsed : parsed;
+    in = p;
+    return true;
+}
+}  // namespace
+
+const char* readBdfLine(FontStream* stream, BdfLineBuffer& buffer) {
+    for (;;) {
+        int length = 0;
+        for (;;) {
+            int c = getByte(stream);
+            if (c < 0) return nullptr;  // also drops a last line without a line feed
+            if (c == '\r') continue;
+            if (c == '\n') break;
+            // The byte that overflows a full line ends it and is lost.
+            if (length == MaxLineCharacters) break;
+            buffer[static_cast<std::size_t>(length++)] = static_cast<char>(c);
+        }
+        buffer[static_cast<std::size_t>(length)] = '\0';
+        // A NUL byte ends the text, so a line that starts with one is empty.
+        if (buffer[0] == '\0' || hasPrefix(buffer.data(), "COMMENT")) continue;
+        return buffer.data();
+    }
+}
+
+bool hasPrefix(const char* line, std::string_view keyword) {
+    return std::strncmp(line, keyword.data(), keyword.size()) == 0;
+}
+
+int scanLine(const char* line, const char* format, ScanValues& values) {
+    const char* in = line;
+    int converted = 0;
+    std::size_t integers = 0;
+    std::size_t texts = 0;
+    const char* f = format;
+    while (*f) {
+        if (*f == ' ') {
+            in = skipWhite(in);
+            ++f;
+            continue;
+        }
+        if (*f != '%') {
+            if (*in == '\0') return endOfInput(converted);
+            if (*in != *f) return converted;
+            ++in;
+            ++f;
+            continue;
+        }
+        ++f;
+        if (*f == 'd') {
+            in = skipWhite(in);
+            if (*in == '\0') return endOfInput(converted);
+            if (integers == values.integers.size()) return converted;
+            bool overflow = false;
+            if (!scanInteger(in, values.integers[integers], overflow)) return converted;
+            if (overflow) return ScanOverflow;
+            ++integers;
+            ++f;
+        } else if (*f == 'f') {
+            in = skipWhite(in);
+            if (*in == '\0') return endOfInput(converted);
+            bool overflow = false;
+            if (!scanReal(in, values.real, overflow)) return converted;
+            if (overflow) return ScanOverflow;
+            ++f;
+        } else if (*f == 's') {
+            in = skipWhite(in);
+            if (*in == '\0') return endOfInput(converted);
+            if (texts == values.texts.size()) return converted;
+            const char* start = in;
+            while (*in != '\0' && !isWhite(*in)) ++in;
+            values.texts[texts++] = std::string_view(start, static_cast<std::size_t>(in - start));
+            ++f;
+        } else if (std::strncmp(f, "[^\n]", 4) == 0) {
+            if (*in == '\0') return endOfInput(converted);
+            if (texts == values.texts.size()) return converted;
+            const char* start = in;
+            while (*in != '\0' && *in != '\n') ++in;
+            if (in == start) return converted;
+            values.texts[texts++] = std::string_view(start, static_cast<std::size_t>(in - start));
+            f += 4;
+        } else {
+            return converted;  // a conversion this scanner does not know
+        }
+        ++converted;
+    }
+    return converted;
+}
+
+bool isIntegerText(std::string_view text) {
+    if (text.empty()) return false;
+    if (!isDigit(text[0]) && text[0] != '+' && text[0] != '-') return false;
+    for (std::size_t i = 1; i < text.size(); ++i)
+        if (!isDigit(text[i])) return false;
+    return true;
+}
+
+bool integerTextValue(std::string_view text, std::int32_t& value) {
+    bool negative = !text.empty() && text[0] == '-';
+    std::size_t i = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
+    const std::int64_t limit = negative ? std::int64_t{1} << 31 : (std::int64_t{1} << 31) - 1;
+    std::int64_t magnitude = 0;
+    for (; i < text.size(); ++i) {
+        magnitude = magnitude * 10 + (text[i] - '0');
+        if (magnitude > limit) return false;
+    }
+    value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+    return true;
+}

@@ -1,0 +1,24 @@
+// Ink metrics (the box of a glyph's set pixels) and terminal-cell padding of a text-read font.
+// Both read bitmaps already in the font's layout (bit order, byte order, pad, scan unit).
+#pragma once
+
+#include <cstdint>
+
+#include "font/model.h"
+
+// Terminal-cell padding refuses to take more than this for all cell bitmaps together: a tiny file
+// can declare cells of hundreds of megabytes each.
+constexpr std::int64_t MaxTerminalCellBytes = std::int64_t{256} << 20;
+
+// The ink box of `glyph` into `ink` (advance and attributes copied). A glyph without set pixels
+// gives an empty box at its left bearing.
+void computeGlyphInk(const Font& font, const Glyph& glyph, GlyphMetrics& ink);
+// One ink record per glyph and FlagHasInkMetrics; false (font unchanged) when the array cannot be had.
+[[nodiscard]] bool addInkMetrics(Font& font);
+// Copies the pixels of `oldGlyph` into `newGlyph`'s bitmap (metrics and block set by the caller,
+// the block holding its full size), aligned on origin and baseline; pixels outside are dropped.
+void reshapeGlyph(const Font& font, const Glyph& oldGlyph, Glyph& newGlyph);
+// Replaces every glyph by a copy in the common cell. False when a cell bitmap cannot be allocated
+// (earlier glyphs stay converted) or when all cells together would pass MaxTerminalCellBytes
+// (nothing converted).
+[[nodiscard]] bool padToTerminalCell(Font& font);
