@@ -1,3 +1,277 @@
+// PCF reader: readPcfFont in its fixed table order, the accelerators, the bitmap block with its
+// layout conversion, the encodings and the default glyph. Owns the BitmapFont until it passes to
+// the Font on success.
 #include "pcf/pcf_reader.h"
 
-int readPcfFont(Font*, FontStream*, int, int, int, int) { return StatusFail; }
+#include <memory>
+#include <new>
+
+#include "font/bitmap.h"
+
+namespace {
+struct BitmapRequest {
+    int bitOrder;
+    int byteOrder;
+    int glyphPad;
+    int scanUnit;
+};
+
+[[nodiscard]] bool validRequest(const BitmapRequest& want) {
+    bool padOk = want.glyphPad == 1 || want.glyphPad == 2 || want.glyphPad == 4 || want.glyphPad == 8;
+    bool unitOk = want.scanUnit == 1 || want.scanUnit == 2 || want.scanUnit == 4;
+    bool ordersOk = (want.bitOrder == 0 || want.bitOrder == 1) && (want.byteOrder == 0 || want.byteOrder == 1);
+    return padOk && unitOk && ordersOk;
+}
+
+[[nodiscard]] std::int32_t glyphWidth(const GlyphMetrics& m) {
+    return static_cast<std::int32_t>(m.rightBearing) - m.leftBearing;
+}
+[[nodiscard]] std::int32_t glyphRows(const GlyphMetrics& m) { return static_cast<std::int32_t>(m.ascent) + m.descent; }
+
+// Bytes of a glyph's bitmap at `pad`. A negative width or height means no bitmap at all, not a
+// huge unsigned one.
+[[nodiscard]] std::int64_t glyphBytes(const GlyphMetrics& m, int pad) {
+    std::int32_t width = glyphWidth(m);
+    std::int32_t rows = glyphRows(m);
+    if (width <= 0 || rows <= 0) return 0;
+    return static_cast<std::int64_t>(rows) * paddedRowBytes(width, pad);
+}
+
+void swapUnits(ByteVector& block, int unit) {
+    auto count = static_cast<std::int64_t>(block.size());
+    if (unit == 2) swapTwoBytes(block.data(), count);
+    else if (unit == 4) swapFourBytes(block.data(), count);
+}
+
+[[nodiscard]] bool repadBlock(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, int filePad, int wantPad,
+                              std::int64_t claimedSize) {
+    ModelVector<Glyph>& glyphs = bitmapFont.glyphs;
+    // Size the new block from the glyphs themselves, never from the size entry the file claims.
+    std::int64_t total = 0;
+    for (const Glyph& glyph : glyphs) total += glyphBytes(glyph.metrics, wantPad);
+    if (total > claimedSize) return false;
+    // Each re-padded row is at most eight times its old row, so glyphs that do not share bytes
+    // stay within this; glyphs stacked on the same bytes must not multiply the memory.
+    if (total > 8 * static_cast<std::int64_t>(bitmapFont.bitmapBlock.size())) return false;
+
+    ByteVector repadded(static_cast<std::size_t>(total));
+    std::int64_t running = 0;
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        const GlyphMetrics& m = glyphs[i].metrics;
+        std::uint32_t oldOffset = offsets[i];
+        offsets[i] = static_cast<std::uint32_t>(running);
+        if (glyphBytes(m, filePad) == 0) continue;
+        running += repadBitmap(bitmapFont.bitmapBlock.data() + oldOffset, repadded.data() + running, filePad, wantPad,
+                               glyphWidth(m), glyphRows(m));
+    }
+    bitmapFont.bitmapBlock = std::move(repadded);
+    return true;
+}
+
+[[nodiscard]] bool readBitmaps(PcfInput& input, const PcfDirectory& directory, const BitmapRequest& want,
+                               BitmapFont& bitmapFont) {
+    ModelVector<Glyph>& glyphs = bitmapFont.glyphs;
+    if (!seekTable(input, directory, PcfBitmaps)) return false;
+    std::uint32_t format;
+    if (!readLsbInt32(input, format) || pcfFormatKind(format) != PcfDefaultFormat) return false;
+    std::int32_t count;
+    if (!readInt32(input, format, count) || count < 0 || static_cast<std::size_t>(count) != glyphs.size())
+        return false;
+    ModelVector<std::uint32_t> offsets;
+    reserveDeclared(offsets, count);
+    for (std::int32_t i = 0; i < count; ++i) {
+        std::int32_t offset;
+        if (!readInt32(input, format, offset)) return false;
+        offsets.push_back(static_cast<std::uint32_t>(offset));
+    }
+    std::int32_t sizes[4];
+    for (std::int32_t& size : sizes)
+        if (!readInt32(input, format, size)) return false;
+
+    int filePad = pcfGlyphPad(format);
+    std::int64_t size = sizes[pcfGlyphPadIndex(format)];
+    if (size < 0) return false;
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        // Subtract: offset + bytes could pass the 32-bit range.
+        if (offsets[i] > size) return false;
+        if (glyphBytes(glyphs[i].metrics, filePad) > size - offsets[i]) return false;
+    }
+    if (!readBlock(input, bitmapFont.bitmapBlock, size)) return false;
+
+    if (pcfBitOrder(format) != want.bitOrder)
+        invertBitOrder(bitmapFont.bitmapBlock.data(), static_cast<std::int64_t>(bitmapFont.bitmapBlock.size()));
+    // Units are undone in the file's rows and applied in the requested rows. Swapping once,
+    // before re-padding, would move a row's pixel bytes into padding (or a neighbouring row)
+    // whenever a pad is narrower than the unit, and would keep the file's unit when both sides
+    // swap with different units. Where both pads hold whole units the bytes are the same.
+    bool fileSame = pcfByteOrder(format) == pcfBitOrder(format);
+    bool wantSame = want.byteOrder == want.bitOrder;
+    if (!fileSame) swapUnits(bitmapFont.bitmapBlock, pcfScanUnit(format));
+
+    if (filePad != want.glyphPad) {
+        int wantIndex = want.glyphPad == 1 ? 0 : want.glyphPad == 2 ? 1 : want.glyphPad == 4 ? 2 : 3;
+        if (sizes[wantIndex] < 0) return false;
+        if (!repadBlock(bitmapFont, offsets, filePad, want.glyphPad, sizes[wantIndex])) return false;
+    }
+    if (!wantSame) swapUnits(bitmapFont.bitmapBlock, want.scanUnit);
+
+    std::uint8_t* block = bitmapFont.bitmapBlock.data();
+    for (std::size_t i = 0; i < glyphs.size(); ++i)
+        glyphs[i].bitmap = glyphBytes(glyphs[i].metrics, want.glyphPad) == 0 ? nullptr : block + offsets[i];
+    return true;
+}
+
+[[nodiscard]] bool readEncodings(PcfInput& input, const PcfDirectory& directory, FontInfo& info,
+                                 BitmapFont& bitmapFont) {
+    if (!seekTable(input, directory, PcfBdfEncodings)) return false;
+    std::uint32_t format;
+    if (!readLsbInt32(input, format) || pcfFormatKind(format) != PcfDefaultFormat) return false;
+    std::int32_t firstColumn, lastColumn, firstRow, lastRow, defaultChar;
+    if (!readInt16(input, format, firstColumn) || !readInt16(input, format, lastColumn) ||
+        !readInt16(input, format, firstRow) || !readInt16(input, format, lastRow) ||
+        !readInt16(input, format, defaultChar))
+        return false;
+    info.firstColumn = static_cast<std::uint16_t>(firstColumn);
+    info.lastColumn = static_cast<std::uint16_t>(lastColumn);
+    info.firstRow = static_cast<std::uint16_t>(firstRow);
+    info.lastRow = static_cast<std::uint16_t>(lastRow);
+    info.defaultChar = static_cast<std::uint16_t>(defaultChar);
+    // Everything after the reader assumes first <= last.
+    if (lastColumn < firstColumn || lastRow < firstRow) return false;
+
+    std::int64_t entries = static_cast<std::int64_t>(lastColumn - firstColumn + 1) * (lastRow - firstRow + 1);
+    ModelVector<Glyph*>& encoding = bitmapFont.encoding;
+    encoding.clear();
+    reserveDeclared(encoding, entries);
+    info.flags |= FlagAllCodesPresent;
+    const auto glyphCount = static_cast<std::int32_t>(bitmapFont.glyphs.size());
+    for (std::int64_t i = 0; i < entries; ++i) {
+        std::int32_t index;
+        if (!readInt16(input, format, index)) return false;
+        if (index == 0xFFFF) {
+            info.flags &= ~FlagAllCodesPresent;
+            encoding.push_back(nullptr);
+            continue;
+        }
+        if (index >= glyphCount) return false;
+        encoding.push_back(&bitmapFont.glyphs[static_cast<std::size_t>(index)]);
+    }
+    return true;
+}
+
+Glyph* findDefaultGlyph(const FontInfo& info, const BitmapFont& bitmapFont) {
+    if (info.defaultChar == 0xFFFF) return nullptr;
+    unsigned row = info.defaultChar >> 8;
+    unsigned column = info.defaultChar & 0xFF;
+    if (row < info.firstRow || row > info.lastRow || column < info.firstColumn || column > info.lastColumn)
+        return nullptr;
+    std::size_t columns = static_cast<std::size_t>(info.lastColumn - info.firstColumn) + 1;
+    std::size_t index = columns * (row - info.firstRow) + (column - info.firstColumn);
+    return index < bitmapFont.encoding.size() ? bitmapFont.encoding[index] : nullptr;
+}
+
+[[nodiscard]] bool readWholeFont(Font* font, PcfInput& input, const BitmapRequest& want) {
+    FontInfo& info = font->info;
+    PcfDirectory directory;
+    if (!readTableDirectory(input, directory)) return false;
+    if (!readProperties(input, directory, info)) return false;
+
+    bool bdfAccelerators = hasTable(directory, PcfBdfAccelerators);
+    if (!bdfAccelerators && !readAccelerators(input, directory, PcfAccelerators, info)) return false;
+
+    auto bitmapFont = std::make_unique<BitmapFont>();
+    if (readMetricsTable(input, directory, PcfMetrics, bitmapFont->glyphs) != TableRead::Ok) return false;
+    if (!readBitmaps(input, directory, want, *bitmapFont)) return false;
+
+    ModelVector<GlyphMetrics> inkMetrics;
+    switch (readMetricsTable(input, directory, PcfInkMetrics, inkMetrics)) {
+    case TableRead::Failed:
+        return false;
+    case TableRead::Absent:
+        break;
+    case TableRead::Ok:
+        if (inkMetrics.size() != bitmapFont->glyphs.size()) return false;
+        bitmapFont->inkMetrics = std::move(inkMetrics);
+        break;
+    }
+
+    if (!readEncodings(input, directory, info, *bitmapFont)) return false;
+    // Listed BDF-style accelerators replace the plain ones and come last in the file.
+    if (bdfAccelerators && !readAccelerators(input, directory, PcfBdfAccelerators, info)) return false;
+
+    bitmapFont->sourceTag = PcfMagic;
+    bitmapFont->glyphCount = static_cast<std::int32_t>(bitmapFont->glyphs.size());
+    bitmapFont->tableCount = static_cast<std::int32_t>(directory.size());
+    bitmapFont->defaultGlyph = findDefaultGlyph(info, *bitmapFont);
+
+    font->bitOrder = static_cast<std::uint8_t>(want.bitOrder);
+    font->byteOrder = static_cast<std::uint8_t>(want.byteOrder);
+    font->glyphPad = static_cast<std::uint8_t>(want.glyphPad);
+    font->scanUnit = static_cast<std::uint8_t>(want.scanUnit);
+    font->getGlyphs = getGlyphs;
+    font->getMetrics = getMetrics;
+    font->releaseFont = releaseBinaryFont;
+    font->releaseGlyphs = nullptr;
+    font->bitmapFont = std::move(bitmapFont);
+    return true;
+}
+}  // namespace
+
+bool readAccelerators(PcfInput& input, const PcfDirectory& directory, std::uint32_t type, FontInfo& info) {
+    if (!seekTable(input, directory, type)) return false;
+    std::uint32_t format;
+    if (!readLsbInt32(input, format)) return false;
+    std::uint32_t kind = pcfFormatKind(format);
+    if (kind != PcfDefaultFormat && kind != PcfAccelWithInkBounds) return false;
+
+    std::uint8_t flagBytes[8];
+    for (std::uint8_t& byte : flagBytes)
+        if (!readByte(input, byte)) return false;
+    // Flag bytes 0 to 5 in file order; byte 6 is the direction, byte 7 padding.
+    constexpr std::uint32_t flagOfByte[6] = {FlagNonOverlapping, FlagUniformMetrics, FlagTerminalCell,
+                                             FlagFixedAdvance,   FlagInkWithinCell,  FlagHasInkMetrics};
+    for (int i = 0; i < 6; ++i) {
+        if (flagBytes[i] & 1) info.flags |= flagOfByte[i];
+        else info.flags &= ~flagOfByte[i];
+    }
+    setDirection(info.flags, flagBytes[6] & 3u);
+    info.flags &= ~FlagAlwaysClear;
+    info.flags |= FlagAlwaysSet;
+
+    std::int32_t ascent, descent, overlap;
+    if (!readInt32(input, format, ascent) || !readInt32(input, format, descent) || !readInt32(input, format, overlap))
+        return false;
+    // The 32-bit values keep their low 16 bits.
+    info.fontAscent = static_cast<std::int16_t>(ascent);
+    info.fontDescent = static_cast<std::int16_t>(descent);
+    info.maxOverlap = static_cast<std::int16_t>(overlap);
+    if (!readFullMetric(input, format, info.minBounds) || !readFullMetric(input, format, info.maxBounds)) return false;
+    if (kind == PcfAccelWithInkBounds) {
+        if (!readFullMetric(input, format, info.inkMinBounds) || !readFullMetric(input, format, info.inkMaxBounds))
+            return false;
+    } else {
+        info.inkMinBounds = info.minBounds;
+        info.inkMaxBounds = info.maxBounds;
+    }
+    return true;
+}
+
+int readPcfFont(Font* font, FontStream* stream, int bitOrder, int byteOrder, int glyphPad, int scanUnit) {
+    if (!font || !stream) return StatusFail;
+    BitmapRequest want{bitOrder, byteOrder, glyphPad, scanUnit};
+    font->info.properties.clear();
+    font->info.propertyIsString.clear();
+    if (validRequest(want)) {
+        PcfInput input;
+        input.stream = stream;
+        try {
+            if (readWholeFont(font, input, want)) return StatusOk;
+        } catch (const std::bad_alloc&) {
+            // Model vectors report exhausted memory by throwing; the read simply fails.
+        }
+    }
+    // Give the property arrays' memory back, not just their contents.
+    ModelVector<FontProperty>().swap(font->info.properties);
+    ByteVector().swap(font->info.propertyIsString);
+    return StatusFail;
+}

@@ -1,0 +1,241 @@
+// PCF container layer: integer readers with the position counter, the table directory, the
+// metrics and ink metrics tables, and the properties table.
+#include "pcf/pcf_tables.h"
+
+#include <cstring>
+
+namespace {
+// Large blocks arrive in pieces of this size, so memory follows the bytes actually read.
+constexpr std::int64_t BlockChunk = 64 * 1024;
+
+// One helper assembles every multi-byte integer of a table in that table's byte order.
+[[nodiscard]] bool readOrdered(PcfInput& input, bool mostSignificantFirst, int width, std::uint32_t& value) {
+    std::uint32_t result = 0;
+    for (int i = 0; i < width; ++i) {
+        int byte = getByte(input.stream);
+        if (byte < 0) return false;
+        int shift = mostSignificantFirst ? 8 * (width - 1 - i) : 8 * i;
+        result |= static_cast<std::uint32_t>(byte) << shift;
+    }
+    input.position += width;
+    value = result;
+    return true;
+}
+
+GlyphMetrics& metricsOf(Glyph& glyph) { return glyph.metrics; }
+GlyphMetrics& metricsOf(GlyphMetrics& metrics) { return metrics; }
+
+template <class Record>
+TableRead readMetricRecords(PcfInput& input, const PcfDirectory& directory, std::uint32_t type,
+                            ModelVector<Record>& records) {
+    records.clear();
+    if (!seekTable(input, directory, type)) return TableRead::Absent;
+    std::uint32_t format;
+    if (!readLsbInt32(input, format)) return TableRead::Failed;
+    std::uint32_t kind = pcfFormatKind(format);
+    if (kind != PcfDefaultFormat && kind != PcfCompressedMetrics) return TableRead::Failed;
+    std::int32_t count;
+    if (!(kind == PcfDefaultFormat ? readInt32(input, format, count) : readInt16(input, format, count)))
+        return TableRead::Failed;
+    if (count < 0) return TableRead::Failed;
+    reserveDeclared(records, count);
+    for (std::int32_t i = 0; i < count; ++i) {
+        Record record{};
+        bool read = kind == PcfDefaultFormat ? readFullMetric(input, format, metricsOf(record))
+                                             : readCompressedMetric(input, metricsOf(record));
+        if (!read) return TableRead::Failed;
+        records.push_back(record);
+    }
+    return TableRead::Ok;
+}
+
+struct PropertyRecord {
+    std::int32_t nameOffset;
+    std::uint8_t isString;
+    std::int32_t value;
+};
+
+// The text at `offset` runs to its NUL, or to the block's end when a file leaves the NUL out.
+[[nodiscard]] Atom internBlockText(const ByteVector& block, std::int32_t offset) {
+    const char* text = reinterpret_cast<const char*>(block.data()) + offset;
+    std::size_t available = block.size() - static_cast<std::size_t>(offset);
+    const void* nul = std::memchr(text, 0, available);
+    std::size_t length = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : available;
+    return internAtom(text, static_cast<std::int32_t>(length), 1);
+}
+
+[[nodiscard]] bool withinBlock(std::int32_t offset, std::int32_t size) { return offset >= 0 && offset < size; }
+}  // namespace
+
+bool readByte(PcfInput& input, std::uint8_t& value) {
+    int byte = getByte(input.stream);
+    if (byte < 0) return false;
+    value = static_cast<std::uint8_t>(byte);
+    input.position += 1;
+    return true;
+}
+
+bool readLsbInt32(PcfInput& input, std::uint32_t& value) { return readOrdered(input, false, 4, value); }
+
+bool readInt32(PcfInput& input, std::uint32_t format, std::int32_t& value) {
+    std::uint32_t raw;
+    if (!readOrdered(input, pcfByteOrder(format) != 0, 4, raw)) return false;
+    value = static_cast<std::int32_t>(raw);
+    return true;
+}
+
+bool readInt16(PcfInput& input, std::uint32_t format, std::int32_t& value) {
+    std::uint32_t raw;
+    if (!readOrdered(input, pcfByteOrder(format) != 0, 2, raw)) return false;
+    value = static_cast<std::int32_t>(raw);
+    return true;
+}
+
+bool skipInput(PcfInput& input, std::int64_t count) {
+    if (count < 0) return false;
+    if (count == 0) return true;
+    if (skipBytes(input.stream, count) == -1) return false;
+    input.position += count;
+    return true;
+}
+
+bool readBlock(PcfInput& input, ByteVector& block, std::int64_t size) {
+    block.clear();
+    if (size < 0) return false;
+    reserveDeclared(block, size < BlockChunk ? size : BlockChunk);
+    while (static_cast<std::int64_t>(block.size()) < size) {
+        std::int64_t left = size - static_cast<std::int64_t>(block.size());
+        std::int32_t chunk = static_cast<std::int32_t>(left < BlockChunk ? left : BlockChunk);
+        std::size_t start = block.size();
+        block.resize(start + static_cast<std::size_t>(chunk));
+        std::int32_t got = readBytes(input.stream, block.data() + start, chunk);
+        if (got != chunk) return false;
+        input.position += chunk;
+    }
+    return true;
+}
+
+bool readTableDirectory(PcfInput& input, PcfDirectory& directory) {
+    input.position = 0;
+    directory.clear();
+    std::uint32_t magic, count;
+    if (!readLsbInt32(input, magic) || magic != PcfMagic) return false;
+    if (!readLsbInt32(input, count)) return false;
+    std::int32_t entries = static_cast<std::int32_t>(count);
+    reserveDeclared(directory, entries);
+    for (std::int32_t i = 0; i < entries; ++i) {
+        PcfTable table{};
+        std::uint32_t offset;
+        if (!readLsbInt32(input, table.type) || !readLsbInt32(input, table.format) ||
+            !readLsbInt32(input, table.size) || !readLsbInt32(input, offset))
+            return false;
+        table.offset = static_cast<std::int32_t>(offset);
+        directory.push_back(table);
+    }
+    return true;
+}
+
+bool hasTable(const PcfDirectory& directory, std::uint32_t type) {
+    for (const PcfTable& table : directory)
+        if (table.type == type) return true;
+    return false;
+}
+
+bool seekTable(PcfInput& input, const PcfDirectory& directory, std::uint32_t type, std::uint32_t* format,
+               std::uint32_t* size) {
+    for (const PcfTable& table : directory) {
+        if (table.type != type) continue;
+        // Only the first entry of a type counts; a later duplicate is never a fallback.
+        if (table.offset < input.position) return false;
+        if (!skipInput(input, table.offset - input.position)) return false;
+        if (format) *format = table.format;
+        if (size) *size = table.size;
+        return true;
+    }
+    return false;
+}
+
+bool readFullMetric(PcfInput& input, std::uint32_t format, GlyphMetrics& metrics) {
+    std::int32_t fields[6];
+    for (std::int32_t& field : fields)
+        if (!readInt16(input, format, field)) return false;
+    metrics.leftBearing = static_cast<std::int16_t>(fields[0]);
+    metrics.rightBearing = static_cast<std::int16_t>(fields[1]);
+    metrics.advance = static_cast<std::int16_t>(fields[2]);
+    metrics.ascent = static_cast<std::int16_t>(fields[3]);
+    metrics.descent = static_cast<std::int16_t>(fields[4]);
+    metrics.attributes = static_cast<std::uint16_t>(fields[5]);
+    return true;
+}
+
+bool readCompressedMetric(PcfInput& input, GlyphMetrics& metrics) {
+    std::uint8_t bytes[5];
+    for (std::uint8_t& byte : bytes)
+        if (!readByte(input, byte)) return false;
+    metrics.leftBearing = static_cast<std::int16_t>(bytes[0] - 128);
+    metrics.rightBearing = static_cast<std::int16_t>(bytes[1] - 128);
+    metrics.advance = static_cast<std::int16_t>(bytes[2] - 128);
+    metrics.ascent = static_cast<std::int16_t>(bytes[3] - 128);
+    metrics.descent = static_cast<std::int16_t>(bytes[4] - 128);
+    metrics.attributes = 0;
+    return true;
+}
+
+TableRead readMetricsTable(PcfInput& input, const PcfDirectory& directory, std::uint32_t type,
+                           ModelVector<Glyph>& glyphs) {
+    return readMetricRecords(input, directory, type, glyphs);
+}
+
+TableRead readMetricsTable(PcfInput& input, const PcfDirectory& directory, std::uint32_t type,
+                           ModelVector<GlyphMetrics>& metrics) {
+    return readMetricRecords(input, directory, type, metrics);
+}
+
+bool readProperties(PcfInput& input, const PcfDirectory& directory, FontInfo& info) {
+    if (!seekTable(input, directory, PcfProperties)) return false;
+    std::uint32_t format;
+    if (!readLsbInt32(input, format) || pcfFormatKind(format) != PcfDefaultFormat) return false;
+    std::int32_t count;
+    if (!readInt32(input, format, count) || count < 0) return false;
+
+    ModelVector<PropertyRecord> records;
+    reserveDeclared(records, count);
+    for (std::int32_t i = 0; i < count; ++i) {
+        PropertyRecord record{};
+        if (!readInt32(input, format, record.nameOffset) || !readByte(input, record.isString) ||
+            !readInt32(input, format, record.value))
+            return false;
+        records.push_back(record);
+    }
+    // The 9-byte records are padded to a multiple of four bytes.
+    if (count % 4 != 0 && !skipInput(input, 4 - count % 4)) return false;
+
+    std::int32_t stringSize;
+    if (!readInt32(input, format, stringSize) || stringSize < 0) return false;
+    ByteVector strings;
+    if (!readBlock(input, strings, stringSize)) return false;
+
+    ModelVector<FontProperty> properties;
+    ByteVector isString;
+    properties.reserve(records.size());
+    isString.reserve(records.size());
+    for (const PropertyRecord& record : records) {
+        // The first invalid record ends the list, even when later ones would be valid.
+        if (!withinBlock(record.nameOffset, stringSize)) break;
+        if (record.isString && !withinBlock(record.value, stringSize)) break;
+        FontProperty property{};
+        property.name = internBlockText(strings, record.nameOffset);
+        if (property.name == 0) return false;  // the atom table ran out of memory
+        property.value = record.value;
+        if (record.isString) {
+            Atom value = internBlockText(strings, record.value);
+            if (value == 0) return false;
+            property.value = static_cast<std::int32_t>(value);
+        }
+        properties.push_back(property);
+        isString.push_back(record.isString);
+    }
+    info.properties = std::move(properties);
+    info.propertyIsString = std::move(isString);
+    return true;
+}

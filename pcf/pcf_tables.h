@@ -1,0 +1,95 @@
+// PCF container layer: the position counter, the integer readers that honour a table's format
+// word, the table directory, and the metrics and properties tables. Owns nothing beyond the
+// vectors it fills for its caller.
+#pragma once
+
+#include <cstdint>
+
+#include "font/model.h"
+#include "stream/font_stream.h"
+
+constexpr std::uint32_t PcfMagic = 0x70636601;  // the bytes 01 'f' 'c' 'p'
+
+enum PcfTableType : std::uint32_t {
+    PcfProperties = 1,
+    PcfAccelerators = 2,
+    PcfMetrics = 4,
+    PcfBitmaps = 8,
+    PcfInkMetrics = 16,
+    PcfBdfEncodings = 32,
+    PcfSwidths = 64,
+    PcfGlyphNames = 128,
+    PcfBdfAccelerators = 256,
+};
+
+// Format kinds live in bits 8-31; bits 6 and 7 are ignored.
+constexpr std::uint32_t PcfFormatMask = 0xFFFFFF00;
+constexpr std::uint32_t PcfDefaultFormat = 0;
+// The one variant kind: compressed metric records, or accelerators followed by ink bounds.
+constexpr std::uint32_t PcfCompressedMetrics = 0x100;
+constexpr std::uint32_t PcfAccelWithInkBounds = 0x100;
+
+[[nodiscard]] constexpr std::uint32_t pcfFormatKind(std::uint32_t format) { return format & PcfFormatMask; }
+[[nodiscard]] constexpr int pcfGlyphPadIndex(std::uint32_t format) { return static_cast<int>(format & 3); }
+[[nodiscard]] constexpr int pcfGlyphPad(std::uint32_t format) { return 1 << (format & 3); }
+[[nodiscard]] constexpr int pcfByteOrder(std::uint32_t format) { return (format >> 2) & 1; }
+[[nodiscard]] constexpr int pcfBitOrder(std::uint32_t format) { return (format >> 3) & 1; }
+[[nodiscard]] constexpr int pcfScanUnit(std::uint32_t format) { return 1 << ((format >> 4) & 3); }
+
+// The input and the position counter: bytes consumed from the start of the file. Table offsets
+// are compared with it, since the stream (possibly LZW-expanded) cannot tell its own position.
+struct PcfInput {
+    FontStream* stream = nullptr;
+    std::int64_t position = 0;
+};
+
+// Every reader below fails on end of data rather than inventing bytes: a value assembled from a
+// missing byte would be all ones and could pass as a plausible count or metric.
+[[nodiscard]] bool readByte(PcfInput& input, std::uint8_t& value);
+[[nodiscard]] bool readLsbInt32(PcfInput& input, std::uint32_t& value);
+[[nodiscard]] bool readInt32(PcfInput& input, std::uint32_t format, std::int32_t& value);
+// 0..65535, not sign-extended: a caller storing it into a 16-bit field gets the signed reading.
+[[nodiscard]] bool readInt16(PcfInput& input, std::uint32_t format, std::int32_t& value);
+[[nodiscard]] bool skipInput(PcfInput& input, std::int64_t count);
+// Replaces `block` with `size` bytes of input. The block grows as data arrives, so a size the
+// file merely claims never turns into memory the input cannot fill.
+[[nodiscard]] bool readBlock(PcfInput& input, ByteVector& block, std::int64_t size);
+
+struct PcfTable {
+    std::uint32_t type;
+    std::uint32_t format;  // unused: the copy at the start of the table governs
+    std::uint32_t size;    // unused
+    std::int32_t offset;
+};
+using PcfDirectory = ModelVector<PcfTable>;
+
+// Resets the position, checks the magic and reads the entries. A count of 0 or less gives an
+// empty directory.
+[[nodiscard]] bool readTableDirectory(PcfInput& input, PcfDirectory& directory);
+[[nodiscard]] bool hasTable(const PcfDirectory& directory, std::uint32_t type);
+// Moves forwards to the first entry of `type`. Fails when it is not listed, lies behind the
+// position, or cannot be skipped to.
+[[nodiscard]] bool seekTable(PcfInput& input, const PcfDirectory& directory, std::uint32_t type,
+                             std::uint32_t* format = nullptr, std::uint32_t* size = nullptr);
+
+[[nodiscard]] bool readFullMetric(PcfInput& input, std::uint32_t format, GlyphMetrics& metrics);
+[[nodiscard]] bool readCompressedMetric(PcfInput& input, GlyphMetrics& metrics);
+
+enum class TableRead { Ok, Absent, Failed };
+// Type 4 fills glyph metrics (bitmaps come later), type 16 ink metrics. Absent when seekTable
+// fails; Failed on a wrong kind or short data.
+[[nodiscard]] TableRead readMetricsTable(PcfInput& input, const PcfDirectory& directory, std::uint32_t type,
+                                         ModelVector<Glyph>& glyphs);
+[[nodiscard]] TableRead readMetricsTable(PcfInput& input, const PcfDirectory& directory, std::uint32_t type,
+                                         ModelVector<GlyphMetrics>& metrics);
+
+// Fills info.properties and info.propertyIsString; the first invalid record ends the list.
+[[nodiscard]] bool readProperties(PcfInput& input, const PcfDirectory& directory, FontInfo& info);
+
+// Growth cap for vectors sized from a count in the file: room for this many records is made up
+// front, the rest only as records actually arrive.
+constexpr std::int64_t PcfReserveCap = 4096;
+template <class Vector>
+void reserveDeclared(Vector& vector, std::int64_t declared) {
+    vector.reserve(static_cast<std::size_t>(declared < PcfReserveCap ? (declared > 0 ? declared : 0) : PcfReserveCap));
+}
