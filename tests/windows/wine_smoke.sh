@@ -1,0 +1,202 @@
+#!/bin/bash
+# Runs the Windows programs under wine and holds them to the POSIX build: the same fonts must give
+# byte-identical FON files, and failures must exit 1, leave no output and show the right message box.
+#
+#   wine_smoke.sh --source DIR --posix-bin DIR --mingw-build DIR [--cross-build]
+#
+# --posix-bin holds the POSIX varnel and corvane. --mingw-build holds varnel.exe and corvane.exe;
+# with --cross-build (or when it has none) they are cross-built there first. Everything the run makes, the private
+# WINEPREFIX included, lives under --mingw-build. Without wine it reports a skip and succeeds.
+set -u
+
+source_dir= posix_bin= mingw_build= cross_build=
+while [ $# -gt 0 ]; do
+  case $1 in
+    --source) source_dir=$2; shift 2 ;;
+    --posix-bin) posix_bin=$2; shift 2 ;;
+    --mingw-build) mingw_build=$2; shift 2 ;;
+    --cross-build) cross_build=1; shift ;;
+    *) echo "wine_smoke.sh: unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+if [ -z "$source_dir" ] || [ -z "$posix_bin" ] || [ -z "$mingw_build" ]; then
+  echo "usage: wine_smoke.sh --source DIR --posix-bin DIR --mingw-build DIR [--cross-build]" >&2
+  exit 2
+fi
+source_dir=$(cd "$source_dir" && pwd) || exit 2
+posix_bin=$(cd "$posix_bin" && pwd) || exit 2
+mkdir -p "$mingw_build" && mingw_build=$(cd "$mingw_build" && pwd) || exit 2
+
+# Debian's wine package puts `wine` in PATH; wine64 alone leaves its loader in /usr/lib/wine.
+wine=$(command -v wine || command -v wine64 || { [ -x /usr/lib/wine/wine64 ] && echo /usr/lib/wine/wine64; })
+wineserver=$(command -v wineserver || { [ -x /usr/lib/wine/wineserver64 ] && echo /usr/lib/wine/wineserver64; })
+if [ -z "$wine" ] || [ -z "$wineserver" ]; then
+  echo "SKIPPED: wine is not installed (apt-get install wine64 wine)"
+  exit 0
+fi
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+seconds() { date +%s.%N; }
+elapsed() { awk -v a="$1" -v b="$(seconds)" 'BEGIN { printf "%.1f", b - a }'; }
+
+if [ -n "$cross_build" ] || [ ! -x "$mingw_build/varnel.exe" ] || [ ! -x "$mingw_build/corvane.exe" ]; then
+  command -v x86_64-w64-mingw32-g++ >/dev/null ||
+    { echo "FAIL: no varnel.exe in $mingw_build and no cross compiler (g++-mingw-w64-x86-64)"; exit 1; }
+  start=$(seconds)
+  cmake -S "$source_dir" -B "$mingw_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCOMPILE_FONTS_TESTS=OFF \
+    -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64-x86_64.cmake" >"$mingw_build/configure.log" 2>&1 &&
+    cmake --build "$mingw_build" -j 2 >"$mingw_build/build.log" 2>&1 ||
+    { cat "$mingw_build/configure.log" "$mingw_build/build.log" 2>/dev/null | tail -40; echo "FAIL: cross build"; exit 1; }
+  echo "cross build: $(elapsed "$start") s"
+fi
+
+# A private prefix with no display: wine's MessageBoxA then returns at once instead of waiting.
+export WINEPREFIX="$mingw_build/wineprefix"
+export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+# Only the server of this prefix is ended: it serves no process but ours.
+trap '"$wineserver" -k >/dev/null 2>&1' EXIT
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  start=$(seconds)
+  timeout 300 "$wine" wineboot --init >"$mingw_build/wineboot.log" 2>&1 ||
+    { tail -20 "$mingw_build/wineboot.log"; echo "FAIL: wine could not set up $WINEPREFIX"; exit 1; }
+  # Trace only MessageBoxA, so each run's message box (owner, text, caption, style) can be checked.
+  timeout 120 "$wine" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d user32.MessageBoxA \
+    >>"$mingw_build/wineboot.log" 2>&1 || { echo "FAIL: wine reg"; exit 1; }
+  echo "wine prefix set up: $(elapsed "$start") s"
+fi
+
+work="$mingw_build/wine-smoke"
+rm -rf "$work" && mkdir -p "$work/posix" "$work/win" "$work/in" || exit 1
+cd "$work" || exit 1
+
+# Inputs: a real single-row font in both forms (PCF from xfonts-base, BDF through pcf2bdf), its
+# BDF compressed with compress, and the samples of the repository.
+real=/usr/share/fonts/X11/misc/6x13-ISO8859-1.pcf.gz
+wide=/usr/share/fonts/X11/misc/6x13.pcf.gz
+gzip -dc "$real" >in/real.pcf || fail "expand $real"
+gzip -dc "$wide" >in/wide.pcf || fail "expand $wide"
+pcf2bdf -o in/real.bdf in/real.pcf || fail "pcf2bdf"
+compress -c in/real.bdf >in/realz.bdf.Z || fail "compress"
+for f in "$source_dir"/samples/*.bdf "$source_dir"/samples/*.pcf; do
+  [ -f "$f" ] && cp "$f" in/
+done
+
+# winrun NAME PROGRAM ARGS...: runs the .exe in $work, keeping its status in $status and the
+# traced message box calls in NAME.box.
+winrun() {
+  local name=$1 program=$2
+  shift 2
+  WINEDEBUG=-all,+relay timeout 120 "$wine" "$mingw_build/$program.exe" "$@" >"$name.log" 2>&1
+  status=$?
+  [ $status -eq 124 ] && fail "$name: timed out"
+  grep -a 'Call user32.MessageBoxA(' "$name.log" >"$name.box"
+}
+
+# expect_box NAME TEXT: exactly one box, with no owner, this text, the caption and style 0x30.
+# The trace escapes CR LF as \r\n and quotes as \".
+trace_works=
+expect_box() {
+  local name=$1 text=$2
+  [ -n "$trace_works" ] || return 0
+  if [ "$(wc -l <"$name.box")" -ne 1 ] || ! grep -qF 'MessageBoxA(00000000,' "$name.box" ||
+    ! grep -qF -- " \"$text\"," "$name.box" || ! grep -qF '"Compile Fonts",00000030)' "$name.box"; then
+    fail "$name: expected one message box \"$text\" captioned \"Compile Fonts\", style 0x30, no owner;" \
+      "got: $(cat "$name.box")"
+  fi
+}
+expect_no_box() {
+  [ -s "$1.box" ] && fail "$1: unexpected message box: $(cat "$1.box")"
+  return 0
+}
+
+start=$(seconds)
+
+# Usage error: nothing given. Also tells whether this wine traces the message boxes at all.
+winrun usage varnel
+[ $status -eq 1 ] || fail "usage: exit status $status, expected 1"
+if [ -s usage.box ]; then
+  trace_works=1
+else
+  echo "note: this wine shows no MessageBoxA trace; message texts are not checked"
+fi
+expect_box usage "usage: varnel [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file bdf_file where # for -p is 1, 2, 4, or 8 and   # for -s is 1, 2, or 4"
+winrun usage2 corvane -p3 -o x.fon in/real.pcf
+[ $status -eq 1 ] || fail "usage2: exit status $status, expected 1"
+[ -e x.fon ] && fail "usage2: output created"
+expect_box usage2 "usage: corvane [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file pcf_file where # for -p is 1, 2, 4, or 8 and   # for -s is 1, 2, or 4"
+
+# Conversions: each must succeed silently and match the POSIX build byte for byte. Options vary
+# the bitmap layout; a backslash path checks the base name on the platform where it is native.
+# convert NAME PROGRAM OUTPUT-FILE ARGS... (the output's folder is added per platform)
+convert() {
+  local name=$1 program=$2 output=$3
+  shift 3
+  "$posix_bin/$program" -o "posix/$output" "$@" 2>"$name.posix.err"
+  local posix_status=$?
+  winrun "$name" "$program" -o "win\\$output" "$@"
+  if [ $posix_status -ne 0 ]; then
+    fail "$name: the POSIX build failed ($(cat "$name.posix.err")); cannot compare"
+    return
+  fi
+  [ $status -eq 0 ] || fail "$name: exit status $status, expected 0"
+  expect_no_box "$name"
+  cmp -s "posix/$output" "win/$output" || fail "$name: win/$output differs from the POSIX build's"
+}
+convert pcf corvane real.fon in/real.pcf
+convert pcf-layout corvane real.l.fon -l -L -p4 -u2 -t -i in/real.pcf
+convert bdf varnel realb.fon in/real.bdf
+convert bdf-layout varnel realb.8.fon -p8 -u4 in/real.bdf
+convert bdf-Z varnel realz.fon in/realz.bdf.Z
+for f in in/*; do
+  case $f in
+    in/real.* | in/realz.* | in/wide.*) ;;
+    *.bdf) convert "sample-$(basename "$f")" varnel "s-$(basename "$f" .bdf).fon" "$f" ;;
+    *.pcf) convert "sample-$(basename "$f")" corvane "s-$(basename "$f" .pcf).fon" "$f" ;;
+  esac
+done
+
+# Failures: exit 1, the message, and no output left behind.
+printf 'STARTFONT 2.1\nFONT broken\nSIZE\n' >in/bad.bdf
+head -c 300 in/real.pcf >in/bad.pcf
+winrun bad-bdf varnel -o bad1.fon in/bad.bdf
+[ $status -eq 1 ] || fail "bad-bdf: exit status $status, expected 1"
+[ -e bad1.fon ] && fail "bad-bdf: output left behind"
+expect_box bad-bdf 'bdf input, in/bad.bdf, corrupt'
+winrun bad-pcf corvane -o bad2.fon in/bad.pcf
+[ $status -eq 1 ] || fail "bad-pcf: exit status $status, expected 1"
+[ -e bad2.fon ] && fail "bad-pcf: output left behind"
+expect_box bad-pcf 'pcf input, in/bad.pcf, corrupt'
+winrun missing corvane -o missing.fon in/none.pcf
+[ $status -eq 1 ] || fail "missing: exit status $status, expected 1"
+expect_box missing "can't open pcf source file in/none.pcf"
+
+# A writer failure deletes the output (DeleteFileA), even one that existed before the run.
+echo old >wide.fon
+winrun wide corvane -o wide.fon in/wide.pcf
+[ $status -eq 1 ] || fail "wide: exit status $status, expected 1"
+[ -e wide.fon ] && fail "wide: the output was not deleted"
+expect_box wide 'Font wide not created:  too many characters.\r\n(Use PCF format.)'
+
+# An output that cannot be created (the trace doubles each backslash).
+winrun nofolder corvane -o 'no\such\folder.fon' in/real.pcf
+[ $status -eq 1 ] || fail "nofolder: exit status $status, expected 1"
+expect_box nofolder "Can't create file no\\\\such\\\\folder.fon"
+
+# The file calls themselves (binary mode, pipes), when the cross build made the check.
+if [ -x "$mingw_build/file_calls_check.exe" ]; then
+  mkdir -p calls
+  timeout 120 "$wine" "$mingw_build/file_calls_check.exe" calls >calls.log 2>&1
+  calls_status=$?
+  grep -a -E '^(FAIL|file calls)' calls.log
+  [ $calls_status -eq 0 ] || fail "file_calls_check: exit status $calls_status"
+fi
+
+echo "wine runs: $(elapsed "$start") s"
+if [ $failures -ne 0 ]; then
+  echo "wine smoke test: $failures failure(s); logs in $work"
+  exit 1
+fi
+echo "wine smoke test: passed"
