@@ -1,0 +1,176 @@
+// Hand-built fonts for the writer's tests, the expected cells, and little-endian readers of its output.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fon/fon_writer.h"
+#include "font/bitmap.h"
+#include "font/model.h"
+#include "stream/font_stream.h"
+#include "tests/support/freetype_oracle.h"
+#include "tests/support/test_support.h"
+
+namespace fontest {
+
+// One glyph: code, metrics, and rows of '#' (ink) and '.' of width rightBearing - leftBearing.
+struct GlyphSpec {
+    int code;
+    GlyphMetrics metrics;
+    std::vector<std::string> rows;
+};
+
+inline GlyphMetrics metrics(int left, int right, int advance, int ascent, int descent) {
+    return GlyphMetrics{static_cast<std::int16_t>(left), static_cast<std::int16_t>(right),
+                        static_cast<std::int16_t>(advance), static_cast<std::int16_t>(ascent),
+                        static_cast<std::int16_t>(descent), 0};
+}
+
+// A box of ink of the glyph's size: every pixel set.
+inline GlyphSpec solid(int code, GlyphMetrics m) {
+    const int w = m.rightBearing - m.leftBearing;
+    return {code, m, std::vector<std::string>(std::max(0, m.ascent + m.descent), std::string(std::max(0, w), '#'))};
+}
+
+// Lays each glyph out as the text reader would (rows padded to `pad`, bits past the width clear) and
+// derives bounds and flags from the glyphs like the model's own computation.
+inline Font makeFont(int firstColumn, int lastColumn, const std::vector<GlyphSpec>& specs, int pad = 1) {
+    Font font;
+    font.glyphPad = static_cast<std::uint8_t>(pad);
+    font.bitOrder = font.byteOrder = font.scanUnit = 1;
+    FontInfo& info = font.info;
+    info.firstColumn = static_cast<std::uint16_t>(firstColumn);
+    info.lastColumn = static_cast<std::uint16_t>(lastColumn);
+    info.defaultChar = 0xFFFF;
+    info.flags = FlagAlwaysSet;
+    font.bitmapFont = std::make_unique<BitmapFont>();
+    BitmapFont& store = *font.bitmapFont;
+    store.glyphs.reserve(specs.size());
+    for (const GlyphSpec& spec : specs) {
+        const GlyphMetrics& m = spec.metrics;
+        const int w = m.rightBearing - m.leftBearing;
+        const int stride = paddedRowBytes(std::max(w, 0), pad);
+        ByteVector bitmap(static_cast<std::size_t>(stride) * spec.rows.size(), 0);
+        for (std::size_t y = 0; y < spec.rows.size(); ++y)
+            for (std::size_t x = 0; x < spec.rows[y].size(); ++x)
+                if (spec.rows[y][x] == '#') bitmap[y * stride + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+        store.ownedBitmaps.push_back(std::move(bitmap));
+        store.glyphs.push_back(Glyph{m, nullptr});
+    }
+    for (std::size_t i = 0; i < specs.size(); ++i)
+        store.glyphs[i].bitmap = store.ownedBitmaps[i].empty() ? nullptr : store.ownedBitmaps[i].data();
+    store.glyphCount = static_cast<std::int32_t>(specs.size());
+    const int columns = lastColumn - firstColumn + 1;
+    store.encoding.assign(static_cast<std::size_t>(std::max(columns, 0)), nullptr);
+    auto lower = [](std::int16_t& a, std::int16_t b) { a = std::min(a, b); };
+    auto upper = [](std::int16_t& a, std::int16_t b) { a = std::max(a, b); };
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        const int index = (specs[i].code & 0xFF) - firstColumn;
+        if (index >= 0 && index < columns) store.encoding[static_cast<std::size_t>(index)] = &store.glyphs[i];
+        const GlyphMetrics& m = specs[i].metrics;
+        if (i == 0) info.minBounds = info.maxBounds = m;
+        lower(info.minBounds.leftBearing, m.leftBearing), upper(info.maxBounds.leftBearing, m.leftBearing);
+        lower(info.minBounds.rightBearing, m.rightBearing), upper(info.maxBounds.rightBearing, m.rightBearing);
+        lower(info.minBounds.advance, m.advance), upper(info.maxBounds.advance, m.advance);
+        lower(info.minBounds.ascent, m.ascent), upper(info.maxBounds.ascent, m.ascent);
+        lower(info.minBounds.descent, m.descent), upper(info.maxBounds.descent, m.descent);
+    }
+    if (std::memcmp(&info.minBounds, &info.maxBounds, sizeof(GlyphMetrics)) == 0) info.flags |= FlagUniformMetrics;
+    if (info.minBounds.advance == info.maxBounds.advance) info.flags |= FlagFixedAdvance;
+    info.fontAscent = info.maxBounds.ascent;
+    info.fontDescent = info.maxBounds.descent;
+    return font;
+}
+
+inline void addProperty(Font& font, const char* name, std::int32_t value) {
+    font.info.properties.push_back({internAtom(name, static_cast<std::int32_t>(std::strlen(name)), 1), value});
+    font.info.propertyIsString.push_back(0);
+}
+
+inline void addStringProperty(Font& font, const char* name, const std::string& value) {
+    const Atom nameAtom = internAtom(name, static_cast<std::int32_t>(std::strlen(name)), 1);
+    const Atom valueAtom = internAtom(value.data(), static_cast<std::int32_t>(value.size()), 1);
+    font.info.properties.push_back({nameAtom, static_cast<std::int32_t>(valueAtom)});
+    font.info.propertyIsString.push_back(1);
+}
+
+struct Written {
+    int status = 0;
+    std::string path;
+    std::string bytes;
+};
+
+// Writes the font through a real output stream named `<dir>/<base>.fon`.
+inline Written writeFontFile(Font& font, const TempDir& dir, const std::string& base = "test", int pad = -1) {
+    Written result;
+    result.path = dir.path(base + ".fon");
+    FontStream* stream = createFontFile(result.path.c_str());
+    if (!stream) return result;
+    stream->fontName = base.c_str();
+    result.status = writeFon(&font, stream, pad < 0 ? font.glyphPad : pad);
+    EXPECT_EQ(closeFontFile(stream), 0);
+    result.bytes = readFile(result.path);
+    return result;
+}
+
+inline std::uint32_t le16(const std::string& b, std::size_t at) {
+    return static_cast<std::uint8_t>(b.at(at)) | static_cast<std::uint32_t>(static_cast<std::uint8_t>(b.at(at + 1))) << 8;
+}
+inline std::uint32_t le32(const std::string& b, std::size_t at) { return le16(b, at) | le16(b, at + 2) << 16; }
+
+// Where a FON file's resources lie, found through its resource table as a reader would.
+struct Resource {
+    std::size_t offset = 0;
+    std::size_t units = 0;
+};
+inline Resource resourceAt(const std::string& fon, int index) {
+    const std::size_t record = 64 + 64 + 2 + 20 * static_cast<std::size_t>(index);
+    return {le16(fon, record + 8) * 16u, le16(fon, record + 10)};
+}
+
+// The cell the rules give for a glyph, pixel by pixel: W columns, H rows, 1 = ink.
+struct Cell {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;
+    bool pixel(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x] != 0; }
+};
+
+inline Cell expectedCell(const Font& font, const Glyph& glyph, int pad) {
+    const FontInfo& info = font.info;
+    const GlyphMetrics& m = glyph.metrics;
+    const bool anchored = info.minBounds.leftBearing == 0;
+    const int w = m.rightBearing - m.leftBearing;
+    Cell cell;
+    cell.height = info.maxBounds.ascent + info.maxBounds.descent;
+    cell.width = std::max(0, anchored ? (w < m.advance ? int{m.advance} : int{m.rightBearing}) : w);
+    cell.pixels.assign(static_cast<std::size_t>(cell.width) * cell.height, 0);
+    const int stride = paddedRowBytes(std::max(w, 0), pad);
+    const int xoff = anchored ? m.leftBearing : 0;
+    const int top = info.maxBounds.ascent - m.ascent;
+    for (int y = 0; y < m.ascent + m.descent; ++y)
+        for (int x = 0; x < ((w + 7) / 8) * 8; ++x) {
+            const int cx = xoff + x, cy = top + y;
+            if (!glyph.bitmap || !((glyph.bitmap[y * stride + x / 8] >> (7 - x % 8)) & 1)) continue;
+            if (cx >= 0 && cx < cell.width && cy >= 0 && cy < cell.height) cell.pixels[cy * cell.width + cx] = 1;
+        }
+    return cell;
+}
+
+// FreeType's view of one character against the cell the rules give; empty when they agree.
+inline std::string compareWithOracle(const OracleGlyph& seen, const Cell& cell) {
+    if (seen.width != cell.width || (cell.width > 0 && seen.rows != cell.height))
+        return "size " + std::to_string(seen.width) + "x" + std::to_string(seen.rows) + " expected " +
+               std::to_string(cell.width) + "x" + std::to_string(cell.height);
+    for (int y = 0; y < seen.rows && cell.width > 0; ++y)
+        for (int x = 0; x < seen.width; ++x)
+            if (seen.pixel(x, y) != cell.pixel(x, y))
+                return "pixel (" + std::to_string(x) + "," + std::to_string(y) + ") differs";
+    return {};
+}
+
+}  // namespace fontest
