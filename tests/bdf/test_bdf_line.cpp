@@ -1,0 +1,125 @@
+// Line reading and line matching of the BDF reader: the split of long lines, skipped lines, the
+// scanner's conventions, integers and hex pairs.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/bdf/bdf_test_util.h"
+
+namespace {
+// Every line readBdfLine delivers for `text`.
+std::vector<std::string> deliveredLines(const std::string& text) {
+    TempDir dir;
+    writeFile(dir.path("lines"), text);
+    FontStream* stream = openFontFile(dir.path("lines").c_str());
+    std::vector<std::string> lines;
+    BdfLineBuffer buffer;
+    while (const char* line = readBdfLine(stream, buffer)) lines.emplace_back(line);
+    closeFontFile(stream);
+    return lines;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(BdfLine, SkipsEmptyAndCommentLinesAndDropsCarriageReturns) {
+    EXPECT_EQ(deliveredLines("a\n\nCOMMENT x\nCOMMENTARY\n COMMENT\nb\r\nc\rd\n   \n"),
+              (Lines{"a", " COMMENT", "b", "cd", "   "}));
+}
+
+TEST(BdfLine, LastLineWithoutLineFeedIsNeverDelivered) {
+    EXPECT_EQ(deliveredLines("a\nENDFONT"), (Lines{"a"}));
+    EXPECT_EQ(deliveredLines("a\nENDFONT\r"), (Lines{"a"}));
+}
+
+TEST(BdfLine, LongLinesSplitAfter1023CharactersLosingOne) {
+    std::string exact(1023, 'x');
+    EXPECT_EQ(deliveredLines(exact + "\n"), (Lines{exact}));
+    // The 1024th character ends the line and is lost; the rest is an empty line.
+    EXPECT_EQ(deliveredLines(exact + "y\n"), (Lines{exact}));
+    EXPECT_EQ(deliveredLines(exact + "yabc\n"), (Lines{exact, "abc"}));
+    // A carriage return at the limit is still just dropped.
+    EXPECT_EQ(deliveredLines(exact + "\r\nz\n"), (Lines{exact, "z"}));
+}
+
+TEST(BdfLine, NulEndsTheLineText) {
+    EXPECT_EQ(deliveredLines(std::string("ab\0cd\n", 6)), (Lines{"ab"}));
+    // Nothing before the NUL: an empty line, skipped.
+    EXPECT_EQ(deliveredLines(std::string("\0STARTFONT 2.1\nx\n", 17)), (Lines{"x"}));
+}
+
+TEST(BdfScan, KeywordLinesConvertLikeFormattedInput) {
+    ScanValues v;
+    EXPECT_EQ(scanLine("ENCODING 65", "ENCODING %d %d", v), 1);
+    EXPECT_EQ(v.integers[0], 65);
+    EXPECT_EQ(scanLine("ENCODING\t-1   +66 trailing", "ENCODING %d %d", v), 2);
+    EXPECT_EQ(v.integers[0], -1);
+    EXPECT_EQ(v.integers[1], 66);
+    EXPECT_EQ(scanLine("ENCODING x", "ENCODING %d %d", v), 0);
+    EXPECT_LT(scanLine("ENCODING", "ENCODING %d %d", v), 1);
+    EXPECT_EQ(scanLine("ENCODINGS 5", "ENCODING %d %d", v), 0);
+    // A blank in the format matches no white space as well.
+    EXPECT_EQ(scanLine("BBX5 7 0 -2", "BBX %d %d %d %d", v), 4);
+    EXPECT_EQ(v.integers[3], -2);
+    EXPECT_EQ(scanLine("BBX 5 7 0 - 2", "BBX %d %d %d %d", v), 3);
+
+    EXPECT_EQ(scanLine("STARTFONT 2.1 extra", "STARTFONT %s", v), 1);
+    EXPECT_EQ(v.texts[0], "2.1");
+    EXPECT_EQ(scanLine("FONT  -misc-fixed-  ", "FONT %[^\n]", v), 1);
+    EXPECT_EQ(v.texts[0], "-misc-fixed-  ");
+    EXPECT_LT(scanLine("FONT", "FONT %[^\n]", v), 1);
+    EXPECT_EQ(scanLine("  NAME \"a b\" c", "%s%s%s", v), 3);
+    EXPECT_EQ(v.texts[1], "\"a");
+}
+
+TEST(BdfScan, IntegersOutsideThirtyTwoBitsAreRefused) {
+    ScanValues v;
+    EXPECT_EQ(scanLine("CHARS 2147483647", "CHARS %d", v), 1);
+    EXPECT_EQ(v.integers[0], 2147483647);
+    EXPECT_EQ(scanLine("CHARS -2147483648", "CHARS %d", v), 1);
+    EXPECT_EQ(v.integers[0], -2147483647 - 1);
+    EXPECT_EQ(scanLine("CHARS 2147483648", "CHARS %d", v), ScanOverflow);
+    EXPECT_EQ(scanLine("ENCODING 65 99999999999999999999", "ENCODING %d %d", v), ScanOverflow);
+}
+
+TEST(BdfScan, RealsReadAsStrtodDoes) {
+    struct Case {
+        const char* line;
+        float value;
+    };
+    for (Case c : {Case{"SIZE 8 1 1", 8.0f}, Case{"SIZE 8.5 1 1", 8.5f}, Case{"SIZE +12. 1 1", 12.0f},
+                   Case{"SIZE .5 1 1", 0.5f}, Case{"SIZE 1e1 1 1", 10.0f}, Case{"SIZE 25E-1 1 1", 2.5f},
+                   Case{"SIZE -3 1 1", -3.0f}}) {
+        ScanValues v;
+        EXPECT_EQ(scanLine(c.line, "SIZE %f%d%d", v), 3) << c.line;
+        EXPECT_EQ(v.real, c.value) << c.line;
+    }
+    ScanValues v;
+    // An exponent without digits is not part of the number; the next %d then fails on "e".
+    EXPECT_EQ(scanLine("SIZE 8e 75 75", "SIZE %f%d%d", v), 1);
+    EXPECT_EQ(v.real, 8.0f);
+    EXPECT_EQ(scanLine("SIZE . 75 75", "SIZE %f%d%d", v), 0);
+    EXPECT_EQ(scanLine("SIZE 1e39 75 75", "SIZE %f%d%d", v), ScanOverflow);
+}
+
+TEST(BdfText, IntegerTextAndHexPairs) {
+    EXPECT_TRUE(isIntegerText("12"));
+    EXPECT_TRUE(isIntegerText("+7"));
+    EXPECT_TRUE(isIntegerText("-"));
+    EXPECT_FALSE(isIntegerText("12a"));
+    EXPECT_FALSE(isIntegerText("1-2"));
+    EXPECT_FALSE(isIntegerText(""));
+    std::int32_t value = 1;
+    EXPECT_TRUE(integerTextValue("-", value));
+    EXPECT_EQ(value, 0);
+    EXPECT_TRUE(integerTextValue("+42", value));
+    EXPECT_EQ(value, 42);
+    EXPECT_FALSE(integerTextValue("4294967296", value));
+
+    EXPECT_EQ(hexPairValue("fF"), 0xFF);
+    EXPECT_EQ(hexPairValue("1G"), 0x01);
+    EXPECT_EQ(hexPairValue("G1"), 0x01);
+    EXPECT_EQ(hexPairValue("zz"), 0x00);
+    EXPECT_EQ(hexPairValue("7"), 0x07);  // NUL ends the pair
+    EXPECT_EQ(hexPairValue(""), 0x00);
+}
+}  // namespace
