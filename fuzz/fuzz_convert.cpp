@@ -1,0 +1,58 @@
+// Fuzz target: a whole conversion, either reader feeding the FON writer, with the bitmap options,
+// the fill size, compressed input and an allocation failure all chosen by the input.
+//
+// Input layout: byte 0 options, byte 1 allocation to fail (0 = none), then the font file.
+// Options: bit 0 PCF (else BDF), bit 1 bit order, bit 2 byte order, bits 3-4 glyph pad index,
+// bits 5-6 scan unit index (3 means 1), bit 7 fills of 7 bytes instead of whole buffers.
+// A font file starting with the compress magic 1F 9D goes through the LZW filter, as a ".Z" name would.
+#include "bdf/bdf_reader.h"
+#include "fon/fon_writer.h"
+#include "fuzz/fuzz_target.h"
+#include "fuzz/memory_stream.h"
+#include "pcf/pcf_reader.h"
+#include "stream/lzw.h"
+
+namespace {
+struct AllocationFailure {
+    explicit AllocationFailure(long n) { failAllocationAt(n); }
+    ~AllocationFailure() { failAllocationAt(0); }
+};
+
+void convert(const std::uint8_t* data, std::size_t size, int options) {
+    MemorySource source{data, size};
+    if (options & 0x80) source.fillSize = 7;
+    FontStream* input = openMemoryStream(&source);
+    if (!input) return;
+    if (size >= 2 && data[0] == 0x1F && data[1] == 0x9D) {
+        FontStream* expanded = pushLzwFilter(input);
+        if (!expanded) {
+            closeFontStream(input, 1);
+            return;
+        }
+        input = expanded;
+    }
+    int bitOrder = (options >> 1) & 1;
+    int byteOrder = (options >> 2) & 1;
+    int glyphPad = 1 << ((options >> 3) & 3);
+    int scanUnit = ((options >> 5) & 3) == 3 ? 1 : 1 << ((options >> 5) & 3);
+
+    Font font;
+    int status = ((options & 1) ? readPcfFont : readBdfFont)(&font, input, bitOrder, byteOrder, glyphPad, scanUnit);
+    closeFontFile(input);
+    if (status != StatusOk) return;
+
+    std::uint64_t written = 0;
+    FontStream* output = openDiscardStream(&written);
+    if (!output) return;
+    output->fontName = "fuzz";
+    (void)writeFon(&font, output, glyphPad);
+    closeFontFile(output);
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2) return 0;
+    AllocationFailure failure(data[1]);
+    convert(data + 2, size - 2, data[0]);
+    return 0;
+}
