@@ -20,3 +20,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # The cross compiler's libstdc++, libgcc and winpthread DLLs exist on no Windows machine: link
 # them in, so each .exe stands alone.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+
+# Find the static form of a library the programs use (zlib for .gz input), not its DLL's import
+# library: the DLL would have to be shipped beside each .exe.
+set(ZLIB_USE_STATIC_LIBS ON)
