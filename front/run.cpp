@@ -129,6 +129,9 @@ int runConversion(const Program& program, char* commandLine) {
     FontStream* output = createFontFile(settings.outputPath, &regularFile);
     if (!output) {
         reportError("Can't create file %s", settings.outputPath);
+        // regularFile is set only when the file was created and the stream record then could not
+        // be allocated: that empty file is ours to remove.
+        if (regularFile) deleteOutputFile(settings.outputPath);
         return 1;
     }
     // The base name lives as long as the run; the stream only points at it.
