@@ -1,0 +1,330 @@
+// Failure injection over whole conversions: every allocation, file write, read, seek, open and
+// close of a conversion fails in turn, and each run must either succeed where the design allows
+// a quiet loss or end with its one message, exit status 1 and no output file.
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bdf/bdf_reader.h"
+#include "fon/fon_writer.h"
+#include "front/run.h"
+#include "pcf/pcf_reader.h"
+#include "stream/file_calls.h"
+#include "tests/hardening/hardening_support.h"
+#include "tests/support/freetype_oracle.h"
+#include "tests/support/test_support.h"
+
+// The run's message sink and file removal, captured in-process.
+namespace {
+std::vector<std::string> messages;
+}  // namespace
+
+void reportError(const char* format, ...) {
+    char buffer[4096];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    messages.emplace_back(buffer);
+}
+
+void deleteOutputFile(const char* path) { std::remove(path); }
+
+namespace {
+const Program bdfProgram = {"usage", "can't open bdf source file %s", "bdf input, %s, corrupt", readBdfFont};
+const Program pcfProgram = {"usage", "can't open pcf source file %s", "pcf input, %s, corrupt", readPcfFont};
+
+// Which file call fails, and at which of its calls (1-based) from the start of a run.
+enum class Call { None, OpenRead, Create, Read, Write, ShortWrite, Seek, CloseOutput };
+Call failingCall = Call::None;
+long failingAt = 0;
+long callCount[8] = {};
+
+bool failsNow(Call call) {
+    long n = ++callCount[static_cast<int>(call)];
+    return failingCall == call && n == failingAt;
+}
+// ShortWrite counts with Write: it is the same call failing differently.
+bool writeFailsNow(Call* how) {
+    long n = ++callCount[static_cast<int>(Call::Write)];
+    *how = failingCall;
+    return (failingCall == Call::Write || failingCall == Call::ShortWrite) && n == failingAt;
+}
+
+int seamOpenRead(const char* path) { return failsNow(Call::OpenRead) ? -1 : platformFileCalls.openRead(path); }
+int seamCreate(const char* path) { return failsNow(Call::Create) ? -1 : platformFileCalls.create(path); }
+std::int64_t seamRead(int fd, void* buffer, std::size_t n) {
+    return failsNow(Call::Read) ? -1 : platformFileCalls.read(fd, buffer, n);
+}
+std::int64_t seamWrite(int fd, const void* buffer, std::size_t n) {
+    Call how;
+    if (!writeFailsNow(&how)) return platformFileCalls.write(fd, buffer, n);
+    if (how == Call::Write || n < 2) return -1;
+    // A disk that fills up part way: half the bytes arrive.
+    return platformFileCalls.write(fd, buffer, n / 2);
+}
+int seamSeek(int fd, std::int64_t n) { return failsNow(Call::Seek) ? -1 : platformFileCalls.seekForward(fd, n); }
+int outputDescriptor = -1;
+int seamClose(int fd) {
+    bool output = fd == outputDescriptor;
+    int closed = platformFileCalls.close(fd);
+    if (output && failsNow(Call::CloseOutput)) return -1;
+    return closed;
+}
+int seamCreateTracked(const char* path) {
+    int fd = seamCreate(path);
+    outputDescriptor = fd;
+    return fd;
+}
+
+struct Outcome {
+    int exitStatus = -1;
+    std::vector<std::string> messages;
+    bool outputExists = false;
+    std::string output;
+    long allocations = 0;
+    long calls[8] = {};
+};
+
+class FailureInjection : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fileCalls = platformFileCalls;
+        fileCalls.openRead = seamOpenRead;
+        fileCalls.create = seamCreateTracked;
+        fileCalls.read = seamRead;
+        fileCalls.write = seamWrite;
+        fileCalls.seekForward = seamSeek;
+        fileCalls.close = seamClose;
+        writeFile(dir.path("cell.bdf"), CellFontBdf);
+        ASSERT_FALSE(findTool("bdftopcf").empty());
+        RunResult made = runCommand({"bdftopcf", "-o", dir.path("cell.pcf"), dir.path("cell.bdf")});
+        ASSERT_EQ(made.exitStatus, 0) << made.err;
+    }
+    void TearDown() override {
+        fileCalls = platformFileCalls;
+        failAllocationAt(0);
+    }
+
+    // One conversion with the given failure armed. The atom table starts empty each time, so the
+    // atoms' own allocations are part of every run.
+    Outcome run(const Program& program, const std::string& input, long failAllocation, Call call = Call::None,
+                long callAt = 0) {
+        resetAtomTableForTesting();
+        messages.clear();
+        for (long& c : callCount) c = 0;
+        failingCall = call;
+        failingAt = callAt;
+        outputDescriptor = -1;
+        std::string output = dir.path("out.fon");
+        std::remove(output.c_str());
+        std::string line = "-o " + output + " " + input;
+        failAllocationAt(failAllocation);
+        Outcome outcome;
+        outcome.exitStatus = runConversion(program, line.data());
+        outcome.allocations = allocationCount();
+        failAllocationAt(0);
+        failingCall = Call::None;
+        for (int k = 0; k < 8; ++k) outcome.calls[k] = callCount[k];
+        outcome.messages = messages;
+        outcome.outputExists = fileExists(output);
+        if (outcome.outputExists) outcome.output = readFile(output);
+        return outcome;
+    }
+
+    // Allocation counts at the end of each step of a conversion, taken by running the same steps
+    // the front end runs: open the input, read, create the output, write.
+    struct Steps {
+        long open = 0, read = 0, create = 0, write = 0;
+    };
+    Steps measureSteps(FontReader reader, const std::string& input) {
+        resetAtomTableForTesting();
+        Steps steps;
+        failAllocationAt(0);
+        FontStream* in = openFontFile(input.c_str());
+        steps.open = allocationCount();
+        EXPECT_NE(in, nullptr);
+        if (!in) return steps;
+        Font font;
+        int bitOrder, byteOrder, glyphPad, scanUnit;
+        defaultBitmapFormat(&bitOrder, &byteOrder, &glyphPad, &scanUnit);
+        EXPECT_EQ(reader(&font, in, bitOrder, byteOrder, glyphPad, scanUnit), StatusOk);
+        steps.read = allocationCount();
+        closeFontFile(in);
+        FontStream* out = createFontFile(dir.path("steps.fon").c_str());
+        steps.create = allocationCount();
+        EXPECT_NE(out, nullptr);
+        if (!out) return steps;
+        out->fontName = "out";
+        EXPECT_EQ(writeFon(&font, out, glyphPad), StatusOk);
+        closeFontFile(out);
+        steps.write = allocationCount();
+        return steps;
+    }
+
+    void expectRefused(const Outcome& outcome, const std::string& message, const std::string& context) {
+        EXPECT_EQ(outcome.exitStatus, 1) << context;
+        ASSERT_EQ(outcome.messages.size(), 1u) << context;
+        EXPECT_EQ(outcome.messages[0], message) << context;
+        EXPECT_FALSE(outcome.outputExists) << context << ": a failed conversion left its output behind";
+    }
+
+    // A run that succeeded although something failed: the file must still be a font that a
+    // client opens, with every character of the complete conversion.
+    void expectUsable(const Outcome& outcome, const Outcome& baseline, const std::string& context) {
+        EXPECT_TRUE(outcome.messages.empty()) << context;
+        ASSERT_TRUE(outcome.outputExists) << context;
+        OracleFont font = loadWithFreeType(dir.path("out.fon"));
+        ASSERT_EQ(font.error, "") << context;
+        writeFile(dir.path("baseline.fon"), baseline.output);
+        OracleFont expected = loadWithFreeType(dir.path("baseline.fon"));
+        ASSERT_EQ(font.glyphs.size(), expected.glyphs.size()) << context;
+        for (const auto& [code, glyph] : expected.glyphs) EXPECT_TRUE(font.glyphs.count(code)) << context << code;
+    }
+
+    // Where two outputs first and last differ, for the report of what a quiet failure costs.
+    static std::string difference(const std::string& got, const std::string& expected) {
+        if (got == expected) return "identical output";
+        std::size_t first = 0;
+        while (first < got.size() && first < expected.size() && got[first] == expected[first]) ++first;
+        std::size_t a = got.size(), b = expected.size();
+        while (a > first && b > first && got[a - 1] == expected[b - 1]) --a, --b;
+        return "output of " + std::to_string(got.size()) + " bytes (complete: " + std::to_string(expected.size()) +
+               ") differs in bytes " + std::to_string(first) + ".." + std::to_string(a);
+    }
+
+    // Fails every allocation of a conversion in turn.
+    void everyAllocation(const Program& program, FontReader reader, const std::string& input, const char* kind) {
+        Steps steps = measureSteps(reader, input);
+        Outcome baseline = run(program, input, 0);
+        ASSERT_EQ(baseline.exitStatus, 0);
+        ASSERT_TRUE(baseline.outputExists);
+        ASSERT_EQ(baseline.allocations, steps.write) << "the front end allocates differently from its steps";
+
+        std::string base = "out";
+        int refused = 0, quiet = 0;
+        for (long n = 1; n <= steps.write; ++n) {
+            Outcome outcome = run(program, input, n);
+            std::string context = std::string(kind) + ": allocation " + std::to_string(n);
+            if (n <= steps.open) {
+                expectRefused(outcome, std::string(program.cantOpenMessage).replace(
+                                           std::string(program.cantOpenMessage).find("%s"), 2, input),
+                              context);
+                ++refused;
+            } else if (n <= steps.read) {
+                bool quietAtomLoss = outcome.messages.size() == 1 &&
+                                     outcome.messages[0].find("too large") != std::string::npos;
+                if (quietAtomLoss) {
+                    // An atom created without its index entry is no failure for the reader, but
+                    // the writer cannot name it and gives up before writing: still no output.
+                    EXPECT_EQ(outcome.exitStatus, 1) << context;
+                    EXPECT_FALSE(outcome.outputExists) << context;
+                    std::printf("  %s: allocation %ld of the read fails quietly; the writer then refuses\n", kind, n);
+                    ++quiet;
+                } else if (outcome.exitStatus == 0) {
+                    // The reader may go on without ink metrics, terminal cells or an atom's index.
+                    expectUsable(outcome, baseline, context);
+                    std::printf("  %s: allocation %ld of the read fails quietly: %s\n", kind, n,
+                                difference(outcome.output, baseline.output).c_str());
+                    ++quiet;
+                } else {
+                    std::string corrupt = program.corruptMessage;
+                    expectRefused(outcome, corrupt.replace(corrupt.find("%s"), 2, input), context);
+                    ++refused;
+                }
+            } else if (n <= steps.create) {
+                expectRefused(outcome, "Can't create file " + dir.path("out.fon"), context);
+                ++refused;
+            } else {
+                expectRefused(outcome, "Font " + base + " not created:  too large.\r\n(Use PCF format.)", context);
+                ++refused;
+            }
+        }
+        std::printf("%s: %ld allocations (open %ld, read %ld, create %ld, write %ld): %d refused, %d quiet\n", kind,
+                    steps.write, steps.open, steps.read - steps.open, steps.create - steps.read,
+                    steps.write - steps.create, refused, quiet);
+    }
+
+    // Fails every call of one kind in turn; each failure must be refused with `message`, or, when
+    // `mayPass` is set (a read or seek whose loss the reader cannot see), may also pass unharmed.
+    void everyCall(const Program& program, const std::string& input, Call call, const std::string& message,
+                   bool mayPass, const char* kind) {
+        Outcome baseline = run(program, input, 0);
+        ASSERT_EQ(baseline.exitStatus, 0);
+        long count = baseline.calls[static_cast<int>(call == Call::ShortWrite ? Call::Write : call)];
+        if (call == Call::CloseOutput) count = 1;
+        ASSERT_GT(count, 0) << kind;
+        for (long n = 1; n <= count; ++n) {
+            Outcome outcome = run(program, input, 0, call, n);
+            std::string context = std::string(kind) + " " + std::to_string(n) + " of " + std::to_string(count);
+            if (mayPass && outcome.exitStatus == 0) {
+                EXPECT_EQ(outcome.output, baseline.output) << context;
+                continue;
+            }
+            expectRefused(outcome, message, context);
+        }
+        std::printf("%s: %ld calls failed in turn\n", kind, count);
+    }
+
+    std::string corruptMessage(const Program& program, const std::string& input) {
+        std::string text = program.corruptMessage;
+        return text.replace(text.find("%s"), 2, input);
+    }
+
+    TempDir dir;
+};
+
+TEST_F(FailureInjection, EveryAllocationOfABdfConversion) {
+    everyAllocation(bdfProgram, readBdfFont, dir.path("cell.bdf"), "BDF");
+}
+
+TEST_F(FailureInjection, EveryAllocationOfAPcfConversion) {
+    everyAllocation(pcfProgram, readPcfFont, dir.path("cell.pcf"), "PCF");
+}
+
+TEST_F(FailureInjection, EveryAllocationOfACompressedConversion) {
+    RunResult packed = runShell("compress -c < " + dir.path("cell.pcf") + " > " + dir.path("cell.pcf.Z"));
+    ASSERT_TRUE(packed.exitStatus == 0 || packed.exitStatus == 2) << packed.err;
+    everyAllocation(pcfProgram, readPcfFont, dir.path("cell.pcf.Z"), "PCF.Z");
+}
+
+// A font large enough that its input takes several reads and skips and its output several writes.
+class FailureInjectionLarge : public FailureInjection {
+protected:
+    void SetUp() override {
+        FailureInjection::SetUp();
+        std::string source = "/usr/share/fonts/X11/75dpi/courR24-ISO8859-1.pcf.gz";
+        if (!fileExists(source)) GTEST_SKIP() << "xfonts-75dpi is not installed";
+        ASSERT_TRUE(gunzipFile(source, dir.path("large.pcf")));
+        ASSERT_TRUE(pcfToBdf(dir.path("large.pcf"), dir.path("large.bdf")));
+    }
+};
+
+TEST_F(FailureInjectionLarge, EveryWrite) {
+    std::string cantOutput = "Can't output to file " + dir.path("out.fon") + " (reason unknown).";
+    everyCall(bdfProgram, dir.path("large.bdf"), Call::Write, cantOutput, false, "BDF write");
+    everyCall(pcfProgram, dir.path("large.pcf"), Call::ShortWrite, cantOutput, false, "PCF short write");
+    everyCall(bdfProgram, dir.path("cell.bdf"), Call::Write, cantOutput, false, "small BDF write");
+    everyCall(pcfProgram, dir.path("large.pcf"), Call::CloseOutput, cantOutput, false, "PCF output close");
+}
+
+TEST_F(FailureInjectionLarge, EveryReadAndSeek) {
+    // A failed read looks like the end of the data, which a reader either notices or (when it was
+    // the read that would have found the end) never needs.
+    everyCall(bdfProgram, dir.path("large.bdf"), Call::Read, corruptMessage(bdfProgram, dir.path("large.bdf")), true,
+              "BDF read");
+    everyCall(pcfProgram, dir.path("large.pcf"), Call::Read, corruptMessage(pcfProgram, dir.path("large.pcf")), true,
+              "PCF read");
+    everyCall(pcfProgram, dir.path("large.pcf"), Call::Seek, corruptMessage(pcfProgram, dir.path("large.pcf")), true,
+              "PCF seek");
+}
+
+TEST_F(FailureInjection, OpenAndCreate) {
+    std::string input = dir.path("cell.bdf");
+    everyCall(bdfProgram, input, Call::OpenRead, "can't open bdf source file " + input, false, "input open");
+    everyCall(bdfProgram, input, Call::Create, "Can't create file " + dir.path("out.fon"), false, "output create");
+}
+}  // namespace
