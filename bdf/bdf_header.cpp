@@ -144,6 +144,8 @@ Atom parseStringValue(const char* text) {
         }
         copy.push_back(*p);
     }
+    // An empty vector may have no storage at all; the atom table wants a real pointer.
+    if (copy.empty()) return internText("");
     return internText(std::string_view(copy.data(), copy.size()));
 }
 
