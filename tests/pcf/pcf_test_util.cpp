@@ -95,12 +95,12 @@ void TableBytes::metric(int lb, int rb, int adv, int asc, int desc, int attr) {
     for (int v : {lb, rb, adv, asc, desc, attr}) i16(static_cast<std::uint32_t>(v));
 }
 
-std::string buildPcf(const std::vector<PcfTableSpec>& tables) {
+std::string buildPcf(const std::vector<PcfTableBytes>& tables) {
     TableBytes out(0x70636601);
     out.lsb32(static_cast<std::uint32_t>(tables.size()));
     std::uint32_t offset = 8 + 16 * static_cast<std::uint32_t>(tables.size());
     std::string body;
-    for (const PcfTableSpec& table : tables) {
+    for (const PcfTableBytes& table : tables) {
         std::uint32_t format = 0;
         if (table.bytes.size() >= 4) std::memcpy(&format, table.bytes.data(), 4);
         out.lsb32(table.type);
@@ -235,8 +235,8 @@ TableBytes TestFont::encodings() const {
     return t;
 }
 
-std::vector<PcfTableSpec> TestFont::tables() const {
-    std::vector<PcfTableSpec> list = {{1, properties().data()}, {2, accelerators(0).data()},
+std::vector<PcfTableBytes> TestFont::tables() const {
+    std::vector<PcfTableBytes> list = {{1, properties().data()}, {2, accelerators(0).data()},
                                       {4, metrics(false).data()}, {8, bitmaps().data()}};
     if (inkMetrics) list.push_back({16, metrics(true).data()});
     list.push_back({32, encodings().data()});

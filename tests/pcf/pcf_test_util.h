@@ -35,11 +35,11 @@ private:
 };
 
 // Lays tables out after the directory, in the order given, each at a 4-byte boundary.
-struct PcfTableSpec {
+struct PcfTableBytes {
     std::uint32_t type;
     std::string bytes;
 };
-std::string buildPcf(const std::vector<PcfTableSpec>& tables);
+std::string buildPcf(const std::vector<PcfTableBytes>& tables);
 
 // A glyph of a hand-made font: metrics and its rows, MSB first, each row padded to one byte
 // multiple (unpadded to 1 byte).
@@ -69,7 +69,7 @@ struct TestFont {
     TableBytes metrics(bool ink) const;
     TableBytes bitmaps() const;
     TableBytes encodings() const;
-    std::vector<PcfTableSpec> tables() const;
+    std::vector<PcfTableBytes> tables() const;
     std::string build() const { return buildPcf(tables()); }
 };
 

@@ -158,7 +158,7 @@ TEST(PcfReader, HeaderAndDirectory) {
     EXPECT_EQ(readStatus(flip(good, 8 + 12, 8)), StatusFail);
     // Required tables missing: each of 1, 2, 4, 8, 32.
     for (std::uint32_t missing : {1u, 2u, 4u, 8u, 32u}) {
-        std::vector<PcfTableSpec> without;
+        std::vector<PcfTableBytes> without;
         for (const auto& t : source.tables())
             if (t.type != missing) without.push_back(t);
         EXPECT_EQ(readStatus(buildPcf(without)), StatusFail) << missing;
@@ -277,7 +277,7 @@ TEST(PcfReader, AcceleratorFlagsAndTheBdfStyleTable) {
     EXPECT_EQ(readStatus(buildPcf(withBroken)), StatusOk);
     // Table 256 placed before the metrics can no longer be reached at the end.
     auto early = source.tables();
-    PcfTableSpec bdfAccel = early.back();
+    PcfTableBytes bdfAccel = early.back();
     early.pop_back();
     early.insert(early.begin() + 2, bdfAccel);
     EXPECT_EQ(readStatus(buildPcf(early)), StatusFail);
