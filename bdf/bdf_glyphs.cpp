@@ -184,6 +184,9 @@ void buildEncoding(Font& font, const RowDirectory& directory) {
         state.xGlyphHeight = glyph.metrics.ascent > 0 ? glyph.metrics.ascent : height;
     }
 
+    std::int64_t rowBytes = paddedRowBytes(width, layout.glyphPad);
+    state.bitmapBytes += rowBytes * height;
+    if (state.bitmapBytes > MaxFontBitmapBytes) return false;
     ByteVector bitmap;
     if (!readBdfBitmap(glyph, stream, layout, bitmap)) return false;
     store.glyphs.push_back(glyph);

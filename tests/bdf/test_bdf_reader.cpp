@@ -458,6 +458,17 @@ TEST(BdfMalformed, HugeDeclaredCountsFailFast) {
     big.bbx = "60000 30000 -30000 -15000";
     big.rows = {"FF"};
     EXPECT_FALSE(loads(bdfFont({big})));
+    // Rows of two characters can claim 8 KiB each: the font's bitmaps are capped as a whole, and
+    // a glyph past the cap fails before any of its rows is read.
+    BdfGlyphText wide;
+    wide.bbx = "65535 48767 -32768 -16000";
+    wide.dwidth = "1 0";
+    wide.rows.assign(48767, "0");
+    Font font;
+    EXPECT_EQ(loadBdfText(bdfFont({wide}, noCellProperties), font, 1, 1, 8, 1), StatusFail);
+    wide.bbx = "65535 2 -32768 0";
+    wide.rows.assign(2, "0");
+    EXPECT_EQ(loadBdfText(bdfFont({wide}, noCellProperties), font, 1, 1, 8, 1), StatusOk);
 }
 
 TEST(BdfMalformed, TerminalCellsOfHugeSizeAreNotBuilt) {
