@@ -73,10 +73,13 @@ rm -rf "$work" && mkdir -p "$work/posix" "$work/win" "$work/in" || exit 1
 cd "$work" || exit 1
 
 # Inputs: a real single-row font in both forms (PCF from xfonts-base, BDF through pcf2bdf), its
-# BDF compressed with compress, and the samples of the repository.
+# BDF compressed with compress, a proportional font, and the samples of the repository.
 real=/usr/share/fonts/X11/misc/6x13-ISO8859-1.pcf.gz
+prop=/usr/share/fonts/X11/75dpi/helvR12-ISO8859-1.pcf.gz
 wide=/usr/share/fonts/X11/misc/6x13.pcf.gz
 gzip -dc "$real" >in/real.pcf || fail "expand $real"
+gzip -dc "$prop" >in/prop.pcf || fail "expand $prop"
+pcf2bdf -o in/prop.bdf in/prop.pcf || fail "pcf2bdf"
 gzip -dc "$wide" >in/wide.pcf || fail "expand $wide"
 pcf2bdf -o in/real.bdf in/real.pcf || fail "pcf2bdf"
 compress -c in/real.bdf >in/realz.bdf.Z || fail "compress"
@@ -150,9 +153,11 @@ convert pcf-layout corvane real.l.fon -l -L -p4 -u2 -t -i in/real.pcf
 convert bdf varnel realb.fon in/real.bdf
 convert bdf-layout varnel realb.8.fon -p8 -u4 in/real.bdf
 convert bdf-Z varnel realz.fon in/realz.bdf.Z
+convert prop-pcf corvane prop.fon in/prop.pcf
+convert prop-bdf varnel propb.fon -m -M -p1 in/prop.bdf
 for f in in/*; do
   case $f in
-    in/real.* | in/realz.* | in/wide.*) ;;
+    in/real.* | in/realz.* | in/prop.* | in/wide.*) ;;
     *.bdf) convert "sample-$(basename "$f")" varnel "s-$(basename "$f" .bdf).fon" "$f" ;;
     *.pcf) convert "sample-$(basename "$f")" corvane "s-$(basename "$f" .pcf).fon" "$f" ;;
   esac
