@@ -1,0 +1,162 @@
+// Bounded cost: small files that declare huge counts (glyphs, properties, tables, string blocks,
+// bitmap blocks, code ranges) must be refused at once, in bounded memory, not acted upon.
+// Each runs the real program under an address-space limit and a time limit in a child process.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "tests/hardening/hardening_support.h"
+#include "tests/support/test_support.h"
+
+namespace {
+// Far below what acting on any of the declared counts would take, far above what a converter needs.
+constexpr long MemoryLimitMb = 256;
+#if defined(HARDENING_UNDER_ASAN)
+constexpr long ResidentLimitKb = 200 * 1024;  // the sanitizer's own shadow and quarantine included
+#else
+constexpr long ResidentLimitKb = 64 * 1024;
+#endif
+constexpr int TimeLimitSeconds = 60;
+
+std::uint32_t le32(const std::string& s, std::size_t at) {
+    return static_cast<std::uint8_t>(s[at]) | static_cast<std::uint8_t>(s[at + 1]) << 8 |
+           static_cast<std::uint8_t>(s[at + 2]) << 16 | static_cast<std::uint32_t>(static_cast<std::uint8_t>(s[at + 3]))
+                                                            << 24;
+}
+void put32(std::string& s, std::size_t at, std::uint32_t v) {
+    for (int k = 0; k < 4; ++k) s[at + k] = static_cast<char>(v >> (8 * k));
+}
+void put16(std::string& s, std::size_t at, std::uint16_t v) {
+    s[at] = static_cast<char>(v);
+    s[at + 1] = static_cast<char>(v >> 8);
+}
+
+class BoundedCost : public ::testing::Test {
+protected:
+    // The program must refuse the file as corrupt (or, for a font it could read, as
+    // `otherRefusal`), leave no output, and stay within the limits.
+    void expectRefused(const std::string& program, const std::string& name, const std::string& content,
+                       const std::string& otherRefusal = "") {
+        std::string input = dir.path(name), output = dir.path("out.fon");
+        writeFile(input, content);
+        LimitedRun run = runLimited({program, "-o", output, input}, MemoryLimitMb, TimeLimitSeconds);
+        EXPECT_EQ(run.exitStatus, 1) << name << " (-1: killed or crashed) " << run.err;
+        bool corrupt = run.err.find("corrupt") != std::string::npos;
+        bool other = !otherRefusal.empty() && run.err.find(otherRefusal) != std::string::npos;
+        EXPECT_TRUE(corrupt || other) << name << ": " << run.err;
+        EXPECT_FALSE(fileExists(output)) << name;
+        EXPECT_LT(run.maxResidentKb, ResidentLimitKb) << name << " used " << run.maxResidentKb << " kB";
+        std::printf("%s: refused, %ld kB resident\n", name.c_str(), run.maxResidentKb);
+    }
+
+    TempDir dir;
+};
+
+const char* const BdfHead = "STARTFONT 2.1\nFONT huge\nSIZE 8 75 75\nFONTBOUNDINGBOX 5 7 0 0\n";
+const char* const BdfProperties = "STARTPROPERTIES 2\nFONT_ASCENT 7\nFONT_DESCENT 0\nENDPROPERTIES\n";
+const char* const BdfGlyph =
+    "STARTCHAR A\nENCODING 65\nSWIDTH 667 0\nDWIDTH 5 0\nBBX 5 7 0 0\nBITMAP\n20\n50\n88\nF8\n88\n88\n88\nENDCHAR\n";
+
+TEST_F(BoundedCost, BdfHugeDeclarations) {
+    std::string head = BdfHead, props = BdfProperties, glyph = BdfGlyph;
+    expectRefused(varnelPath(), "glyphs.bdf", head + props + "CHARS 2000000000\n" + glyph);
+    expectRefused(varnelPath(), "glyphs-then-end.bdf", head + props + "CHARS 2147483647\n" + glyph + "ENDFONT\n");
+    expectRefused(varnelPath(), "properties.bdf",
+                  head + "STARTPROPERTIES 2147483647\nFONT_ASCENT 7\nFONT_DESCENT 0\n");
+    expectRefused(varnelPath(), "bitmap.bdf",
+                  head + props +
+                      "CHARS 1\nSTARTCHAR A\nENCODING 65\nSWIDTH 667 0\nDWIDTH 5 0\nBBX 32767 32767 0 0\nBITMAP\n00\n");
+    expectRefused(varnelPath(), "bitmap-wide.bdf",
+                  head + props +
+                      "CHARS 1\nSTARTCHAR A\nENCODING 65\nSWIDTH 667 0\nDWIDTH 5 0\nBBX 2147483647 1 0 0\nBITMAP\n00\n"
+                      "ENDCHAR\nENDFONT\n");
+    // The widest code range a BDF file can declare: read, then refused by the writer.
+    std::string second = glyph;
+    second.replace(second.find("ENCODING 65"), 11, "ENCODING 65535");
+    expectRefused(varnelPath(), "codes.bdf", head + props + "CHARS 2\n" + glyph + second + "ENDFONT\n",
+                  "too many characters");
+    // One line of a megabyte where a keyword belongs.
+    expectRefused(varnelPath(), "line.bdf", head + props + "CHARS 1\n" + std::string(1 << 20, 'A') + "\n");
+}
+
+class BoundedCostPcf : public BoundedCost {
+protected:
+    void SetUp() override {
+        if (findTool("bdftopcf").empty()) GTEST_SKIP() << "bdftopcf is not installed";
+        writeFile(dir.path("cell.bdf"), CellFontBdf);
+        // Least significant byte first, so every field patched below is little-endian.
+        RunResult made = runCommand({"bdftopcf", "-L", "-m", "-p1", "-u1", "-o", dir.path("cell.pcf"), dir.path("cell.bdf")});
+        ASSERT_EQ(made.exitStatus, 0) << made.err;
+        pcf = readFile(dir.path("cell.pcf"));
+        ASSERT_GT(pcf.size(), 8u);
+        ASSERT_EQ(le32(pcf, 0), 0x70636601u);
+        std::uint32_t tables = le32(pcf, 4);
+        for (std::uint32_t k = 0; k < tables; ++k)
+            if (le32(pcf, 8 + 16 * k) < 512) offsets[le32(pcf, 8 + 16 * k)] = le32(pcf, 8 + 16 * k + 12);
+        for (std::uint32_t type : {1u, 4u, 8u, 32u}) ASSERT_NE(offsets[type], 0u) << "table " << type;
+    }
+    std::string pcf;
+    std::uint32_t offsets[512] = {};
+};
+
+TEST_F(BoundedCostPcf, HugeDeclarations) {
+    std::string file;
+
+    file = pcf;
+    put32(file, 4, 0x7FFFFFFF);  // table count
+    expectRefused(corvanePath(), "tables.pcf", file);
+    expectRefused(corvanePath(), "tables-only.pcf", file.substr(0, 8));
+
+    std::uint32_t properties = offsets[1];
+    file = pcf;
+    put32(file, properties + 4, 0x7FFFFFFF);  // property count
+    expectRefused(corvanePath(), "properties.pcf", file);
+
+    std::uint32_t count = le32(pcf, properties + 4);
+    std::uint32_t stringSize = properties + 8 + 9 * count + (count % 4 ? 4 - count % 4 : 0);
+    file = pcf;
+    put32(file, stringSize, 0x7FFFFFFF);  // string block size
+    expectRefused(corvanePath(), "strings.pcf", file);
+
+    // Metrics in the plain form, whose count is 32 bits wide.
+    std::uint32_t metrics = offsets[4];
+    file = pcf;
+    put32(file, metrics, 0);
+    put32(file, metrics + 4, 0x7FFFFFFF);
+    expectRefused(corvanePath(), "metrics.pcf", file);
+
+    std::uint32_t bitmaps = offsets[8];
+    std::uint32_t glyphs = le32(pcf, bitmaps + 4);
+    file = pcf;
+    put32(file, bitmaps + 4, 0x7FFFFFFF);  // bitmap count (differs from the metrics)
+    expectRefused(corvanePath(), "bitmap-count.pcf", file);
+    file = pcf;
+    for (int pad = 0; pad < 4; ++pad) put32(file, bitmaps + 8 + 4 * glyphs + 4 * pad, 0x7FFFFFFF);  // block sizes
+    expectRefused(corvanePath(), "bitmap-size.pcf", file);
+
+    // Every code from 0 to 0xFFFF in both bytes: four thousand million encoding entries.
+    std::uint32_t encodings = offsets[32];
+    file = pcf;
+    put16(file, encodings + 4, 0);
+    put16(file, encodings + 6, 0xFFFF);
+    put16(file, encodings + 8, 0);
+    put16(file, encodings + 10, 0xFFFF);
+    expectRefused(corvanePath(), "codes.pcf", file);
+
+    // A table two gigabytes beyond the end of the file.
+    file = pcf;
+    for (std::uint32_t k = 0; k < le32(pcf, 4); ++k)
+        if (le32(pcf, 8 + 16 * k) == 32) put32(file, 8 + 16 * k + 12, 0x7FFFFFF0);
+    expectRefused(corvanePath(), "far-table.pcf", file);
+}
+
+TEST_F(BoundedCostPcf, HugeDeclarationsBehindCompression) {
+    std::string file = pcf;
+    put32(file, offsets[1] + 4, 0x7FFFFFFF);
+    writeFile(dir.path("packed"), file);
+    RunResult packed = runShell("compress -c < " + dir.path("packed") + " > " + dir.path("properties.pcf.Z"));
+    ASSERT_TRUE(packed.exitStatus == 0 || packed.exitStatus == 2) << packed.err;
+    expectRefused(corvanePath(), "properties.pcf.Z", readFile(dir.path("properties.pcf.Z")));
+}
+}  // namespace
