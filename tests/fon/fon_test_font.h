@@ -18,7 +18,7 @@
 namespace fontest {
 
 // One glyph: code, metrics, and rows of '#' (ink) and '.' of width rightBearing - leftBearing.
-struct GlyphSpec {
+struct GlyphDrawing {
     int code;
     GlyphMetrics metrics;
     std::vector<std::string> rows;
@@ -31,14 +31,14 @@ inline GlyphMetrics metrics(int left, int right, int advance, int ascent, int de
 }
 
 // A box of ink of the glyph's size: every pixel set.
-inline GlyphSpec solid(int code, GlyphMetrics m) {
+inline GlyphDrawing solid(int code, GlyphMetrics m) {
     const int w = m.rightBearing - m.leftBearing;
     return {code, m, std::vector<std::string>(std::max(0, m.ascent + m.descent), std::string(std::max(0, w), '#'))};
 }
 
 // Lays each glyph out as the text reader would (rows padded to `pad`, bits past the width clear) and
 // derives bounds and flags from the glyphs like the model's own computation.
-inline Font makeFont(int firstColumn, int lastColumn, const std::vector<GlyphSpec>& specs, int pad = 1) {
+inline Font makeFont(int firstColumn, int lastColumn, const std::vector<GlyphDrawing>& drawings, int pad = 1) {
     Font font;
     font.glyphPad = static_cast<std::uint8_t>(pad);
     font.bitOrder = font.byteOrder = font.scanUnit = 1;
@@ -49,29 +49,29 @@ inline Font makeFont(int firstColumn, int lastColumn, const std::vector<GlyphSpe
     info.flags = FlagAlwaysSet;
     font.bitmapFont = std::make_unique<BitmapFont>();
     BitmapFont& store = *font.bitmapFont;
-    store.glyphs.reserve(specs.size());
-    for (const GlyphSpec& spec : specs) {
-        const GlyphMetrics& m = spec.metrics;
+    store.glyphs.reserve(drawings.size());
+    for (const GlyphDrawing& drawing : drawings) {
+        const GlyphMetrics& m = drawing.metrics;
         const int w = m.rightBearing - m.leftBearing;
         const int stride = paddedRowBytes(std::max(w, 0), pad);
-        ByteVector bitmap(static_cast<std::size_t>(stride) * spec.rows.size(), 0);
-        for (std::size_t y = 0; y < spec.rows.size(); ++y)
-            for (std::size_t x = 0; x < spec.rows[y].size(); ++x)
-                if (spec.rows[y][x] == '#') bitmap[y * stride + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+        ByteVector bitmap(static_cast<std::size_t>(stride) * drawing.rows.size(), 0);
+        for (std::size_t y = 0; y < drawing.rows.size(); ++y)
+            for (std::size_t x = 0; x < drawing.rows[y].size(); ++x)
+                if (drawing.rows[y][x] == '#') bitmap[y * stride + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
         store.ownedBitmaps.push_back(std::move(bitmap));
         store.glyphs.push_back(Glyph{m, nullptr});
     }
-    for (std::size_t i = 0; i < specs.size(); ++i)
+    for (std::size_t i = 0; i < drawings.size(); ++i)
         store.glyphs[i].bitmap = store.ownedBitmaps[i].empty() ? nullptr : store.ownedBitmaps[i].data();
-    store.glyphCount = static_cast<std::int32_t>(specs.size());
+    store.glyphCount = static_cast<std::int32_t>(drawings.size());
     const int columns = lastColumn - firstColumn + 1;
     store.encoding.assign(static_cast<std::size_t>(std::max(columns, 0)), nullptr);
     auto lower = [](std::int16_t& a, std::int16_t b) { a = std::min(a, b); };
     auto upper = [](std::int16_t& a, std::int16_t b) { a = std::max(a, b); };
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        const int index = (specs[i].code & 0xFF) - firstColumn;
+    for (std::size_t i = 0; i < drawings.size(); ++i) {
+        const int index = (drawings[i].code & 0xFF) - firstColumn;
         if (index >= 0 && index < columns) store.encoding[static_cast<std::size_t>(index)] = &store.glyphs[i];
-        const GlyphMetrics& m = specs[i].metrics;
+        const GlyphMetrics& m = drawings[i].metrics;
         if (i == 0) info.minBounds = info.maxBounds = m;
         lower(info.minBounds.leftBearing, m.leftBearing), upper(info.maxBounds.leftBearing, m.leftBearing);
         lower(info.minBounds.rightBearing, m.rightBearing), upper(info.maxBounds.rightBearing, m.rightBearing);

@@ -12,8 +12,8 @@ using namespace fontest;
 
 namespace {
 
-std::vector<GlyphSpec> printableAscii(GlyphMetrics m) {
-    std::vector<GlyphSpec> glyphs;
+std::vector<GlyphDrawing> printableAscii(GlyphMetrics m) {
+    std::vector<GlyphDrawing> glyphs;
     for (int code = 32; code <= 126; ++code) glyphs.push_back(solid(code, m));
     return glyphs;
 }
@@ -185,7 +185,7 @@ TEST(NeModule, TablesForOtherResourceLists) {
 }
 
 TEST(FntHeader, FieldsFromPropertiesAndFlags) {
-    std::vector<GlyphSpec> glyphs = {solid('A', metrics(0, 6, 10, 9, 3)), solid('X', metrics(0, 5, 8, 9, 3))};
+    std::vector<GlyphDrawing> glyphs = {solid('A', metrics(0, 6, 10, 9, 3)), solid('X', metrics(0, 5, 8, 9, 3))};
     Font font = makeFont('A', 'Z', glyphs);
     const std::string copyright60(60, 'c');
     addStringProperty(font, "COPYRIGHT", copyright60);
@@ -278,7 +278,7 @@ TEST(FontShape, RowsAndColumnRanges) {
 
 // The documented cell widths under origin anchoring, read from the table, the cells and FreeType.
 TEST(GlyphCells, WidthsAndPlacementUnderOriginAnchoring) {
-    std::vector<GlyphSpec> glyphs = {
+    std::vector<GlyphDrawing> glyphs = {
         solid('A', metrics(0, 10, 8, 3, 0)),  // w 10 >= advance: W = rightBearing = 10
         solid('B', metrics(2, 7, 8, 3, 0)),   // w 5 < 8: W = 8, ink in 2..6
         solid('C', metrics(9, 12, 14, 3, 0)), // W 14, K 2, ink in column 1 at 9..11
@@ -313,16 +313,16 @@ TEST(GlyphCells, WidthsAndPlacementUnderOriginAnchoring) {
 
 // Irregular pixels, every glyph pad: FreeType sees the same cells whatever the source padding.
 TEST(GlyphCells, EveryGlyphPadGivesTheSourcePixels) {
-    std::vector<GlyphSpec> glyphs;
+    std::vector<GlyphDrawing> glyphs;
     for (int code = 33; code < 60; ++code) {
         const int left = code % 4, width = 1 + (code * 7) % 23, ascent = 1 + code % 9, descent = code % 3;
-        GlyphSpec spec{code, metrics(left, left + width, width + code % 5, ascent, descent), {}};
+        GlyphDrawing drawing{code, metrics(left, left + width, width + code % 5, ascent, descent), {}};
         for (int y = 0; y < ascent + descent; ++y) {
             std::string row;
             for (int x = 0; x < width; ++x) row += ((x * 3 + y * 5 + code) % 7 < 3) ? '#' : '.';
-            spec.rows.push_back(row);
+            drawing.rows.push_back(row);
         }
-        glyphs.push_back(spec);
+        glyphs.push_back(drawing);
     }
     glyphs.push_back(solid(60, metrics(0, 2, 2, 1, 0)));  // anchors the cells at the origin
     TempDir dir;
