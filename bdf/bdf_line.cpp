@@ -49,11 +49,14 @@ bool scanReal(const char*& in, float& value, bool& overflow) {
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
     const char* start = p;
-    bool digits = false;
-    while (isDigit(*p)) ++p, digits = true;
+    const char* integerEnd = p;
+    while (isDigit(*integerEnd)) ++integerEnd;
+    bool digits = integerEnd != p;
+    p = integerEnd;
     if (*p == '.') {
-        ++p;
-        while (isDigit(*p)) ++p, digits = true;
+        const char* fractionStart = ++p;
+        while (isDigit(*p)) ++p;
+        digits = digits || p != fractionStart;
     }
     if (!digits) return false;
     if (*p == 'e' || *p == 'E') {
