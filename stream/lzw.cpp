@@ -36,6 +36,8 @@ constexpr std::int32_t HashSizes[] = {5003, 9001, 18013, 35023, 69001};
 
 struct LzwState {
     FontStreamPtr source;
+    // The stack grows down from its end: each string is pushed last byte first, so the pending
+    // bytes [stackTop, end) already lie in output order and leave in whole runs.
     std::uint8_t* stackTop;
     std::int32_t previousCode;  // -1 once the data has ended for good (or never began)
     std::uint8_t lastByte;
@@ -114,63 +116,71 @@ int lzwFill(FontStream* stream) {
     // Data the compressor never writes (a code beyond the table, a string longer than the stack)
     // ends the data for good instead of reading undefined entries or overrunning the stack.
     auto endOfData = [&] {
-        top = stackBase;
+        top = stackEnd;
         previousCode = -1;
     };
 
     while (out < outEnd) {
-        while (top > stackBase && out < outEnd) *out++ = *--top;
+        // Pending bytes first, most recently pushed first (they lie in output order).
+        std::size_t pending = static_cast<std::size_t>(stackEnd - top);
+        const std::size_t room = static_cast<std::size_t>(outEnd - out);
+        if (pending > room) pending = room;
+        // Strings are mostly a few bytes long: word moves beat a library call for those.
+        std::size_t k = 0;
+        for (; pending - k >= 8; k += 8) std::memcpy(out + k, top + k, 8);
+        for (; k < pending; ++k) out[k] = top[k];
+        out += pending;
+        top += pending;
         if (out == outEnd || previousCode < 0) break;
 
-        std::int32_t code = readCode(state);
-        if (code < 0) {
-            if (code == BrokenCode) endOfData();
+        std::int32_t read = readCode(state);
+        if (read < 0) {
+            if (read == BrokenCode) endOfData();
             break;
         }
-        if (code == ClearCode && state->blockMode != 0) {
+        if (read == ClearCode && state->blockMode != 0) {
             for (std::int32_t v = 0; v < LiteralCodes; ++v) state->prefixes[v] = 0;
             state->clearPending = 1;
             state->nextFree = FirstFreePlain;
-            code = readCode(state);
-            if (code < 0) {
-                if (code == BrokenCode) endOfData();
+            read = readCode(state);
+            if (read < 0) {
+                if (read == BrokenCode) endOfData();
                 break;
             }
         }
-        const std::int32_t nextFree = state->nextFree;
-        const std::int32_t incoming = code;
+        // Unsigned from here: table indexes need no sign extension on the hot walk.
+        const auto nextFree = static_cast<std::uint32_t>(state->nextFree);
+        const auto incoming = static_cast<std::uint32_t>(read);
+        std::uint32_t code = incoming;
         if (code >= nextFree) {
+            // previousCode is a code here: the data has begun and not ended.
             if (code > nextFree) {
                 endOfData();
                 break;
             }
             // The string that repeats its own first byte: the previous string and that byte.
-            *top++ = lastByte;
-            code = previousCode;
+            *--top = lastByte;
+            code = static_cast<std::uint32_t>(previousCode);
         }
         // Only entries below nextFree are defined; after a clear code the walk could otherwise
-        // follow entries left over from the previous table.
-        bool fault = false;
+        // follow entries left over from the previous table. One branch tests both limits.
         while (code >= LiteralCodes) {
-            if (code >= nextFree || top == stackEnd) {
-                fault = true;
-                break;
-            }
-            *top++ = suffixes[code];
+            if ((code >= nextFree) | (top == stackBase)) break;
+            *--top = suffixes[code];
             code = prefixes[code];
         }
-        if (fault || top == stackEnd) {
+        if (code >= LiteralCodes || top == stackBase) {
             endOfData();
             break;
         }
         lastByte = suffixes[code];
-        *top++ = lastByte;
-        if (nextFree < state->codeLimit) {
+        *--top = lastByte;
+        if (static_cast<std::int32_t>(nextFree) < state->codeLimit) {
             state->prefixes[nextFree] = static_cast<std::uint16_t>(previousCode);
             state->suffixes[nextFree] = lastByte;
-            state->nextFree = nextFree + 1;
+            state->nextFree = static_cast<std::int32_t>(nextFree) + 1;
         }
-        previousCode = incoming;
+        previousCode = static_cast<std::int32_t>(incoming);
     }
 
     state->stackTop = top;
@@ -248,7 +258,7 @@ FontStream* pushLzwFilter(FontStream* source) {
     state->clearPending = 0;
     state->bitOffset = 0;
     state->bitLimit = 0;
-    state->stackTop = state->stack;
+    state->stackTop = state->stack + StackSize;
 
     const std::int32_t first = readCode(state);
     // The first code has no table to refer to: anything but a literal cannot be decoded.
@@ -257,7 +267,7 @@ FontStream* pushLzwFilter(FontStream* source) {
     } else {
         state->previousCode = first;
         state->lastByte = static_cast<std::uint8_t>(first);
-        *state->stackTop++ = state->lastByte;
+        *--state->stackTop = state->lastByte;
     }
 
     FontStream* stream = newFontStream(state, lzwFill, lzwSkip, lzwClose);
