@@ -305,7 +305,7 @@ protected:
         std::vector<std::string> files = realFontFiles(folders);
         if (files.empty()) GTEST_SKIP() << "no fonts in " << label;
 #if defined(HARDENING_UNDER_ASAN)
-        const std::size_t stride = 10;  // the sanitized programs are slow; a fixed tenth of the fonts
+        const std::size_t stride = 3;  // the sanitized programs are slow: a fixed third of the fonts
 #else
         const std::size_t stride = 1;
 #endif
