@@ -37,3 +37,13 @@ check-asan:
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-test $(ASAN_BUILD)
+
+# libFuzzer targets (clang): each runs FUZZ_SECONDS in one process; crashing inputs are kept in
+# fuzz/seeds/<target>/, where the replay tests of make check pick them up.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz:
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCOMPILE_FONTS_TESTS=ON -DCOMPILE_FONTS_FUZZ=ON $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_bdf fuzz_pcf fuzz_lzw fuzz_convert
+	sh fuzz/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
