@@ -18,9 +18,12 @@ for target in $targets; do
     corpus=$build/fuzz-corpus/$target
     artifacts=$build/fuzz-artifacts/$target
     mkdir -p "$corpus" "$artifacts"
+    # The whole conversion reads BDF text too, so it shares the BDF keywords.
+    dict=
+    case $target in bdf | convert) dict=-dict=$here/bdf.dict ;; esac
     echo "fuzz_$target: $seconds s"
     # The first folder receives new inputs; the committed seeds stay as they are.
-    "$program" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 -print_final_stats=1 \
+    "$program" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 -print_final_stats=1 $dict \
         -artifact_prefix="$artifacts/" "$corpus" "$here/seeds/$target" 2>&1 | tail -n 12
     for found in "$artifacts"/crash-* "$artifacts"/leak-* "$artifacts"/timeout-* "$artifacts"/oom-*; do
         [ -f "$found" ] || continue
