@@ -173,7 +173,7 @@ protected:
     }
 
     // A run that succeeded although something failed: the file must still be a font that a
-    // client opens, with every character of the complete conversion.
+    // client opens, showing every character exactly as the complete conversion does.
     void expectUsable(const Outcome& outcome, const Outcome& baseline, const std::string& context) {
         EXPECT_TRUE(outcome.messages.empty()) << context;
         ASSERT_TRUE(outcome.outputExists) << context;
@@ -182,7 +182,11 @@ protected:
         writeFile(dir.path("baseline.fon"), baseline.output);
         OracleFont expected = loadWithFreeType(dir.path("baseline.fon"));
         ASSERT_EQ(font.glyphs.size(), expected.glyphs.size()) << context;
-        for (const auto& [code, glyph] : expected.glyphs) EXPECT_TRUE(font.glyphs.count(code)) << context << code;
+        for (const auto& [code, glyph] : expected.glyphs) {
+            auto shown = font.glyphs.find(code);
+            ASSERT_NE(shown, font.glyphs.end()) << context << ": code " << code;
+            EXPECT_EQ(shown->second.pixels, glyph.pixels) << context << ": code " << code;
+        }
     }
 
     // Where two outputs first and last differ, for the report of what a quiet failure costs.
@@ -204,15 +208,12 @@ protected:
         ASSERT_TRUE(baseline.outputExists);
         ASSERT_EQ(baseline.allocations, steps.write) << "the front end allocates differently from its steps";
 
-        std::string base = "out";
         int refused = 0, quiet = 0;
         for (long n = 1; n <= steps.write; ++n) {
             Outcome outcome = run(program, input, n);
             std::string context = std::string(kind) + ": allocation " + std::to_string(n);
             if (n <= steps.open) {
-                expectRefused(outcome, std::string(program.cantOpenMessage).replace(
-                                           std::string(program.cantOpenMessage).find("%s"), 2, input),
-                              context);
+                expectRefused(outcome, withPath(program.cantOpenMessage, input), context);
                 ++refused;
             } else if (n <= steps.read) {
                 bool quietAtomLoss = outcome.messages.size() == 1 &&
@@ -231,15 +232,14 @@ protected:
                                 difference(outcome.output, baseline.output).c_str());
                     ++quiet;
                 } else {
-                    std::string corrupt = program.corruptMessage;
-                    expectRefused(outcome, corrupt.replace(corrupt.find("%s"), 2, input), context);
+                    expectRefused(outcome, withPath(program.corruptMessage, input), context);
                     ++refused;
                 }
             } else if (n <= steps.create) {
                 expectRefused(outcome, "Can't create file " + dir.path("out.fon"), context);
                 ++refused;
             } else {
-                expectRefused(outcome, "Font " + base + " not created:  too large.\r\n(Use PCF format.)", context);
+                expectRefused(outcome, "Font out not created:  too large.\r\n(Use PCF format.)", context);
                 ++refused;
             }
         }
@@ -269,9 +269,10 @@ protected:
         std::printf("%s: %ld calls failed in turn\n", kind, count);
     }
 
-    std::string corruptMessage(const Program& program, const std::string& input) {
-        std::string text = program.corruptMessage;
-        return text.replace(text.find("%s"), 2, input);
+    // A message of the program with the path in place of its %s.
+    static std::string withPath(const char* format, const std::string& path) {
+        std::string text = format;
+        return text.replace(text.find("%s"), 2, path);
     }
 
     TempDir dir;
@@ -314,11 +315,11 @@ TEST_F(FailureInjectionLarge, EveryWrite) {
 TEST_F(FailureInjectionLarge, EveryReadAndSeek) {
     // A failed read looks like the end of the data, which a reader either notices or (when it was
     // the read that would have found the end) never needs.
-    everyCall(bdfProgram, dir.path("large.bdf"), Call::Read, corruptMessage(bdfProgram, dir.path("large.bdf")), true,
+    everyCall(bdfProgram, dir.path("large.bdf"), Call::Read, withPath(bdfProgram.corruptMessage, dir.path("large.bdf")), true,
               "BDF read");
-    everyCall(pcfProgram, dir.path("large.pcf"), Call::Read, corruptMessage(pcfProgram, dir.path("large.pcf")), true,
+    everyCall(pcfProgram, dir.path("large.pcf"), Call::Read, withPath(pcfProgram.corruptMessage, dir.path("large.pcf")), true,
               "PCF read");
-    everyCall(pcfProgram, dir.path("large.pcf"), Call::Seek, corruptMessage(pcfProgram, dir.path("large.pcf")), true,
+    everyCall(pcfProgram, dir.path("large.pcf"), Call::Seek, withPath(pcfProgram.corruptMessage, dir.path("large.pcf")), true,
               "PCF seek");
 }
 
