@@ -5,6 +5,7 @@
 
 #include "font/alloc.h"
 #include "stream/file_calls.h"
+#include "stream/gzip.h"
 #include "stream/lzw.h"
 
 namespace {
@@ -122,6 +123,14 @@ FontStream* openFontFile(const char* path) {
     }
     if (endsWith(path, ".Z")) {
         FontStream* expanded = pushLzwFilter(stream);
+        if (!expanded) {
+            closeFontStream(stream, 1);
+            return nullptr;
+        }
+        return expanded;
+    }
+    if (endsWith(path, ".gz")) {
+        FontStream* expanded = pushGzipFilter(stream);
         if (!expanded) {
             closeFontStream(stream, 1);
             return nullptr;

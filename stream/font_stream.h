@@ -53,7 +53,8 @@ inline int streamDescriptor(const FontStream* stream) {
 [[nodiscard]] FontStream* openReadStream(int fd);
 // Closes fd when the record cannot be allocated.
 [[nodiscard]] FontStream* openWriteStream(int fd);
-// Opens a font file for reading; names ending in ".Z" are expanded through the LZW filter.
+// Opens a font file for reading; names ending in ".Z" are expanded through the LZW filter, names
+// ending in ".gz" through the gzip filter.
 [[nodiscard]] FontStream* openFontFile(const char* path);
 // Creates or truncates the output. When isRegularFile is given it receives whether the new
 // descriptor is a regular file (only those are deleted after a failed conversion).

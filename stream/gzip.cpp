@@ -1,0 +1,174 @@
+// gzip expansion filter for ".gz" input: owns the inflater, its input buffer and the stream beneath.
+#include "stream/gzip.h"
+
+#include <zlib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "font/alloc.h"
+
+namespace {
+
+// windowBits for inflateInit2: the largest window, and gzip framing only (no zlib or raw data).
+constexpr int GzipWindowBits = 16 + MAX_WBITS;
+constexpr std::int32_t InputSize = StreamBufferSize;
+
+struct GzipState {
+    FontStreamPtr source;
+    z_stream inflater;
+    gz_header header;
+    bool inflaterReady;   // inflateInit2 succeeded, so inflateEnd is owed
+    bool memberEnded;     // the last member is complete; more input starts another
+    bool broken;          // corrupt data or no memory: the data has ended for good
+    std::uint8_t input[InputSize];
+};
+
+// zlib's blocks come from the allocation wrappers too, so tests can make them fail.
+voidpf gzipAllocate(voidpf, uInt items, uInt size) {
+    if (size != 0 && items > std::numeric_limits<std::size_t>::max() / size) return Z_NULL;
+    return allocate(static_cast<std::size_t>(items) * size);
+}
+
+void gzipRelease(voidpf, voidpf block) { release(block); }
+
+void destroyState(GzipState* state) {
+    if (state->inflaterReady) inflateEnd(&state->inflater);
+    state->~GzipState();
+    release(state);
+}
+
+// Tops up the inflater's input from the source; false when the source has nothing more.
+[[nodiscard]] bool refillInput(GzipState* state) {
+    if (state->inflater.avail_in != 0) return true;
+    const std::int32_t got = readBytes(state->source.get(), state->input, InputSize);
+    if (got <= 0) return false;
+    state->inflater.next_in = state->input;
+    state->inflater.avail_in = static_cast<uInt>(got);
+    return true;
+}
+
+// Inflates into [out, out + room); returns how many bytes were produced. Stops early at the end
+// of the input (truncated or complete data alike) or at corrupt data, which ends the data.
+std::int32_t inflateInto(GzipState* state, std::uint8_t* out, std::int32_t room) {
+    z_stream& zs = state->inflater;
+    zs.next_out = out;
+    zs.avail_out = static_cast<uInt>(room);
+    while (zs.avail_out != 0 && !state->broken) {
+        if (!refillInput(state)) break;
+        if (state->memberEnded) {
+            // Another member follows: expand it as part of the same data.
+            if (inflateReset(&zs) != Z_OK) {
+                state->broken = true;
+                break;
+            }
+            state->memberEnded = false;
+        }
+        const uInt inputBefore = zs.avail_in, roomBefore = zs.avail_out;
+        const int result = inflate(&zs, Z_NO_FLUSH);
+        if (result == Z_STREAM_END) {
+            state->memberEnded = true;
+        } else if (result != Z_OK && result != Z_BUF_ERROR) {
+            // Z_DATA_ERROR (including a failed check of a member's trailer), Z_MEM_ERROR, or a
+            // dictionary request that gzip data never makes.
+            state->broken = true;
+        } else if (zs.avail_in == inputBefore && zs.avail_out == roomBefore) {
+            // Input and room were both there, yet nothing moved: give up rather than spin.
+            state->broken = true;
+        }
+    }
+    return room - static_cast<std::int32_t>(zs.avail_out);
+}
+
+int gzipFill(FontStream* stream) {
+    auto* state = static_cast<GzipState*>(stream->context);
+    const std::int32_t produced = inflateInto(state, stream->buffer, StreamBufferSize);
+    if (produced == 0) {
+        stream->remaining = 0;
+        return -1;
+    }
+    stream->cursor = stream->buffer + 1;
+    stream->remaining = produced - 1;
+    return stream->buffer[0];
+}
+
+// Decodes and drops n bytes; whole runs of the buffer are dropped at once.
+int gzipSkip(FontStream* stream, std::int64_t n) {
+    while (n > 0) {
+        if (stream->remaining > 0) {
+            const std::int32_t run = n < stream->remaining ? static_cast<std::int32_t>(n) : stream->remaining;
+            stream->cursor += run;
+            stream->remaining -= run;
+            n -= run;
+            continue;
+        }
+        if (getByte(stream) < 0) return -1;
+        --n;
+    }
+    return 0;
+}
+
+int gzipClose(FontStream* stream, int closeFile) {
+    auto* state = static_cast<GzipState*>(stream->context);
+    FontStream* source = state->source.release();
+    destroyState(state);
+    stream->context = nullptr;
+    if (source) closeFontStream(source, closeFile);
+    return 1;
+}
+
+// Reads the first member's header, so that data that is not gzip fails the open rather than the
+// first read. Z_BLOCK makes inflate return right after the header, before any data.
+[[nodiscard]] bool readHeader(GzipState* state, FontStream* stream) {
+    z_stream& zs = state->inflater;
+    zs.next_out = stream->buffer;
+    zs.avail_out = StreamBufferSize;
+    while (state->header.done == 0) {
+        if (!refillInput(state)) return false;
+        const uInt inputBefore = zs.avail_in;
+        const int result = inflate(&zs, Z_BLOCK);
+        if (result != Z_OK && result != Z_BUF_ERROR) return false;
+        if (state->header.done == 0 && zs.avail_in == inputBefore) return false;
+    }
+    // Nothing is produced before the first block; should zlib differ, keep what it gave.
+    stream->cursor = stream->buffer;
+    stream->remaining = static_cast<std::int32_t>(StreamBufferSize - zs.avail_out);
+    return state->header.done > 0;
+}
+
+}  // namespace
+
+FontStream* pushGzipFilter(FontStream* source) {
+    void* block = allocate(sizeof(GzipState));
+    if (!block) return nullptr;
+    auto* state = new (block) GzipState{};
+    state->inflater.zalloc = gzipAllocate;
+    state->inflater.zfree = gzipRelease;
+    state->inflater.opaque = Z_NULL;
+    state->inflater.next_in = state->input;
+    state->inflater.avail_in = 0;
+    state->source.reset(source);
+
+    // The caller keeps the source whenever the filter cannot be made.
+    auto fail = [state]() -> FontStream* {
+        (void)state->source.release();
+        destroyState(state);
+        return nullptr;
+    };
+    if (inflateInit2(&state->inflater, GzipWindowBits) != Z_OK) return fail();
+    state->inflaterReady = true;
+    if (inflateGetHeader(&state->inflater, &state->header) != Z_OK) return fail();
+
+    FontStream* stream = newFontStream(state, gzipFill, gzipSkip, gzipClose);
+    if (!stream) return fail();
+    if (!readHeader(state, stream)) {
+        // Give the source back first, so that closing the filter leaves it alone.
+        (void)state->source.release();
+        closeFontStream(stream, 0);
+        return nullptr;
+    }
+    return stream;
+}
