@@ -11,8 +11,9 @@ namespace {
 AtomTable table;
 
 bool matches(const AtomEntry* entry, std::int32_t hash, const char* text, std::int32_t length) {
+    // length 0 may come with a null text, which memcmp must not see.
     return entry->hash == hash && entry->length == length &&
-           std::memcmp(entry->text, text, static_cast<std::size_t>(length)) == 0;
+           (length == 0 || std::memcmp(entry->text, text, static_cast<std::size_t>(length)) == 0);
 }
 
 std::int32_t probeStep(std::int32_t hash, std::int32_t stepModulus) { return (hash % stepModulus) | 1; }
@@ -105,7 +106,7 @@ Atom internAtom(const char* text, std::int32_t length, int makeIfAbsent) {
     auto* entry = static_cast<AtomEntry*>(allocate(sizeof(AtomEntry) + static_cast<std::size_t>(length) + 1));
     if (!entry) return 0;
     char* bytes = reinterpret_cast<char*>(entry + 1);
-    std::memcpy(bytes, text, static_cast<std::size_t>(length));
+    if (length > 0) std::memcpy(bytes, text, static_cast<std::size_t>(length));
     bytes[length] = '\0';
 
     if (table.entryCount >= table.capacity / 2) {
