@@ -73,7 +73,8 @@ rm -rf "$work" && mkdir -p "$work/posix" "$work/win" "$work/in" || exit 1
 cd "$work" || exit 1
 
 # Inputs: a real single-row font in both forms (PCF from xfonts-base, BDF through pcf2bdf), its
-# BDF compressed with compress, a proportional font, and the samples of the repository.
+# BDF compressed with compress and with gzip, the PCF as installed (gzip), a proportional font,
+# and the samples of the repository.
 real=/usr/share/fonts/X11/misc/6x13-ISO8859-1.pcf.gz
 prop=/usr/share/fonts/X11/75dpi/helvR12-ISO8859-1.pcf.gz
 wide=/usr/share/fonts/X11/misc/6x13.pcf.gz
@@ -83,6 +84,8 @@ pcf2bdf -o in/prop.bdf in/prop.pcf || fail "pcf2bdf"
 gzip -dc "$wide" >in/wide.pcf || fail "expand $wide"
 pcf2bdf -o in/real.bdf in/real.pcf || fail "pcf2bdf"
 compress -c in/real.bdf >in/realz.bdf.Z || fail "compress"
+gzip -9 -c in/real.bdf >in/realgz.bdf.gz || fail "gzip"
+cp "$real" in/realgz.pcf.gz || fail "copy $real"
 for f in "$source_dir"/samples/*.bdf "$source_dir"/samples/*.pcf; do
   [ -f "$f" ] && cp "$f" in/
 done
@@ -153,11 +156,13 @@ convert pcf-layout corvane real.l.fon -l -L -p4 -u2 -t -i in/real.pcf
 convert bdf varnel realb.fon in/real.bdf
 convert bdf-layout varnel realb.8.fon -p8 -u4 in/real.bdf
 convert bdf-Z varnel realz.fon in/realz.bdf.Z
+convert bdf-gz varnel realgzb.fon in/realgz.bdf.gz
+convert pcf-gz corvane realgz.fon in/realgz.pcf.gz
 convert prop-pcf corvane prop.fon in/prop.pcf
 convert prop-bdf varnel propb.fon -m -M -p1 in/prop.bdf
 for f in in/*; do
   case $f in
-    in/real.* | in/realz.* | in/prop.* | in/wide.*) ;;
+    in/real.* | in/realz.* | in/realgz.* | in/prop.* | in/wide.*) ;;
     *.bdf) convert "sample-$(basename "$f")" varnel "s-$(basename "$f" .bdf).fon" "$f" ;;
     *.pcf) convert "sample-$(basename "$f")" corvane "s-$(basename "$f" .pcf).fon" "$f" ;;
   esac
