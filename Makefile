@@ -3,6 +3,7 @@
 
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+MINGW_BUILD ?= build-mingw
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
@@ -35,8 +36,21 @@ check-asan:
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
+# The Windows programs: GUI-subsystem varnel.exe and corvane.exe, cross-built with Debian's
+# MinGW-w64 into $(MINGW_BUILD).
+windows:
+	sh .ci/install-deps.sh windows
+	cmake -S . -B $(MINGW_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DCOMPILE_FONTS_TESTS=OFF
+	cmake --build $(MINGW_BUILD) -j $(JOBS)
+
+# Runs them under wine against the POSIX build: identical FON bytes, failures exit 1.
+check-windows: windows build
+	sh .ci/install-deps.sh wine
+	bash tests/windows/wine_smoke.sh --source . --posix-bin $(BUILD) --mingw-build $(MINGW_BUILD)
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-test $(ASAN_BUILD)
+	rm -rf $(BUILD) $(BUILD)-test $(ASAN_BUILD) $(MINGW_BUILD)
 
 # libFuzzer targets (clang): each runs FUZZ_SECONDS in one process; crashing inputs are kept in
 # fuzz/seeds/<target>/, where the replay tests of make check pick them up.

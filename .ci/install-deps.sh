@@ -3,7 +3,12 @@
 # otherwise it names the packages to install and stops.
 set -e
 PACKAGES="cmake ninja-build g++ pkg-config libgtest-dev libfreetype-dev zlib1g-dev gzip \
-xfonts-utils pcf2bdf ncompress xfonts-base xfonts-75dpi xfonts-100dpi xfonts-terminus"
+xfonts-utils pcf2bdf ncompress xfonts-base xfonts-75dpi xfonts-100dpi xfonts-terminus \
+g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 wine"
+case "${1:-}" in
+  windows) PACKAGES="g++-mingw-w64-x86-64 libz-mingw-w64-dev" ;;
+  wine) PACKAGES="wine64 wine" ;;
+esac
 missing=""
 for p in $PACKAGES; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
