@@ -65,9 +65,9 @@ void destroyState(LzwState* state) {
 }
 
 // Next code from the source; NoCode when the source is exhausted, BrokenCode when only a lone
-// trailing byte remained. Codes come in groups of codeWidth
-// bytes; the unread rest of a group is abandoned when the width changes or a clear code arrived,
-// because the compressor pads its output to the group boundary at those points.
+// trailing byte remained. Codes come in groups of codeWidth bytes; the unread rest of a group is
+// abandoned when the width changes or a clear code arrived, because the compressor pads its output
+// to the group boundary at those points.
 inline std::int32_t readCode(LzwState* state) {
     if (state->clearPending != 0 || state->bitOffset >= state->bitLimit || state->nextFree > state->maxCode) {
         if (state->nextFree > state->maxCode) {

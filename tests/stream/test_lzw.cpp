@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -380,6 +381,37 @@ TEST_F(LzwTest, NoMemoryForTheDecoderLeavesTheSourceWithTheCaller) {
     failAllocationAt(1, true);
     EXPECT_EQ(readAll(filter.get()), "abcabcabc");
     failAllocationAt(0);
+}
+
+TEST_F(LzwTest, ConvertersReadCompressedFontsDirectly) {
+    // varnel on a BDF and corvane on a PCF give the same FON for the file and its ".Z" form.
+    std::string bdf = samplesDir() + "/seven.bdf";
+    std::string pcf = dir.path("font.pcf");
+    ASSERT_TRUE(gunzipFile("/usr/share/fonts/X11/75dpi/courR12-ISO8859-1.pcf.gz", pcf)) << "xfonts-75dpi is needed";
+    std::filesystem::create_directories(dir.path("plain"));
+    std::filesystem::create_directories(dir.path("packed"));
+    struct Case {
+        std::string program, input;
+        int bits;
+    };
+    for (const Case& c : {Case{varnelPath(), bdf, 16}, Case{varnelPath(), bdf, 12}, Case{corvanePath(), pcf, 16},
+                          Case{corvanePath(), pcf, 13}}) {
+        std::string packed = dir.path("input.Z");
+        writeFile(packed, compressData(readFile(c.input), c.bits));
+        // The same output name in both folders: the font's name comes from it.
+        RunResult a = runCommand({c.program, "-o", dir.path("plain/out.fon"), c.input});
+        RunResult b = runCommand({c.program, "-o", dir.path("packed/out.fon"), packed});
+        ASSERT_EQ(a.exitStatus, 0) << a.err;
+        ASSERT_EQ(b.exitStatus, 0) << b.err;
+        std::string plain = readFile(dir.path("plain/out.fon"));
+        EXPECT_FALSE(plain.empty());
+        EXPECT_TRUE(plain == readFile(dir.path("packed/out.fon"))) << c.input << " -b" << c.bits;
+    }
+    // A ".Z" input that compress did not make is refused at the open.
+    writeFile(dir.path("plain.bdf.Z"), readFile(bdf));
+    RunResult refused = runCommand({varnelPath(), "-o", dir.path("r.fon"), dir.path("plain.bdf.Z")});
+    EXPECT_EQ(refused.exitStatus, 1);
+    EXPECT_NE(refused.err.find("can't open bdf source file"), std::string::npos) << refused.err;
 }
 
 }  // namespace
