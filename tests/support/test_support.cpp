@@ -67,6 +67,8 @@ RunResult runCommand(const std::vector<std::string>& argv, const std::string& in
     signal(SIGPIPE, SIG_IGN);
     size_t written = 0;
     int inFd = inPipe[1];
+    // Non-blocking, so a child that writes much before reading all its input cannot deadlock us.
+    fcntl(inFd, F_SETFL, fcntl(inFd, F_GETFL) | O_NONBLOCK);
     if (input.empty()) {
         close(inFd);
         inFd = -1;
@@ -89,7 +91,7 @@ RunResult runCommand(const std::vector<std::string>& argv, const std::string& in
             if (p.fd == inFd) {
                 ssize_t n = write(inFd, input.data() + written, input.size() - written);
                 if (n > 0) written += static_cast<size_t>(n);
-                if (n < 0 || written == input.size()) {
+                if ((n < 0 && errno != EAGAIN) || written == input.size()) {
                     close(inFd);
                     inFd = -1;
                 }
