@@ -2,6 +2,7 @@
 // while read, the sparse code directory compacted into the encoding table, the digit and "x"
 // statistics. Owns the row directory for the length of the section.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 
@@ -22,11 +23,36 @@ constexpr std::int32_t NoGlyph = -1;
 // occurs (empty = absent). Indexes, not pointers: the glyph vector still grows.
 using RowDirectory = std::array<ModelVector<std::int32_t>, CodeRows>;
 
-int hexDigit(char c) {
+constexpr int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
+}
+
+constexpr std::uint8_t NotHex = 0xFF;
+
+constexpr std::array<std::uint8_t, 256> makeHexValues() {
+    std::array<std::uint8_t, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        int digit = hexDigit(static_cast<char>(c));
+        table[static_cast<std::size_t>(c)] = digit < 0 ? NotHex : static_cast<std::uint8_t>(digit);
+    }
+    return table;
+}
+// Every bitmap byte of a text font passes through here: one look-up per digit, built at compile time.
+constexpr std::array<std::uint8_t, 256> hexValues = makeHexValues();
+static_assert(hexValues['0'] == 0 && hexValues['f'] == 15 && hexValues['F'] == 15 && hexValues['g'] == NotHex);
+
+inline std::uint8_t hexValue(char c) { return hexValues[static_cast<unsigned char>(c)]; }
+
+// The byte of a digit pair; a character that is not a digit adds none (so "G5" is 5).
+inline std::uint8_t pairValue(char first, char second) {
+    std::uint8_t high = hexValue(first);
+    std::uint8_t low = hexValue(second);
+    if ((high | low) < 16) return static_cast<std::uint8_t>(high << 4 | low);
+    if (high < 16) return high;
+    return low < 16 ? low : 0;
 }
 
 bool fitsMetric(std::int64_t value) {
@@ -47,19 +73,20 @@ std::uint16_t attributesValue(const char* line) {
 // Appends one row of `rowBytes` bytes from hex text; `sourceBytes` of them can hold pixels.
 void appendRow(const char* line, std::int32_t width, std::int32_t sourceBytes, std::int32_t rowBytes,
                ByteVector& bitmap) {
-    std::size_t length = std::strlen(line);
-    // An odd digit count reads as if a 0 digit followed.
-    std::size_t pairs = (length + 1) / 2;
     std::size_t base = bitmap.size();
     bitmap.resize(base + static_cast<std::size_t>(rowBytes));
-    std::size_t take = std::min(pairs, static_cast<std::size_t>(sourceBytes));
-    for (std::size_t j = 0; j < take; ++j) {
-        char pair[3] = {line[2 * j], 2 * j + 1 < length ? line[2 * j + 1] : '0', '\0'};
-        bitmap[base + j] = hexPairValue(pair);
+    std::uint8_t* row = bitmap.data() + base;
+    // Pair j exists while character 2j is not the line's end; an odd digit count reads as if a 0
+    // digit followed.
+    for (std::int32_t j = 0; j < sourceBytes && line[0] != '\0'; ++j, line += 2) {
+        if (line[1] == '\0') {
+            row[j] = pairValue(line[0], '0');
+            break;
+        }
+        row[j] = pairValue(line[0], line[1]);
     }
     // Pixels past the width would otherwise show up as ink and in every later layout.
-    if (width % 8 != 0)
-        bitmap[base + static_cast<std::size_t>(sourceBytes) - 1] &= static_cast<std::uint8_t>(0xFF << (8 - width % 8));
+    if (width % 8 != 0) row[sourceBytes - 1] &= static_cast<std::uint8_t>(0xFF << (8 - width % 8));
 }
 
 void convertLayout(ByteVector& bitmap, const BitmapLayout& layout) {
@@ -196,12 +223,8 @@ void buildEncoding(Font& font, const RowDirectory& directory) {
 }  // namespace
 
 std::uint8_t hexPairValue(const char* text) {
-    unsigned value = 0;
-    for (int i = 0; i < 2 && text[i] != '\0'; ++i) {
-        int digit = hexDigit(text[i]);
-        if (digit >= 0) value = (value * 16 + static_cast<unsigned>(digit)) & 0xFF;
-    }
-    return static_cast<std::uint8_t>(value);
+    if (text[0] == '\0') return 0;
+    return text[1] == '\0' ? pairValue('0', text[0]) : pairValue(text[0], text[1]);
 }
 
 bool readBdfBitmap(const Glyph& glyph, FontStream* stream, const BitmapLayout& layout, ByteVector& bitmap) {

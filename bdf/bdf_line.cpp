@@ -78,26 +78,48 @@ bool scanReal(const char*& in, float& value, bool& overflow) {
 }  // namespace
 
 const char* readBdfLine(FontStream* stream, BdfLineBuffer& buffer) {
+    char* const first = buffer.data();
+    char* const full = first + MaxLineCharacters;
     for (;;) {
-        int length = 0;
-        for (;;) {
-            int c = getByte(stream);
-            if (c < 0) return nullptr;  // also drops a last line without a line feed
-            if (c == '\r') continue;
-            if (c == '\n') break;
-            // The byte that overflows a full line ends it and is lost.
-            if (length == MaxLineCharacters) break;
-            buffer[static_cast<std::size_t>(length++)] = static_cast<char>(c);
+        char* out = first;
+        bool ended = false;
+        while (!ended) {
+            if (stream->remaining <= 0) {
+                // The buffer is empty: one byte through the stream's fill.
+                int c = getByte(stream);
+                if (c < 0) return nullptr;  // also drops a last line without a line feed
+                if (c == '\r') continue;
+                // The byte that overflows a full line ends it and is lost.
+                if (c == '\n' || out == full) break;
+                *out++ = static_cast<char>(c);
+                continue;
+            }
+            // Straight from the buffered run, by the same rules, without getByte's bookkeeping
+            // on every byte: line reading was most of a load.
+            const std::uint8_t* p = stream->cursor;
+            const std::uint8_t* const end = p + stream->remaining;
+            while (p != end) {
+                std::uint8_t c = *p++;
+                // Every character of a well-formed line lies above CR; only those below need a look.
+                if (c > '\r' || (c != '\r' && c != '\n')) {
+                    if (out == full) {
+                        ended = true;
+                        break;
+                    }
+                    *out++ = static_cast<char>(c);
+                } else if (c == '\n') {
+                    ended = true;
+                    break;
+                }
+            }
+            stream->remaining -= static_cast<std::int32_t>(p - stream->cursor);
+            stream->cursor = const_cast<std::uint8_t*>(p);
         }
-        buffer[static_cast<std::size_t>(length)] = '\0';
+        *out = '\0';
         // A NUL byte ends the text, so a line that starts with one is empty.
-        if (buffer[0] == '\0' || hasPrefix(buffer.data(), "COMMENT")) continue;
-        return buffer.data();
+        if (first[0] == '\0' || hasPrefix(first, "COMMENT")) continue;
+        return first;
     }
-}
-
-bool hasPrefix(const char* line, std::string_view keyword) {
-    return std::strncmp(line, keyword.data(), keyword.size()) == 0;
 }
 
 int scanLine(const char* line, const char* format, ScanValues& values) {

@@ -51,8 +51,14 @@ struct BdfLoadState {
 // of input (a last line without a line feed is never delivered).
 [[nodiscard]] const char* readBdfLine(FontStream* stream, BdfLineBuffer& buffer);
 
-// True when `line` begins with `keyword` in its first column.
-[[nodiscard]] bool hasPrefix(const char* line, std::string_view keyword);
+// True when `line` begins with `keyword` in its first column. Inline: every line of a font meets
+// it at least once, and a keyword is decided by its first character on almost all of them.
+[[nodiscard]] inline bool hasPrefix(const char* line, std::string_view keyword) {
+    // The line's NUL differs from every keyword character, so the loop never reads past it.
+    for (std::size_t i = 0; i < keyword.size(); ++i)
+        if (line[i] != keyword[i]) return false;
+    return true;
+}
 
 // What a scan converted: %d values fill `integers`, %f fills `real`, %s and %[^\n] fill `texts`
 // (views into the scanned line), each in the order of the format.
