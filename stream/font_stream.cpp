@@ -177,6 +177,32 @@ std::int64_t skipBytes(FontStream* stream, std::int64_t n) {
     return stream->skip(stream, n) == -1 ? -1 : n;
 }
 
+int deliverBuffer(FontStream* stream, std::int32_t produced) {
+    if (produced <= 0) {
+        stream->remaining = 0;
+        return -1;
+    }
+    stream->cursor = stream->buffer + 1;
+    stream->remaining = produced - 1;
+    return stream->buffer[0];
+}
+
+int skipByReading(FontStream* stream, std::int64_t n) {
+    while (n > 0) {
+        // Whole runs of the buffer are dropped at once; the fill runs when it is empty.
+        if (stream->remaining > 0) {
+            const std::int32_t run = n < stream->remaining ? static_cast<std::int32_t>(n) : stream->remaining;
+            stream->cursor += run;
+            stream->remaining -= run;
+            n -= run;
+            continue;
+        }
+        if (getByte(stream) < 0) return -1;
+        --n;
+    }
+    return 0;
+}
+
 int closeFontStream(FontStream* stream, int closeFile) {
     if (!stream) return 0;
     int closed = stream->close(stream, closeFile);

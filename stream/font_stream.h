@@ -64,6 +64,13 @@ inline int streamDescriptor(const FontStream* stream) {
 [[nodiscard]] std::int32_t writeBytes(FontStream* stream, const std::uint8_t* source, std::int32_t n);
 [[nodiscard]] std::int64_t skipBytes(FontStream* stream, std::int64_t n);
 
+// For filter streams. Hands out the `produced` bytes just decoded into the buffer, as a fill
+// operation must: the first byte, or -1 (and an empty buffer) when nothing was produced.
+int deliverBuffer(FontStream* stream, std::int32_t produced);
+// For filter streams: skips by taking the bytes through the stream itself (decoding and dropping
+// them). 0, or -1 when the data ends first.
+int skipByReading(FontStream* stream, std::int64_t n);
+
 // Runs the close operation and frees the record. Returns 0, or -1 when the final flush of a
 // writing stream (or closing its descriptor) failed.
 int closeFontStream(FontStream* stream, int closeFile);

@@ -86,30 +86,11 @@ std::int32_t inflateInto(GzipState* state, std::uint8_t* out, std::int32_t room)
 int gzipFill(FontStream* stream) {
     auto* state = static_cast<GzipState*>(stream->context);
     const std::int32_t produced = inflateInto(state, stream->buffer, StreamBufferSize);
-    if (produced == 0) {
-        stream->remaining = 0;
-        return -1;
-    }
-    stream->cursor = stream->buffer + 1;
-    stream->remaining = produced - 1;
-    return stream->buffer[0];
+    return deliverBuffer(stream, produced);
 }
 
-// Decodes and drops n bytes; whole runs of the buffer are dropped at once.
-int gzipSkip(FontStream* stream, std::int64_t n) {
-    while (n > 0) {
-        if (stream->remaining > 0) {
-            const std::int32_t run = n < stream->remaining ? static_cast<std::int32_t>(n) : stream->remaining;
-            stream->cursor += run;
-            stream->remaining -= run;
-            n -= run;
-            continue;
-        }
-        if (getByte(stream) < 0) return -1;
-        --n;
-    }
-    return 0;
-}
+// Skipping decodes the bytes and drops them.
+int gzipSkip(FontStream* stream, std::int64_t n) { return skipByReading(stream, n); }
 
 int gzipClose(FontStream* stream, int closeFile) {
     auto* state = static_cast<GzipState*>(stream->context);

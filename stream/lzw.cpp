@@ -188,30 +188,11 @@ int lzwFill(FontStream* stream) {
     state->lastByte = lastByte;
 
     const auto produced = static_cast<std::int32_t>(out - stream->buffer);
-    if (produced == 0) {
-        stream->remaining = 0;
-        return -1;
-    }
-    stream->cursor = stream->buffer + 1;
-    stream->remaining = produced - 1;
-    return stream->buffer[0];
+    return deliverBuffer(stream, produced);
 }
 
-// Decodes and drops n bytes; whole runs of the buffer are dropped at once.
-int lzwSkip(FontStream* stream, std::int64_t n) {
-    while (n > 0) {
-        if (stream->remaining > 0) {
-            const std::int32_t run = n < stream->remaining ? static_cast<std::int32_t>(n) : stream->remaining;
-            stream->cursor += run;
-            stream->remaining -= run;
-            n -= run;
-            continue;
-        }
-        if (getByte(stream) < 0) return -1;
-        --n;
-    }
-    return 0;
-}
+// Skipping decodes the bytes and drops them.
+int lzwSkip(FontStream* stream, std::int64_t n) { return skipByReading(stream, n); }
 
 int lzwClose(FontStream* stream, int closeFile) {
     auto* state = static_cast<LzwState*>(stream->context);
