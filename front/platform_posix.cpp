@@ -11,20 +11,8 @@
 void reportError(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int length = std::vsnprintf(nullptr, 0, format, args);
+    std::string message = "Compile Fonts: " + formatMessage(format, args) + "\n";
     va_end(args);
-    std::string message = "Compile Fonts: ";
-    if (length > 0) {
-        std::size_t start = message.size();
-        // Sized exactly to the formatted text, so no path is ever cut or overflows.
-        message.resize(start + static_cast<std::size_t>(length) + 1);
-        std::vsnprintf(message.data() + start, static_cast<std::size_t>(length) + 1, format, again);
-        message.resize(start + static_cast<std::size_t>(length));
-    }
-    va_end(again);
-    message += '\n';
     std::fwrite(message.data(), 1, message.size(), stderr);
     std::fflush(stderr);
 }

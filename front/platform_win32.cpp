@@ -10,18 +10,8 @@
 void reportError(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int length = std::vsnprintf(nullptr, 0, format, args);
+    std::string message = formatMessage(format, args);
     va_end(args);
-    std::string message;
-    if (length > 0) {
-        // Sized exactly to the formatted text, so no path is ever cut or overflows.
-        message.resize(static_cast<std::size_t>(length) + 1);
-        std::vsnprintf(message.data(), message.size(), format, again);
-        message.resize(static_cast<std::size_t>(length));
-    }
-    va_end(again);
     // No owner window: the programs never open one. 0x30 is MB_ICONWARNING with the OK button.
     MessageBoxA(nullptr, message.c_str(), "Compile Fonts", 0x30);
 }

@@ -1,6 +1,7 @@
 // Option parsing, the one conversion of a run, and the mapping of results to messages.
 #include "front/run.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "fon/fon_writer.h"
@@ -84,6 +85,20 @@ bool parseCommandLine(char* commandLine, Settings* settings) {
     return settings->inputPath && settings->outputPath;
 }
 }  // namespace
+
+std::string formatMessage(const char* format, std::va_list args) {
+    std::va_list again;
+    va_copy(again, args);
+    int length = std::vsnprintf(nullptr, 0, format, args);
+    std::string message;
+    if (length > 0) {
+        message.resize(static_cast<std::size_t>(length) + 1);
+        std::vsnprintf(message.data(), message.size(), format, again);
+        message.resize(static_cast<std::size_t>(length));
+    }
+    va_end(again);
+    return message;
+}
 
 void defaultBitmapFormat(int* bitOrder, int* byteOrder, int* glyphPad, int* scanUnit) {
     *bitOrder = 1;

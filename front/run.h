@@ -3,6 +3,7 @@
 // deleteOutputFile and hands the command line in.
 #pragma once
 
+#include <cstdarg>
 #include <string>
 
 #include "font/model.h"
@@ -30,6 +31,9 @@ std::string fontBaseName(const char* outputPath);
 
 // Parses `commandLine` (split in place) and runs one conversion. Returns the exit status (0 or 1).
 int runConversion(const Program& program, char* commandLine);
+
+// printf-style formatting into a string sized to the text: no message is ever cut or overflows.
+std::string formatMessage(const char* format, std::va_list args);
 
 // Platform binding.
 void reportError(const char* format, ...)

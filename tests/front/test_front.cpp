@@ -16,12 +16,10 @@ std::vector<std::string> deleted;
 }  // namespace
 
 void reportError(const char* format, ...) {
-    char buffer[4096];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
+    messages.push_back(formatMessage(format, args));
     va_end(args);
-    messages.emplace_back(buffer);
 }
 
 void deleteOutputFile(const char* path) { deleted.emplace_back(path); }
