@@ -134,7 +134,9 @@ int runConversion(const Program& program, char* commandLine) {
         }
         int status = program.readFont(&font, input.get(), settings.bitOrder, settings.byteOrder, settings.glyphPad,
                                       settings.scanUnit);
-        if (status != StatusOk) {
+        // Closing a compressed input checks what the reader did not need (a gzip member's check):
+        // damage found there makes the font as corrupt as damage the reader saw.
+        if (status != StatusOk || closeFontFile(input.release()) != 0) {
             reportError(program.corruptMessage, settings.inputPath);
             return 1;
         }

@@ -24,6 +24,8 @@ struct GzipState {
     bool inflaterReady;   // inflateInit2 succeeded, so inflateEnd is owed
     bool memberEnded;     // the last member is complete; more input starts another
     bool broken;          // corrupt data or no memory: the data has ended for good
+    bool trailingJunk;
+    std::int32_t membersEnded;  // members whose trailer checked out    // what broke was bytes after a complete member that start no member
     std::uint8_t input[InputSize];
 };
 
@@ -71,10 +73,13 @@ std::int32_t inflateInto(GzipState* state, std::uint8_t* out, std::int32_t room)
         const int result = inflate(&zs, Z_NO_FLUSH);
         if (result == Z_STREAM_END) {
             state->memberEnded = true;
+            ++state->membersEnded;
         } else if (result != Z_OK && result != Z_BUF_ERROR) {
             // Z_DATA_ERROR (including a failed check of a member's trailer), Z_MEM_ERROR, or a
             // dictionary request that gzip data never makes.
             state->broken = true;
+            // Junk after a complete member (as gzip itself ignores it) is no damage to the data.
+            state->trailingJunk = result == Z_DATA_ERROR && zs.total_out == 0 && state->membersEnded > 0;
         } else if (zs.avail_in == inputBefore && zs.avail_out == roomBefore) {
             // Input and room were both there, yet nothing moved: give up rather than spin.
             state->broken = true;
@@ -92,13 +97,25 @@ int gzipFill(FontStream* stream) {
 // Skipping decodes the bytes and drops them.
 int gzipSkip(FontStream* stream, std::int64_t n) { return skipByReading(stream, n); }
 
+// A reader stops at the end of its font and never sees the check at the end of a member, so a
+// member whose damaged data still inflates would pass unnoticed. Closing expands the rest and
+// answers whether the data ended cleanly: every member complete with its check, nothing cut off.
+[[nodiscard]] bool verifyRest(GzipState* state, std::uint8_t* scratch) {
+    while (inflateInto(state, scratch, StreamBufferSize) > 0) {
+    }
+    if (state->broken) return state->trailingJunk;
+    return state->memberEnded;
+}
+
 int gzipClose(FontStream* stream, int closeFile) {
     auto* state = static_cast<GzipState*>(stream->context);
+    // Without its source (a filter given back at creation) there is nothing to check.
+    const bool clean = state->source ? verifyRest(state, stream->buffer) : true;
     FontStream* source = state->source.release();
     destroyState(state);
     stream->context = nullptr;
     if (source) closeFontStream(source, closeFile);
-    return 1;
+    return clean ? 1 : 0;
 }
 
 // Reads the first member's header, so that data that is not gzip fails the open rather than the

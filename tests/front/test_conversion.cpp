@@ -136,3 +136,30 @@ TEST_F(ConversionTest, ANonRegularOutputIsNeverDeleted) {
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 }  // namespace
+
+namespace {
+// gzip's trailer holds a check of the member's data; a reader that stops at ENDFONT never gets
+// there, so the conversion checks it when it closes the input.
+TEST(CompressedConversion, DamageAReaderNeverReachesIsStillCorrupt) {
+    TempDir dir;
+    writeFile(dir.path("f.bdf"), makeBdf(range(32, 126)));
+    ASSERT_EQ(runShell("cd '" + dir.dir() + "' && gzip -9 -k f.bdf").exitStatus, 0);
+    std::string packed = readFile(dir.path("f.bdf.gz"));
+    ASSERT_GT(packed.size(), 8u);
+    auto convert = [&](const std::string& name, const std::string& data) {
+        writeFile(dir.path(name), data);
+        return runCommand({varnelPath(), "-o", dir.path("out.fon"), dir.path(name)});
+    };
+    EXPECT_EQ(convert("whole.bdf.gz", packed).exitStatus, 0);
+    EXPECT_EQ(convert("junk.bdf.gz", packed + "trailing junk").exitStatus, 0);
+    EXPECT_EQ(convert("two.bdf.gz", packed + packed).exitStatus, 0);
+
+    std::string badCheck = packed;
+    badCheck[badCheck.size() - 8] ^= 0x55;  // the CRC of the member's data
+    RunResult r = convert("crc.bdf.gz", badCheck);
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err, "Compile Fonts: bdf input, " + dir.path("crc.bdf.gz") + ", corrupt\n");
+    EXPECT_EQ(convert("cut.bdf.gz", packed.substr(0, packed.size() - 4)).exitStatus, 1);
+    EXPECT_EQ(convert("badsecond.bdf.gz", packed + badCheck).exitStatus, 1);
+}
+}  // namespace
