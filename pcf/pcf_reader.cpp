@@ -3,6 +3,7 @@
 // the Font on success.
 #include "pcf/pcf_reader.h"
 
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -43,6 +44,63 @@ void swapUnits(ByteVector& block, int unit) {
     else if (unit == 4) swapFourBytes(block.data(), count);
 }
 
+// True when the glyphs' bitmaps follow one another in the block without sharing bytes, as every
+// font compiler lays them out; a hostile file may stack or reorder them.
+[[nodiscard]] bool laidOutInOrder(const ModelVector<Glyph>& glyphs, const ModelVector<std::uint32_t>& offsets,
+                                  int filePad) {
+    std::int64_t end = 0;
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        std::int64_t bytes = glyphBytes(glyphs[i].metrics, filePad);
+        if (bytes == 0) continue;
+        if (offsets[i] < end) return false;
+        end = offsets[i] + bytes;
+    }
+    return true;
+}
+
+// Moves `rows` rows of `Bytes` bytes each down the block; a row's new place may overlap its old
+// one, never a later row's, so each row is loaded whole before it is stored.
+template <std::int32_t Bytes>
+void moveRows(const std::uint8_t* source, std::uint8_t* destination, std::int32_t oldRow, std::int32_t rows) {
+    for (std::int32_t r = 0; r < rows; ++r, source += oldRow, destination += Bytes) {
+        std::uint8_t row[Bytes];
+        std::memcpy(row, source, Bytes);
+        std::memcpy(destination, row, Bytes);
+    }
+}
+
+// Narrower rows, glyphs in order: every glyph's new bitmap starts at or before its old one and ends
+// before the next glyph's old one, so the rows move down within the block they were read into. This
+// spares a second block of the font's size (and its fresh pages, most of a large font's load time).
+void shrinkInPlace(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, int filePad, int wantPad,
+                   std::int64_t total) {
+    ModelVector<Glyph>& glyphs = bitmapFont.glyphs;
+    std::uint8_t* block = bitmapFont.bitmapBlock.data();
+    std::int64_t running = 0;
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        const GlyphMetrics& m = glyphs[i].metrics;
+        std::uint32_t oldOffset = offsets[i];
+        offsets[i] = static_cast<std::uint32_t>(running);
+        if (glyphBytes(m, filePad) == 0) continue;
+        const std::int32_t oldRow = paddedRowBytes(glyphWidth(m), filePad);
+        const std::int32_t newRow = paddedRowBytes(glyphWidth(m), wantPad);
+        const std::int32_t rows = glyphRows(m);
+        const std::uint8_t* source = block + oldOffset;
+        std::uint8_t* destination = block + running;
+        switch (newRow) {
+        case 1: moveRows<1>(source, destination, oldRow, rows); break;
+        case 2: moveRows<2>(source, destination, oldRow, rows); break;
+        case 4: moveRows<4>(source, destination, oldRow, rows); break;
+        default:
+            for (std::int32_t r = 0; r < rows; ++r)
+                std::memmove(destination + static_cast<std::int64_t>(r) * newRow,
+                             source + static_cast<std::int64_t>(r) * oldRow, static_cast<std::size_t>(newRow));
+        }
+        running += static_cast<std::int64_t>(rows) * newRow;
+    }
+    bitmapFont.bitmapBlock.resize(static_cast<std::size_t>(total));
+}
+
 [[nodiscard]] bool repadBlock(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, int filePad, int wantPad,
                               std::int64_t claimedSize) {
     ModelVector<Glyph>& glyphs = bitmapFont.glyphs;
@@ -53,6 +111,11 @@ void swapUnits(ByteVector& block, int unit) {
     // Each re-padded row is at most eight times its old row, so glyphs that do not share bytes
     // stay within this; glyphs stacked on the same bytes must not multiply the memory.
     if (total > 8 * static_cast<std::int64_t>(bitmapFont.bitmapBlock.size())) return false;
+
+    if (wantPad < filePad && laidOutInOrder(glyphs, offsets, filePad)) {
+        shrinkInPlace(bitmapFont, offsets, filePad, wantPad, total);
+        return true;
+    }
 
     ByteVector repadded(static_cast<std::size_t>(total));
     std::int64_t running = 0;
@@ -82,6 +145,7 @@ void swapUnits(ByteVector& block, int unit) {
     for (std::int32_t i = 0; i < count; ++i) {
         std::int32_t offset;
         if (!readInt32(input, format, offset)) return false;
+        growAhead(offsets, count);
         offsets.push_back(static_cast<std::uint32_t>(offset));
     }
     std::int32_t sizes[4];
@@ -148,6 +212,7 @@ void swapUnits(ByteVector& block, int unit) {
     for (std::int64_t i = 0; i < entries; ++i) {
         std::int32_t index;
         if (!readInt16(input, format, index)) return false;
+        growAhead(encoding, entries);
         if (index == 0xFFFF) {
             info.flags &= ~FlagAllCodesPresent;
             encoding.push_back(nullptr);

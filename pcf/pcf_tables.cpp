@@ -11,6 +11,14 @@ constexpr std::int64_t BlockChunk = 64 * 1024;
 // One helper assembles every multi-byte integer of a table in that table's byte order.
 [[nodiscard]] bool readOrdered(PcfInput& input, bool mostSignificantFirst, int width, std::uint32_t& value) {
     std::uint32_t result = 0;
+    if (const std::uint8_t* bytes = takeBuffered(input, width)) {
+        for (int i = 0; i < width; ++i) {
+            int shift = mostSignificantFirst ? 8 * (width - 1 - i) : 8 * i;
+            result |= static_cast<std::uint32_t>(bytes[i]) << shift;
+        }
+        value = result;
+        return true;
+    }
     for (int i = 0; i < width; ++i) {
         int byte = getByte(input.stream);
         if (byte < 0) return false;
@@ -44,6 +52,7 @@ TableRead readMetricRecords(PcfInput& input, const PcfDirectory& directory, std:
         bool read = kind == PcfDefaultFormat ? readFullMetric(input, format, metricsOf(record))
                                              : readCompressedMetric(input, metricsOf(record));
         if (!read) return TableRead::Failed;
+        growAhead(records, count);
         records.push_back(record);
     }
     return TableRead::Ok;
@@ -107,6 +116,7 @@ bool readBlock(PcfInput& input, ByteVector& block, std::int64_t size) {
         std::int64_t left = size - static_cast<std::int64_t>(block.size());
         std::int32_t chunk = static_cast<std::int32_t>(left < BlockChunk ? left : BlockChunk);
         std::size_t start = block.size();
+        growAhead(block, size);
         block.resize(start + static_cast<std::size_t>(chunk));
         std::int32_t got = readBytes(input.stream, block.data() + start, chunk);
         if (got != chunk) return false;
@@ -170,8 +180,12 @@ bool readFullMetric(PcfInput& input, std::uint32_t format, GlyphMetrics& metrics
 
 bool readCompressedMetric(PcfInput& input, GlyphMetrics& metrics) {
     std::uint8_t bytes[5];
-    for (std::uint8_t& byte : bytes)
-        if (!readByte(input, byte)) return false;
+    if (const std::uint8_t* buffered = takeBuffered(input, 5)) {
+        std::memcpy(bytes, buffered, sizeof bytes);
+    } else {
+        for (std::uint8_t& byte : bytes)
+            if (!readByte(input, byte)) return false;
+    }
     metrics.leftBearing = static_cast<std::int16_t>(bytes[0] - 128);
     metrics.rightBearing = static_cast<std::int16_t>(bytes[1] - 128);
     metrics.advance = static_cast<std::int16_t>(bytes[2] - 128);

@@ -45,6 +45,18 @@ struct PcfInput {
 
 // Every reader below fails on end of data rather than inventing bytes: a value assembled from a
 // missing byte would be all ones and could pass as a plausible count or metric.
+// The next `count` bytes, consumed, when the stream's buffer holds them all; null otherwise (the
+// caller then goes byte by byte through getByte, which refills). Fields of a table are read
+// millions of times in a large font, mostly from the middle of a buffer.
+[[nodiscard]] inline const std::uint8_t* takeBuffered(PcfInput& input, std::int32_t count) {
+    FontStream* stream = input.stream;
+    if (stream->remaining < count) return nullptr;
+    const std::uint8_t* bytes = stream->cursor;
+    stream->cursor += count;
+    stream->remaining -= count;
+    input.position += count;
+    return bytes;
+}
 [[nodiscard]] bool readByte(PcfInput& input, std::uint8_t& value);
 [[nodiscard]] bool readLsbInt32(PcfInput& input, std::uint32_t& value);
 [[nodiscard]] bool readInt32(PcfInput& input, std::uint32_t format, std::int32_t& value);
@@ -92,4 +104,17 @@ constexpr std::int64_t PcfReserveCap = 4096;
 template <class Vector>
 void reserveDeclared(Vector& vector, std::int64_t declared) {
     vector.reserve(static_cast<std::size_t>(declared < PcfReserveCap ? (declared > 0 ? declared : 0) : PcfReserveCap));
+}
+
+// Called before appending to a vector sized from a declared count: when it is full, makes room
+// for up to eight times what has arrived, never past the declared count. Room not yet written
+// costs address space rather than memory, while every move to a bigger block copies (and faults
+// in) everything so far; growing by doubling made those copies a large share of a big font's load.
+constexpr std::int64_t PcfGrowthFactor = 8;
+template <class Vector>
+void growAhead(Vector& vector, std::int64_t declared) {
+    if (vector.size() < vector.capacity()) return;
+    std::int64_t room = PcfGrowthFactor * static_cast<std::int64_t>(vector.capacity() > 0 ? vector.capacity() : 1);
+    if (room > declared) room = declared;
+    if (room > static_cast<std::int64_t>(vector.size())) vector.reserve(static_cast<std::size_t>(room));
 }
