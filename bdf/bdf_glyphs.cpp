@@ -70,12 +70,9 @@ std::uint16_t attributesValue(const char* line) {
     return static_cast<std::uint16_t>(high * 256 + low);
 }
 
-// Appends one row of `rowBytes` bytes from hex text; `sourceBytes` of them can hold pixels.
-void appendRow(const char* line, std::int32_t width, std::int32_t sourceBytes, std::int32_t rowBytes,
-               ByteVector& bitmap) {
-    std::size_t base = bitmap.size();
-    bitmap.resize(base + static_cast<std::size_t>(rowBytes));
-    std::uint8_t* row = bitmap.data() + base;
+// Decodes one row of hex text into `row`, whose `sourceBytes` bytes can hold pixels; the row's
+// bytes are zero beforehand, so digits missing from a short line leave zeros.
+void decodeRow(const char* line, std::int32_t width, std::int32_t sourceBytes, std::uint8_t* row) {
     // Pair j exists while character 2j is not the line's end; an odd digit count reads as if a 0
     // digit followed.
     for (std::int32_t j = 0; j < sourceBytes && line[0] != '\0'; ++j, line += 2) {
@@ -101,7 +98,7 @@ void convertLayout(ByteVector& bitmap, const BitmapLayout& layout) {
 
 [[nodiscard]] bool readEncoding(const char* line, std::int32_t& code) {
     ScanValues values;
-    int count = scanLine(line, "ENCODING %d %d", values);
+    int count = scanKeywordIntegers(line, "ENCODING", 2, values);
     if (count < 1 || values.integers[0] < -1) return false;
     code = values.integers[0];
     if (count >= 2) {
@@ -115,7 +112,7 @@ void convertLayout(ByteVector& bitmap, const BitmapLayout& layout) {
 [[nodiscard]] bool readBox(const char* line, GlyphMetrics& metrics, std::int32_t& width, std::int32_t& height,
                            std::int32_t& yOffset) {
     ScanValues values;
-    if (scanLine(line, "BBX %d %d %d %d", values) != 4) return false;
+    if (scanKeywordIntegers(line, "BBX", 4, values) != 4) return false;
     width = values.integers[0];
     height = values.integers[1];
     std::int64_t xOffset = values.integers[2];
@@ -183,11 +180,11 @@ void buildEncoding(Font& font, const RowDirectory& directory) {
     noteCode(font, directory, code, static_cast<std::int32_t>(store.glyphs.size()));
 
     line = readBdfLine(stream, buffer);
-    if (!line || scanLine(line, "SWIDTH %d %d", values) != 2 || values.integers[1] != 0) return false;
+    if (!line || scanKeywordIntegers(line, "SWIDTH", 2, values) != 2 || values.integers[1] != 0) return false;
 
     Glyph glyph{};
     line = readBdfLine(stream, buffer);
-    if (!line || scanLine(line, "DWIDTH %d %d", values) != 2 || values.integers[1] != 0) return false;
+    if (!line || scanKeywordIntegers(line, "DWIDTH", 2, values) != 2 || values.integers[1] != 0) return false;
     if (!fitsMetric(values.integers[0])) return false;
     glyph.metrics.advance = static_cast<std::int16_t>(values.integers[0]);
 
@@ -235,8 +232,10 @@ bool readBdfBitmap(const Glyph& glyph, FontStream* stream, const BitmapLayout& l
     std::int32_t rowBytes = paddedRowBytes(width, layout.glyphPad);
     std::int32_t sourceBytes = (width + 7) / 8;
     std::int64_t size = static_cast<std::int64_t>(height) * rowBytes;
-    // Grown row by row: the size is what the metrics claim, not what the file has shown yet.
-    bitmap.reserve(static_cast<std::size_t>(std::min(size, InitialBitmapRoom)));
+    // Zeroed at once up to a modest first block; past it the bitmap grows only with rows that have
+    // arrived: the size is what the metrics claim, not what the file has shown yet.
+    if (size > 0) bitmap.resize(static_cast<std::size_t>(std::min(size, InitialBitmapRoom)));
+    std::int64_t filled = 0;
 
     BdfLineBuffer buffer;
     bool terminated = false;
@@ -253,13 +252,16 @@ bool readBdfBitmap(const Glyph& glyph, FontStream* stream, const BitmapLayout& l
         }
         // ENDCHAR before the last row would leave the bitmap short of its size.
         if (hasPrefix(line, "ENDCHAR")) return false;
-        appendRow(line, width, sourceBytes, rowBytes, bitmap);
+        if (rowBytes > static_cast<std::int64_t>(bitmap.size()) - filled)
+            bitmap.resize(static_cast<std::size_t>(std::min(size, 2 * (filled + rowBytes))));
+        decodeRow(line, width, sourceBytes, bitmap.data() + filled);
+        filled += rowBytes;
     }
     if (!terminated) {
         const char* line = readBdfLine(stream, buffer);
         if (!line || !hasPrefix(line, "ENDCHAR")) return false;
     }
-    if (static_cast<std::int64_t>(bitmap.size()) != size) return false;
+    if (filled != size) return false;
     convertLayout(bitmap, layout);
     return true;
 }

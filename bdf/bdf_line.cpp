@@ -182,6 +182,26 @@ int scanLine(const char* line, const char* format, ScanValues& values) {
     return converted;
 }
 
+int scanKeywordIntegers(const char* line, std::string_view keyword, int count, ScanValues& values) {
+    const char* in = line;
+    for (char k : keyword) {
+        if (*in == '\0') return -1;
+        if (*in != k) return 0;
+        ++in;
+    }
+    int converted = 0;
+    for (int i = 0; i < count && i < static_cast<int>(values.integers.size()); ++i) {
+        // The blank of the format and the conversion's own skip are one skip.
+        in = skipWhite(in);
+        if (*in == '\0') return endOfInput(converted);
+        bool overflow = false;
+        if (!scanInteger(in, values.integers[static_cast<std::size_t>(i)], overflow)) return converted;
+        if (overflow) return ScanOverflow;
+        ++converted;
+    }
+    return converted;
+}
+
 bool isIntegerText(std::string_view text) {
     if (text.empty()) return false;
     if (!isDigit(text[0]) && text[0] != '+' && text[0] != '-') return false;

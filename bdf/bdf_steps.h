@@ -76,6 +76,10 @@ constexpr int ScanOverflow = -2;
 // ScanOverflow. Only these four conversions are understood.
 [[nodiscard]] int scanLine(const char* line, const char* format, ScanValues& values);
 
+// scanLine(line, "<keyword> %d %d ...", values) with `count` conversions, without interpreting a
+// format: the glyph lines (ENCODING, SWIDTH, DWIDTH, BBX) are matched once per glyph.
+[[nodiscard]] int scanKeywordIntegers(const char* line, std::string_view keyword, int count, ScanValues& values);
+
 // True for a sign or digit followed only by digits (a lone sign passes).
 [[nodiscard]] bool isIntegerText(std::string_view text);
 // Decimal value of text that passed isIntegerText; false when it does not fit 32 bits.

@@ -47,6 +47,62 @@ TEST(BdfLine, NulEndsTheLineText) {
     EXPECT_EQ(deliveredLines(std::string("\0STARTFONT 2.1\nx\n", 17)), (Lines{"x"}));
 }
 
+// The rules of line reading, byte by byte, as the format states them.
+Lines expectedLines(const std::string& text) {
+    Lines lines;
+    std::string line;
+    for (char c : text) {
+        if (c == '\r') continue;
+        if (c == '\n' || line.size() == 1023) {
+            std::string shown = line.substr(0, line.find('\0'));
+            if (!shown.empty() && shown.rfind("COMMENT", 0) != 0) lines.push_back(shown);
+            line.clear();
+            continue;
+        }
+        line += c;
+    }
+    return lines;
+}
+
+TEST(BdfLine, LinesAcrossBufferBoundariesReadAsByteByByte) {
+    // Lines are taken from the stream's buffer in runs; each of these puts a line feed, a CR, a
+    // split CR LF, a NUL or a line longer than 1023 characters right at an 8192-byte boundary.
+    for (std::size_t lead : {8190u, 8191u, 8192u, 8193u}) {
+        for (const std::string& tail : {std::string("ab\r\ncd\n"), std::string("\r\nef\n"), std::string("\n\ngh\n"),
+                                        std::string("x\0y\nz\n", 6), std::string(1030, 'q') + "\nend\n",
+                                        std::string(2100, 'w') + "\r\n"}) {
+            std::string text(lead, 'k');
+            text[0] = 'A';
+            text[lead / 2] = '\n';
+            text += tail;
+            EXPECT_EQ(deliveredLines(text), expectedLines(text)) << "lead " << lead;
+        }
+    }
+}
+
+TEST(BdfScan, GlyphLineScanAgreesWithTheFormatScanner) {
+    const char* lines[] = {"ENCODING 65",  "ENCODING -1 200", "ENCODING",       "ENCODIN",          "ENCODINGX 5",
+                           "ENCODING  \t7   8 9", "ENCODING 1x",   "ENCODING 99999999999", "ENCODING -", "",
+                           "BBX 6 13 0 -2", "BBX 6 13 0",     "BBX +6 -13 0 -2 77", "BBX 6 13 0 -2147483649",
+                           "SWIDTH 576 0", "SWIDTH 576",      "DWIDTH 6 0x",    "DWIDTH\t6\t0",   "DWIDTH6 0"};
+    const struct {
+        const char* keyword;
+        const char* format;
+        int count;
+    } shapes[] = {{"ENCODING", "ENCODING %d %d", 2}, {"BBX", "BBX %d %d %d %d", 4},
+                  {"SWIDTH", "SWIDTH %d %d", 2}, {"DWIDTH", "DWIDTH %d %d", 2}};
+    for (const auto& shape : shapes) {
+        for (const char* line : lines) {
+            ScanValues general, keyword;
+            int expected = scanLine(line, shape.format, general);
+            EXPECT_EQ(scanKeywordIntegers(line, shape.keyword, shape.count, keyword), expected)
+                << shape.format << " on \"" << line << '"';
+            for (int i = 0; i < expected; ++i)
+                EXPECT_EQ(keyword.integers[static_cast<std::size_t>(i)], general.integers[static_cast<std::size_t>(i)]);
+        }
+    }
+}
+
 TEST(BdfScan, KeywordLinesConvertLikeFormattedInput) {
     ScanValues v;
     EXPECT_EQ(scanLine("ENCODING 65", "ENCODING %d %d", v), 1);
