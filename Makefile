@@ -61,3 +61,8 @@ fuzz:
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCOMPILE_FONTS_TESTS=ON -DCOMPILE_FONTS_FUZZ=ON $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_bdf fuzz_pcf fuzz_lzw fuzz_convert
 	sh fuzz/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Release timings of both programs side by side with FreeType, FontForge, compress -dc and the
+# start-up floor, peak memory, growth, and the micro-benchmarks; see bench/RESULTS.md.
+bench:
+	sh bench/run.sh
