@@ -35,14 +35,17 @@ cc -O2 -o "$build/ft_load" "$root/bench/ft_load.c" $(pkg-config --cflags --libs 
 
 data=$build/bench-data
 mkdir -p "$data/json"
+# Made again whenever the generator or this script (which picks the real fonts) changes.
 stamp=$data/.made-by
-if [ ! -f "$stamp" ] || ! cmp -s "$stamp" "$root/bench/gen_fonts.py"; then
+cat "$root/bench/gen_fonts.py" "$root/bench/run.sh" > "$stamp.new"
+if [ ! -f "$stamp" ] || ! cmp -s "$stamp" "$stamp.new"; then
     echo "== making the benchmark fonts in $data"
     rm -f "$data"/*.bdf "$data"/*.pcf "$data"/*.Z
     python3 "$root/bench/gen_fonts.py" "$data"
-    # Real fonts of the corpus: a misc font, a terminal font and two proportional ones.
-    for real in misc/6x13 misc/ter-u16n misc/ter-u32b 75dpi/helvR12 100dpi/timR24; do
-        src=/usr/share/fonts/X11/$real.pcf.gz
+    # Real single-row fonts of the corpus: two misc (terminal-style) fonts, two proportional ones
+    # and a monospaced one.
+    for real in misc/6x13 misc/10x20 75dpi/helvR12 100dpi/timR24 100dpi/courB24; do
+        src=/usr/share/fonts/X11/$real-ISO8859-1.pcf.gz
         [ -f "$src" ] || continue
         name=real-$(basename "$real")
         gzip -dc "$src" > "$data/$name.pcf"
@@ -54,7 +57,7 @@ if [ ! -f "$stamp" ] || ! cmp -s "$stamp" "$root/bench/gen_fonts.py"; then
         compress -c "$bdf" > "$bdf.Z"
         compress -c "$base.pcf" > "$base.pcf.Z"
     done
-    cp "$root/bench/gen_fonts.py" "$stamp"
+    mv "$stamp.new" "$stamp"
 fi
 
 # Outputs go to memory when it can be had: ext4 flushes a truncated-and-rewritten file when it is
@@ -62,7 +65,7 @@ fi
 out=$(mktemp -d /dev/shm/bench-out.XXXXXX 2>/dev/null || mktemp -d "$build/bench-out.XXXXXX")
 trap 'rm -rf "$out"' EXIT INT TERM
 
-typical="six13 term16x32 prop24 big32x60 real-6x13 real-ter-u16n real-ter-u32b real-helvR12 real-timR24"
+typical="six13 term16x32 prop24 big32x60 real-6x13 real-10x20 real-helvR12 real-timR24 real-courB24"
 if [ "$quick" = 1 ]; then fonts="six13 term16x32"; else fonts="$typical huge256 many16"; fi
 
 # One hyperfine run per input file, every command side by side.
