@@ -143,12 +143,13 @@ min_time=0.5
 [ "$quick" = 1 ] && min_time=0.1
 for bench in micro_bdf micro_pcf micro_fon; do
     "$build/bench/$bench" --benchmark_min_time=$min_time --benchmark_repetitions=3 \
-        --benchmark_report_aggregates_only=true 2>/dev/null | grep -v -e '_mean' -e '_stddev' -e '_cv' >> "$micro"
+        --benchmark_report_aggregates_only=true --benchmark_color=false 2>/dev/null | grep -v -e '_mean' -e '_stddev' -e '_cv' >> "$micro"
 done
 if [ "$quick" != 1 ]; then
     # The LZW and gzip filters against uncompress and gzip (their developer's benchmark).
     "$build/bench/bench_expand" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
-        2>/dev/null >> "$micro" || echo "bench_expand failed" >> "$micro"
+        --benchmark_color=false 2>/dev/null | grep -v -e '_mean' -e '_stddev' -e '_cv' >> "$micro" ||
+        echo "bench_expand failed" >> "$micro"
 fi
 
 python3 "$root/bench/summarize.py" "$data" "$fonts" > "$build/bench-report.md"
