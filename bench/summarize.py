@@ -61,7 +61,7 @@ def machine():
 
 def versions():
     out = []
-    for label, command in (("", ["hyperfine", "--version"]), ("FreeType ", ["pkg-config", "--modversion", "freetype2"]),
+    for label, command in (("", ["hyperfine", "--version"]), ("", ["dpkg-query", "-W", "-f", "FreeType ${Version}", "libfreetype6"]),
                            ("", ["dpkg-query", "-W", "-f", "FontForge ${Version}", "fontforge-nox"])):
         try:
             text = subprocess.run(command, capture_output=True, text=True).stdout.strip()
