@@ -11,7 +11,7 @@ seeds=$here/seeds
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-for target in bdf pcf lzw convert; do
+for target in bdf pcf lzw gzip convert; do
     mkdir -p "$seeds/$target"
     find "$seeds/$target" -maxdepth 1 -type f ! -name 'crash-*' ! -name 'leak-*' ! -name 'timeout-*' \
         ! -name 'oom-*' -delete
@@ -238,6 +238,13 @@ awk 'BEGIN { x = 12345; for (i = 0; i < 30000; i++) { x = (x * 1103515245 + 1234
      printf "%c", 65 + int(x / 65536) % 16 } }' > "$work/noise.txt"
 # compress exits 2 when the output would not be smaller; its output is still complete.
 compress -c -b12 < "$work/noise.txt" > "$seeds/lzw/noise-b12.Z" || [ $? -eq 2 ]
+
+# gzip streams: one member, two members one after the other, junk after a member, a header only.
+gzip -9 -c < "$work/tiny.bdf" > "$seeds/gzip/tiny.gz"
+cat "$seeds/gzip/tiny.gz" "$seeds/gzip/tiny.gz" > "$seeds/gzip/two-members.gz"
+{ cat "$seeds/gzip/tiny.gz"; printf 'junk'; } > "$seeds/gzip/trailing-junk.gz"
+gzip -1 -c < "$work/micro.bdf" > "$seeds/gzip/micro.gz"
+head -c 10 "$seeds/gzip/tiny.gz" > "$seeds/gzip/header-only.gz"
 
 # Whole conversions: two bytes of options and allocation failure in front of the font file
 # (see fuzz_convert.cpp). 0x6E is the programs' default layout, 0x00 and 0x9A others.
