@@ -167,8 +167,20 @@ std::int32_t readBytes(FontStream* stream, std::uint8_t* destination, std::int32
 }
 
 std::int32_t writeBytes(FontStream* stream, const std::uint8_t* source, std::int32_t n) {
-    for (std::int32_t k = 0; k < n; ++k)
+    for (std::int32_t k = 0; k < n;) {
+        // Runs that leave the buffer short of full are copied at once; the byte that fills it
+        // goes through putByte, so blocks reach the file exactly as byte-wise puts would send them.
+        if (stream->remaining > 1) {
+            std::int32_t run = stream->remaining - 1 < n - k ? stream->remaining - 1 : n - k;
+            std::memcpy(stream->cursor, source + k, static_cast<std::size_t>(run));
+            stream->cursor += run;
+            stream->remaining -= run;
+            k += run;
+            continue;
+        }
         if (putByte(stream, source[k]) == -1) return -1;
+        ++k;
+    }
     return n;
 }
 
