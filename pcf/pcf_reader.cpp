@@ -69,35 +69,46 @@ void moveRows(const std::uint8_t* source, std::uint8_t* destination, std::int32_
     }
 }
 
-// Narrower rows, glyphs in order: every glyph's new bitmap starts at or before its old one and ends
-// before the next glyph's old one, so the rows move down within the block they were read into. This
-// spares a second block of the font's size (and its fresh pages, most of a large font's load time).
-void shrinkInPlace(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, int filePad, int wantPad,
-                   std::int64_t total) {
-    ModelVector<Glyph>& glyphs = bitmapFont.glyphs;
-    std::uint8_t* block = bitmapFont.bitmapBlock.data();
+// Walks the glyphs in order: each gets its new offset (the running total of the re-padded sizes) and
+// `move` lays its rows out from the old offset to the new one. Glyphs without bytes move nothing.
+template <class Move>
+void relayGlyphs(const ModelVector<Glyph>& glyphs, ModelVector<std::uint32_t>& offsets, int filePad, int wantPad,
+                 Move move) {
     std::int64_t running = 0;
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
         const GlyphMetrics& m = glyphs[i].metrics;
         std::uint32_t oldOffset = offsets[i];
         offsets[i] = static_cast<std::uint32_t>(running);
         if (glyphBytes(m, filePad) == 0) continue;
-        const std::int32_t oldRow = paddedRowBytes(glyphWidth(m), filePad);
-        const std::int32_t newRow = paddedRowBytes(glyphWidth(m), wantPad);
-        const std::int32_t rows = glyphRows(m);
-        const std::uint8_t* source = block + oldOffset;
-        std::uint8_t* destination = block + running;
-        switch (newRow) {
-        case 1: moveRows<1>(source, destination, oldRow, rows); break;
-        case 2: moveRows<2>(source, destination, oldRow, rows); break;
-        case 4: moveRows<4>(source, destination, oldRow, rows); break;
-        default:
-            for (std::int32_t r = 0; r < rows; ++r)
-                std::memmove(destination + static_cast<std::int64_t>(r) * newRow,
-                             source + static_cast<std::int64_t>(r) * oldRow, static_cast<std::size_t>(newRow));
-        }
-        running += static_cast<std::int64_t>(rows) * newRow;
+        move(m, oldOffset, running);
+        running += glyphBytes(m, wantPad);
     }
+}
+
+// Narrower rows, glyphs in order: every glyph's new bitmap starts at or before its old one and ends
+// before the next glyph's old one, so the rows move down within the block they were read into. This
+// spares a second block of the font's size (and its fresh pages, most of a large font's load time).
+void shrinkInPlace(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, int filePad, int wantPad,
+                   std::int64_t total) {
+    std::uint8_t* block = bitmapFont.bitmapBlock.data();
+    relayGlyphs(bitmapFont.glyphs, offsets, filePad, wantPad,
+                [&](const GlyphMetrics& m, std::uint32_t oldOffset, std::int64_t newOffset) {
+                    const std::int32_t oldRow = paddedRowBytes(glyphWidth(m), filePad);
+                    const std::int32_t newRow = paddedRowBytes(glyphWidth(m), wantPad);
+                    const std::int32_t rows = glyphRows(m);
+                    const std::uint8_t* source = block + oldOffset;
+                    std::uint8_t* destination = block + newOffset;
+                    switch (newRow) {
+                    case 1: moveRows<1>(source, destination, oldRow, rows); break;
+                    case 2: moveRows<2>(source, destination, oldRow, rows); break;
+                    case 4: moveRows<4>(source, destination, oldRow, rows); break;
+                    default:
+                        for (std::int32_t r = 0; r < rows; ++r)
+                            std::memmove(destination + static_cast<std::int64_t>(r) * newRow,
+                                         source + static_cast<std::int64_t>(r) * oldRow,
+                                         static_cast<std::size_t>(newRow));
+                    }
+                });
     bitmapFont.bitmapBlock.resize(static_cast<std::size_t>(total));
 }
 
@@ -118,15 +129,12 @@ void shrinkInPlace(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, 
     }
 
     ByteVector repadded(static_cast<std::size_t>(total));
-    std::int64_t running = 0;
-    for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        const GlyphMetrics& m = glyphs[i].metrics;
-        std::uint32_t oldOffset = offsets[i];
-        offsets[i] = static_cast<std::uint32_t>(running);
-        if (glyphBytes(m, filePad) == 0) continue;
-        running += repadBitmap(bitmapFont.bitmapBlock.data() + oldOffset, repadded.data() + running, filePad, wantPad,
-                               glyphWidth(m), glyphRows(m));
-    }
+    const std::uint8_t* old = bitmapFont.bitmapBlock.data();
+    relayGlyphs(glyphs, offsets, filePad, wantPad,
+                [&](const GlyphMetrics& m, std::uint32_t oldOffset, std::int64_t newOffset) {
+                    (void)repadBitmap(old + oldOffset, repadded.data() + newOffset, filePad, wantPad, glyphWidth(m),
+                                      glyphRows(m));
+                });
     bitmapFont.bitmapBlock = std::move(repadded);
     return true;
 }
