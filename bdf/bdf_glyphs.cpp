@@ -227,8 +227,8 @@ std::uint8_t hexPairValue(const char* text) {
 bool readBdfBitmap(const Glyph& glyph, FontStream* stream, const BitmapLayout& layout, ByteVector& bitmap) {
     ByteVector().swap(bitmap);
     const GlyphMetrics& m = glyph.metrics;
-    std::int32_t width = m.rightBearing - m.leftBearing;
-    std::int32_t height = m.ascent + m.descent;
+    std::int32_t width = glyphWidth(m);
+    std::int32_t height = glyphHeight(m);
     std::int32_t rowBytes = paddedRowBytes(width, layout.glyphPad);
     std::int32_t sourceBytes = (width + 7) / 8;
     std::int64_t size = static_cast<std::int64_t>(height) * rowBytes;

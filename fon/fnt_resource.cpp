@@ -59,7 +59,7 @@ void putFntCharEntry(ByteWriter& out, std::uint32_t width, std::uint32_t offset)
 }
 
 std::int32_t cellWidth(const GlyphMetrics& metrics, bool originAnchored) {
-    const std::int32_t w = std::int32_t{metrics.rightBearing} - std::int32_t{metrics.leftBearing};
+    const std::int32_t w = glyphWidth(metrics);
     const std::int32_t advance = metrics.advance;
     std::int32_t width = w;
     if (originAnchored) width = w < advance ? advance : std::int32_t{metrics.rightBearing};
@@ -77,8 +77,8 @@ std::size_t putGlyphCell(std::span<std::uint8_t> destination, const Font& font, 
     if (cellSize > destination.size()) return 0;
     std::fill_n(destination.begin(), cellSize, std::uint8_t{0});
 
-    const std::int32_t w = std::int32_t{metrics.rightBearing} - std::int32_t{metrics.leftBearing};
-    const std::int32_t rows = std::int32_t{metrics.ascent} + std::int32_t{metrics.descent};
+    const std::int32_t w = glyphWidth(metrics);
+    const std::int32_t rows = glyphHeight(metrics);
     const std::int32_t stride = paddedRowBytes(w, glyphPad);
     if (w <= 0 || rows <= 0 || stride <= 0 || !font.bitmapFont) return cellSize;
     const std::size_t available = glyphBitmapBytes(*font.bitmapFont, *glyph);

@@ -15,8 +15,8 @@ class BitmapView {
 public:
     BitmapView(const Font& font, const Glyph& glyph)
         : bytes_(glyph.bitmap),
-          width_(glyph.metrics.rightBearing - glyph.metrics.leftBearing),
-          height_(glyph.metrics.ascent + glyph.metrics.descent),
+          width_(glyphWidth(glyph.metrics)),
+          height_(glyphHeight(glyph.metrics)),
           rowBytes_(paddedRowBytes(width_, font.glyphPad)),
           leastBitFirst_(font.bitOrder == 0) {
         std::int64_t size = height_ > 0 ? static_cast<std::int64_t>(height_) * rowBytes_ : 0;

@@ -119,13 +119,14 @@ void releaseBinaryFont(Font* font) {
     delete font;
 }
 
-Glyph* encodedGlyph(const Font& font, unsigned row, unsigned column) {
-    const FontInfo& info = font.info;
-    if (!font.bitmapFont) return nullptr;
+Glyph* encodedGlyph(const FontInfo& info, const BitmapFont& store, unsigned row, unsigned column) {
     if (row < info.firstRow || row > info.lastRow || column < info.firstColumn || column > info.lastColumn)
         return nullptr;
     std::size_t numColumns = static_cast<std::size_t>(info.lastColumn - info.firstColumn + 1);
     std::size_t index = (row - info.firstRow) * numColumns + (column - info.firstColumn);
-    const auto& encoding = font.bitmapFont->encoding;
-    return index < encoding.size() ? encoding[index] : nullptr;
+    return index < store.encoding.size() ? store.encoding[index] : nullptr;
+}
+
+Glyph* encodedGlyph(const Font& font, unsigned row, unsigned column) {
+    return font.bitmapFont ? encodedGlyph(font.info, *font.bitmapFont, row, column) : nullptr;
 }

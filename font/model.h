@@ -23,6 +23,11 @@ struct GlyphMetrics {
     std::uint16_t attributes;
 };
 
+// Bitmap width (rightBearing - leftBearing) and height (ascent + descent) in pixels, widened to
+// 32 bits; either may be negative in a font that lies.
+inline std::int32_t glyphWidth(const GlyphMetrics& m) { return std::int32_t{m.rightBearing} - m.leftBearing; }
+inline std::int32_t glyphHeight(const GlyphMetrics& m) { return std::int32_t{m.ascent} + m.descent; }
+
 struct Glyph {
     GlyphMetrics metrics;
     std::uint8_t* bitmap;  // null when the bitmap has no bytes
@@ -140,4 +145,5 @@ void releaseTextFont(Font* font);
 void releaseBinaryFont(Font* font);
 
 // The encoding-table entry of a code given as row and column, or null outside the ranges.
+Glyph* encodedGlyph(const FontInfo& info, const BitmapFont& store, unsigned row, unsigned column);
 Glyph* encodedGlyph(const Font& font, unsigned row, unsigned column);

@@ -24,16 +24,11 @@ struct BitmapRequest {
     return padOk && unitOk && ordersOk;
 }
 
-[[nodiscard]] std::int32_t glyphWidth(const GlyphMetrics& m) {
-    return static_cast<std::int32_t>(m.rightBearing) - m.leftBearing;
-}
-[[nodiscard]] std::int32_t glyphRows(const GlyphMetrics& m) { return static_cast<std::int32_t>(m.ascent) + m.descent; }
-
 // Bytes of a glyph's bitmap at `pad`. A negative width or height means no bitmap at all, not a
 // huge unsigned one.
 [[nodiscard]] std::int64_t glyphBytes(const GlyphMetrics& m, int pad) {
     std::int32_t width = glyphWidth(m);
-    std::int32_t rows = glyphRows(m);
+    std::int32_t rows = glyphHeight(m);
     if (width <= 0 || rows <= 0) return 0;
     return static_cast<std::int64_t>(rows) * paddedRowBytes(width, pad);
 }
@@ -95,7 +90,7 @@ void shrinkInPlace(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, 
                 [&](const GlyphMetrics& m, std::uint32_t oldOffset, std::int64_t newOffset) {
                     const std::int32_t oldRow = paddedRowBytes(glyphWidth(m), filePad);
                     const std::int32_t newRow = paddedRowBytes(glyphWidth(m), wantPad);
-                    const std::int32_t rows = glyphRows(m);
+                    const std::int32_t rows = glyphHeight(m);
                     const std::uint8_t* source = block + oldOffset;
                     std::uint8_t* destination = block + newOffset;
                     switch (newRow) {
@@ -133,7 +128,7 @@ void shrinkInPlace(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, 
     relayGlyphs(glyphs, offsets, filePad, wantPad,
                 [&](const GlyphMetrics& m, std::uint32_t oldOffset, std::int64_t newOffset) {
                     (void)repadBitmap(old + oldOffset, repadded.data() + newOffset, filePad, wantPad, glyphWidth(m),
-                                      glyphRows(m));
+                                      glyphHeight(m));
                 });
     bitmapFont.bitmapBlock = std::move(repadded);
     return true;
@@ -234,13 +229,7 @@ void shrinkInPlace(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, 
 
 Glyph* findDefaultGlyph(const FontInfo& info, const BitmapFont& bitmapFont) {
     if (info.defaultChar == 0xFFFF) return nullptr;
-    unsigned row = info.defaultChar >> 8;
-    unsigned column = info.defaultChar & 0xFF;
-    if (row < info.firstRow || row > info.lastRow || column < info.firstColumn || column > info.lastColumn)
-        return nullptr;
-    std::size_t columns = static_cast<std::size_t>(info.lastColumn - info.firstColumn) + 1;
-    std::size_t index = columns * (row - info.firstRow) + (column - info.firstColumn);
-    return index < bitmapFont.encoding.size() ? bitmapFont.encoding[index] : nullptr;
+    return encodedGlyph(info, bitmapFont, info.defaultChar >> 8, info.defaultChar & 0xFF);
 }
 
 [[nodiscard]] bool readWholeFont(Font* font, PcfInput& input, const BitmapRequest& want) {
