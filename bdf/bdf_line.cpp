@@ -20,6 +20,23 @@ const char* skipWhite(const char* in) {
 // Formatted input reports an input failure (-1) only before the first conversion.
 int endOfInput(int converted) { return converted > 0 ? converted : -1; }
 
+// Converts the decimal digits from `p` (up to `end`, or the first non-digit) into a value of the
+// given sign; returns where the digits stop and sets `overflow` when they leave the 32-bit range.
+const char* convertDigits(const char* p, const char* end, bool negative, std::int32_t& value, bool& overflow) {
+    // One past INT32_MAX is the magnitude of INT32_MIN.
+    const std::int64_t limit = negative ? std::int64_t{1} << 31 : (std::int64_t{1} << 31) - 1;
+    std::int64_t magnitude = 0;
+    overflow = false;
+    for (; p != end && isDigit(*p); ++p) {
+        if (!overflow) {
+            magnitude = magnitude * 10 + (*p - '0');
+            if (magnitude > limit) overflow = true;
+        }
+    }
+    value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+    return p;
+}
+
 // Reads an optionally signed decimal integer at `in`. Returns false when no digit follows; sets
 // `overflow` when the digits leave the 32-bit range.
 bool scanInteger(const char*& in, std::int32_t& value, bool& overflow) {
@@ -27,18 +44,8 @@ bool scanInteger(const char*& in, std::int32_t& value, bool& overflow) {
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
     if (!isDigit(*p)) return false;
-    // One past INT32_MAX is the magnitude of INT32_MIN.
-    const std::int64_t limit = negative ? std::int64_t{1} << 31 : (std::int64_t{1} << 31) - 1;
-    std::int64_t magnitude = 0;
-    overflow = false;
-    for (; isDigit(*p); ++p) {
-        if (!overflow) {
-            magnitude = magnitude * 10 + (*p - '0');
-            if (magnitude > limit) overflow = true;
-        }
-    }
-    value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
-    in = p;
+    // No end: the line's terminating NUL stops the digits.
+    in = convertDigits(p, nullptr, negative, value, overflow);
     return true;
 }
 
@@ -213,12 +220,7 @@ bool isIntegerText(std::string_view text) {
 bool integerTextValue(std::string_view text, std::int32_t& value) {
     bool negative = !text.empty() && text[0] == '-';
     std::size_t i = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
-    const std::int64_t limit = negative ? std::int64_t{1} << 31 : (std::int64_t{1} << 31) - 1;
-    std::int64_t magnitude = 0;
-    for (; i < text.size(); ++i) {
-        magnitude = magnitude * 10 + (text[i] - '0');
-        if (magnitude > limit) return false;
-    }
-    value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
-    return true;
+    bool overflow = false;
+    convertDigits(text.data() + i, text.data() + text.size(), negative, value, overflow);
+    return !overflow;
 }
