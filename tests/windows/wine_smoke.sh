@@ -2,20 +2,22 @@
 # Runs the Windows programs under wine and holds them to the POSIX build: the same fonts must give
 # byte-identical FON files, and failures must exit 1, leave no output and show the right message box.
 #
-#   wine_smoke.sh --source DIR --posix-bin DIR --mingw-build DIR [--cross-build]
+#   wine_smoke.sh --source DIR --posix-bin DIR --mingw-build DIR [--cross-build] [--programs DIR]
 #
 # --posix-bin holds the POSIX varnel and corvane. --mingw-build holds varnel.exe and corvane.exe;
-# with --cross-build (or when it has none) they are cross-built there first. Everything the run makes, the private
+# with --cross-build (or when it has none) they are cross-built there first. --programs runs the
+# varnel.exe and corvane.exe of another folder instead (those of the Windows zip). Everything the run makes, the private
 # WINEPREFIX included, lives under --mingw-build. Without wine it reports a skip and succeeds.
 set -u
 
-source_dir= posix_bin= mingw_build= cross_build=
+source_dir= posix_bin= mingw_build= cross_build= programs=
 while [ $# -gt 0 ]; do
   case $1 in
     --source) source_dir=$2; shift 2 ;;
     --posix-bin) posix_bin=$2; shift 2 ;;
     --mingw-build) mingw_build=$2; shift 2 ;;
     --cross-build) cross_build=1; shift ;;
+    --programs) programs=$2; shift 2 ;;
     *) echo "wine_smoke.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -26,6 +28,7 @@ fi
 source_dir=$(cd "$source_dir" && pwd) || exit 2
 posix_bin=$(cd "$posix_bin" && pwd) || exit 2
 mkdir -p "$mingw_build" && mingw_build=$(cd "$mingw_build" && pwd) || exit 2
+programs=$(cd "${programs:-$mingw_build}" && pwd) || exit 2
 
 # Debian's wine package puts `wine` in PATH; wine64 alone leaves its loader in /usr/lib/wine.
 wine=$(command -v wine || command -v wine64 || { [ -x /usr/lib/wine/wine64 ] && echo /usr/lib/wine/wine64; })
@@ -95,7 +98,7 @@ done
 winrun() {
   local name=$1 program=$2
   shift 2
-  WINEDEBUG=-all,+relay timeout 120 "$wine" "$mingw_build/$program.exe" "$@" >"$name.log" 2>&1
+  WINEDEBUG=-all,+relay timeout 120 "$wine" "$programs/$program.exe" "$@" >"$name.log" 2>&1
   status=$?
   [ $status -eq 124 ] && fail "$name: timed out"
   grep -a 'Call user32.MessageBoxA(' "$name.log" >"$name.box"
