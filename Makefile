@@ -7,8 +7,7 @@ MINGW_BUILD ?= build-mingw
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all build demo check check-normal check-asan deps test-deps bench fuzz windows check-windows clean \
-  package windows-package
+.PHONY: all build demo check check-normal check-asan deps test-deps bench fuzz windows check-windows clean
 
 all: build
 
@@ -51,11 +50,12 @@ check-windows: windows build
 	bash tests/windows/wine_smoke.sh --source . --posix-bin $(BUILD) --mingw-build $(MINGW_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-test $(ASAN_BUILD) $(MINGW_BUILD) $(PACKAGE_BUILD)
+	rm -rf $(BUILD) $(BUILD)-test $(ASAN_BUILD) $(MINGW_BUILD)
 
 # The packages users install: $(PACKAGE_BUILD)/varnel_<version>_<arch>.deb from a Release build, and
 # $(MINGW_BUILD)/varnel-<version>-win64.zip with the Windows programs, README.txt and HTML manual.
 PACKAGE_BUILD ?= build-package
+.PHONY: package windows-package clean-package
 package:
 	cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCOMPILE_FONTS_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build $(PACKAGE_BUILD) -j $(JOBS) --target package
@@ -64,6 +64,10 @@ windows-package:
 	sh .ci/install-deps.sh windows-package
 	$(MAKE) windows
 	cmake --build $(MINGW_BUILD) -j $(JOBS) --target package
+
+clean: clean-package
+clean-package:
+	rm -rf $(PACKAGE_BUILD)
 
 # libFuzzer targets (clang): each runs FUZZ_SECONDS in one process; crashing inputs are kept in
 # fuzz/seeds/<target>/, where the replay tests of make check pick them up.
