@@ -4,7 +4,7 @@
 #include FT_FREETYPE_H
 #include FT_MODULE_H
 
-OracleFont loadWithFreeType(const std::string& path) {
+OracleFont loadWithFreeType(const std::string& path, long faceIndex) {
     OracleFont font;
     FT_Library library;
     if (FT_Init_FreeType(&library)) {
@@ -12,7 +12,7 @@ OracleFont loadWithFreeType(const std::string& path) {
         return font;
     }
     FT_Face face;
-    if (FT_Error e = FT_New_Face(library, path.c_str(), 0, &face)) {
+    if (FT_Error e = FT_New_Face(library, path.c_str(), faceIndex, &face)) {
         font.error = "FT_New_Face failed: " + std::to_string(e);
         FT_Done_FreeType(library);
         return font;

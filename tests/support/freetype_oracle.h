@@ -27,4 +27,5 @@ struct OracleFont {
 };
 
 // Opens the file with FreeType, selects its first strike and loads every character of its charmap.
-OracleFont loadWithFreeType(const std::string& path);
+// A FON file holding several fonts shows each as a face of its own, numbered from 0.
+OracleFont loadWithFreeType(const std::string& path, long faceIndex = 0);

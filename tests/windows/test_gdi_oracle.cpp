@@ -1,0 +1,433 @@
+// Windows' own font loader as an oracle: wine's GDI loads, lists, selects and draws the FON files
+// we write (through gdi_probe.exe, cross-built with MinGW), and must agree with FreeType's reading
+// of the same files and with the headers we wrote. One wine process serves the whole list.
+//
+// Other outputs join the list as cases: a conversion (program, options, input), the face name GDI
+// must list and, when it matters, the character set the header must carry.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/freetype_oracle.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct GdiCase {
+    std::string program;               // varnel or corvane
+    std::vector<std::string> options;  // before -o
+    std::vector<std::string> inputs;   // after the output
+    std::string face;                  // the output is <work>/<face>.fon
+    int charset = -1;                  // the header's character set; -1: not checked
+};
+
+// ---- What we wrote: the FNT headers of a FON file, found through its resource table.
+
+struct FntHeader {
+    int height = 0;   // dfPixHeight
+    int ascent = 0;   // dfAscent
+    int charset = 0;  // dfCharSet
+    int italic = 0;
+    int weight = 0;
+    int pitchAndFamily = 0;
+    int avgWidth = 0;
+    int maxWidth = 0;
+    int firstChar = 0;
+    int lastChar = 0;
+    std::string face;
+
+    // As EnumFontFamiliesEx lists it: in a LOGFONT the pitch bits say 1 fixed, 2 variable,
+    // where the header's low bit marks variable pitch.
+    std::string listing(int listedCharset) const {
+        const int pitch = (pitchAndFamily & 0xF0) | ((pitchAndFamily & 1) ? 2 : 1);
+        return "face=" + face + " height=" + std::to_string(height) + " avgwidth=" + std::to_string(avgWidth) +
+               " weight=" + std::to_string(weight) + " italic=" + std::to_string(italic) +
+               " charset=" + std::to_string(listedCharset) + " pitchfamily=" + std::to_string(pitch) + " raster=1";
+    }
+};
+
+unsigned le16(const std::string& b, size_t at) {
+    return at + 2 > b.size() ? 0 : static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8;
+}
+
+std::vector<FntHeader> readFntHeaders(const std::string& fon) {
+    std::vector<FntHeader> fonts;
+    const size_t table = 64 + le16(fon, 64 + 36);
+    const unsigned shift = le16(fon, table);
+    for (size_t at = table + 2; at + 8 <= fon.size() && le16(fon, at) != 0;) {
+        const unsigned type = le16(fon, at), count = le16(fon, at + 2);
+        for (unsigned i = 0; i < count; ++i) {
+            const size_t fnt = static_cast<size_t>(le16(fon, at + 8 + 12 * i)) << shift;
+            if (type != 0x8008 || fnt + 118 > fon.size()) continue;
+            FntHeader h;
+            h.ascent = static_cast<int>(le16(fon, fnt + 74));
+            h.italic = static_cast<unsigned char>(fon[fnt + 80]);
+            h.weight = static_cast<int>(le16(fon, fnt + 83));
+            h.charset = static_cast<unsigned char>(fon[fnt + 85]);
+            h.height = static_cast<int>(le16(fon, fnt + 88));
+            h.pitchAndFamily = static_cast<unsigned char>(fon[fnt + 90]);
+            h.avgWidth = static_cast<int>(le16(fon, fnt + 91));
+            h.maxWidth = static_cast<int>(le16(fon, fnt + 93));
+            h.firstChar = static_cast<unsigned char>(fon[fnt + 95]);
+            h.lastChar = static_cast<unsigned char>(fon[fnt + 96]);
+            const size_t face = fnt + (le16(fon, fnt + 105) | le16(fon, fnt + 107) << 16);
+            if (face < fon.size()) h.face = fon.substr(face, fon.find('\0', face) - face);
+            fonts.push_back(h);
+        }
+        at += 8 + 12 * static_cast<size_t>(count);
+    }
+    return fonts;
+}
+
+// ---- What GDI made of it: gdi_probe's plain text output, parsed.
+
+using Fields = std::map<std::string, std::string>;
+
+// "face=DejaVu Sans height=16": a word without '=' continues the previous value.
+Fields parseFields(const std::string& text) {
+    Fields fields;
+    std::istringstream words(text);
+    std::string word, last;
+    while (words >> word) {
+        size_t eq = word.find('=');
+        if (eq == std::string::npos) {
+            if (!last.empty()) fields[last] += " " + word;
+            continue;
+        }
+        last = word.substr(0, eq);
+        fields[last] = word.substr(eq + 1);
+    }
+    return fields;
+}
+
+int number(const Fields& fields, const std::string& key) {
+    auto it = fields.find(key);
+    return it == fields.end() ? -1 : static_cast<int>(std::strtol(it->second.c_str(), nullptr, 0));
+}
+
+struct GdiSelection {
+    int requestedHeight = 0;
+    std::string error;
+    Fields metrics;
+    std::vector<int> widths;
+    std::map<unsigned, std::string> glyphs;  // code -> rows in hex, blank-separated
+};
+
+struct GdiFile {
+    int added = -1;
+    std::vector<Fields> listed;
+    std::vector<GdiSelection> selections;
+};
+
+std::map<std::string, GdiFile> parseProbeOutput(const std::string& text) {
+    std::map<std::string, GdiFile> files;
+    GdiFile* file = nullptr;
+    GdiSelection* selection = nullptr;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t blank = line.find(' ');
+        const std::string key = line.substr(0, blank);
+        const std::string rest = blank == std::string::npos ? "" : line.substr(blank + 1);
+        if (key == "file") {
+            file = &files[rest];
+            selection = nullptr;
+        } else if (!file) {
+            continue;
+        } else if (key == "added") {
+            file->added = std::atoi(rest.c_str());
+        } else if (key == "enum") {
+            file->listed.push_back(parseFields(rest));
+        } else if (key == "select") {
+            file->selections.emplace_back();
+            selection = &file->selections.back();
+            selection->requestedHeight = number(parseFields(rest), "height");
+        } else if (!selection) {
+            continue;
+        } else if (key == "error") {
+            selection->error += rest + ";";
+        } else if (key == "metrics") {
+            selection->metrics = parseFields(rest);
+        } else if (key == "widths") {
+            std::istringstream values(rest);
+            for (int w; values >> w;) selection->widths.push_back(w);
+        } else if (key == "glyph") {
+            const size_t sep = rest.find(' ');
+            selection->glyphs[static_cast<unsigned>(std::atoi(rest.c_str()))] =
+                sep == std::string::npos ? "" : rest.substr(sep + 1);
+        }
+    }
+    return files;
+}
+
+// FreeType's cell of a FON character in the probe's form: each row in hex, bit 7 leftmost.
+std::string hexRows(const OracleGlyph& glyph) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string rows;
+    for (int y = 0; y < glyph.rows; ++y) {
+        if (y) rows += ' ';
+        for (int x0 = 0; x0 < glyph.width; x0 += 8) {
+            unsigned byte = 0;
+            for (int x = x0; x < x0 + 8 && x < glyph.width; ++x)
+                if (glyph.pixel(x, y)) byte |= 0x80u >> (x - x0);
+            rows += digits[byte >> 4];
+            rows += digits[byte & 15];
+        }
+    }
+    return rows;
+}
+
+// The character sets Windows knows; wine's loader takes any other for OEM (255).
+int listedCharset(int headerCharset) {
+    static const std::set<int> windows{0, 1, 2, 77, 128, 129, 130, 134, 136, 161, 162, 163, 177, 178, 186, 204, 222, 238, 255};
+    return windows.count(headerCharset) ? headerCharset : 255;
+}
+
+// Every way GDI's selection differs from FreeType's reading of the same font: widths and
+// drawings of each character FreeType loads.
+std::vector<std::string> compareDrawing(const GdiSelection& gdi, const OracleFont& freetype) {
+    std::vector<std::string> differences;
+    if (!freetype.error.empty()) differences.push_back("FreeType: " + freetype.error);
+    if (!gdi.error.empty()) differences.push_back("GDI: " + gdi.error);
+    if (gdi.widths.size() != 256) differences.push_back("GDI: no widths");
+    if (!differences.empty()) return differences;
+    for (const auto& [code, glyph] : freetype.glyphs) {
+        if (code > 255) continue;
+        const std::string at = "code " + std::to_string(code) + ": ";
+        if (gdi.widths[code] != glyph.advance) {
+            differences.push_back(at + "GDI width " + std::to_string(gdi.widths[code]) + ", FreeType advance " +
+                                  std::to_string(glyph.advance));
+            continue;
+        }
+        if (glyph.advance == 0) continue;
+        auto drawn = gdi.glyphs.find(code);
+        const std::string expected = hexRows(glyph);
+        if (drawn == gdi.glyphs.end())
+            differences.push_back(at + "GDI drew nothing");
+        else if (drawn->second != expected)
+            differences.push_back(at + "GDI drew [" + drawn->second + "], FreeType [" + expected + "]");
+    }
+    return differences;
+}
+
+std::string summary(const std::vector<std::string>& differences) {
+    std::string text;
+    for (size_t i = 0; i < differences.size() && i < 5; ++i) text += "\n  " + differences[i];
+    if (differences.size() > 5) text += "\n  ... " + std::to_string(differences.size() - 5) + " more";
+    return text;
+}
+
+// ---- The run: convert the cases, start wine once, keep what it printed.
+
+std::string wineProgram() {
+    for (const char* name : {"wine", "wine64"})
+        if (std::string path = findTool(name); !path.empty()) return path;
+    return fileExists("/usr/lib/wine/wine64") ? "/usr/lib/wine/wine64" : "";
+}
+
+std::string wineServer() {
+    if (std::string path = findTool("wineserver"); !path.empty()) return path;
+    return fileExists("/usr/lib/wine/wineserver64") ? "/usr/lib/wine/wineserver64" : "";
+}
+
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+class GdiOracle : public testing::Test {
+protected:
+    struct Converted {
+        GdiCase source;
+        std::string fon;
+    };
+    static inline std::string missing_;  // why the run could not happen
+    static inline std::string failure_;  // why it went wrong
+    static inline std::vector<Converted> converted_;
+    static inline std::map<std::string, GdiFile> gdi_;
+    static inline std::string work_;
+
+    // Every tenth font of the corpus that one FON can hold, as PCF and through pcf2bdf as BDF,
+    // and the sample font.
+    static std::vector<GdiCase> cases() {
+        std::vector<GdiCase> list{
+            {"varnel", {}, {samplesDir() + "/seven.bdf"}, "seven", 44},
+        };
+        int oneRow = 0;
+        for (const std::string& pcf : realFontFiles({"misc", "75dpi", "100dpi"})) {
+            const fs::path path(pcf);
+            const std::string folder = path.parent_path().filename().string();
+            std::string name = path.filename().string();
+            name = (folder == "misc" ? "m" : folder.substr(0, folder.size() - 3)) + "-" + name.substr(0, name.find('.'));
+            const std::string probe = work_ + "/row-check.fon";
+            if (runCommand({corvanePath(), "-o", probe, pcf}).exitStatus != 0 || oneRow++ % 10 != 0) continue;
+            list.push_back({"corvane", {}, {pcf}, "p" + name});
+            const std::string bdf = work_ + "/b" + name + ".bdf";
+            if (pcfToBdf(pcf, bdf)) list.push_back({"varnel", {}, {bdf}, "b" + name});
+        }
+        return list;
+    }
+
+    static void SetUpTestSuite() {
+        const std::string wine = wineProgram(), server = wineServer();
+        if (wine.empty() || server.empty() || !fileExists(GDI_PROBE_PATH)) {
+            missing_ = "needs wine and the MinGW cross compiler (apt-get install wine64 wine g++-mingw-w64-x86-64)";
+            return;
+        }
+        work_ = std::string(TEST_BINARY_DIR) + "/gdi-oracle";
+        fs::remove_all(work_);
+        fs::create_directories(work_);
+        const auto start = std::chrono::steady_clock::now();
+        std::string list;
+        for (const GdiCase& c : cases()) {
+            const std::string fon = work_ + "/" + c.face + ".fon";
+            std::vector<std::string> argv{c.program == "varnel" ? varnelPath() : corvanePath()};
+            argv.insert(argv.end(), c.options.begin(), c.options.end());
+            argv.insert(argv.end(), {"-o", fon});
+            argv.insert(argv.end(), c.inputs.begin(), c.inputs.end());
+            RunResult r = runCommand(argv);
+            if (r.exitStatus != 0) {
+                failure_ += c.face + ": " + c.program + " failed: " + r.err + "\n";
+                continue;
+            }
+            converted_.push_back({c, fon});
+            list += fon + "\t" + c.face + "\n";
+        }
+        writeFile(work_ + "/list.txt", list);
+        const auto converted = std::chrono::steady_clock::now();
+
+        // A private prefix in the build tree, set up once; no display, so nothing waits on one.
+        // Only this prefix's server is ended afterwards: it serves no process but ours.
+        const std::string prefix = std::string(TEST_BINARY_DIR) + "/gdi-wineprefix";
+        const std::string env = "WINEPREFIX=" + quoted(prefix) +
+                                " WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='; export WINEPREFIX "
+                                "WINEARCH WINEDEBUG WINEDLLOVERRIDES; unset DISPLAY WAYLAND_DISPLAY; ";
+        const std::string setup = "[ -f " + quoted(prefix + "/system.reg") + " ] || timeout 300 " + quoted(wine) +
+                                  " wineboot --init >" + quoted(work_ + "/wineboot.log") + " 2>&1; ";
+        const std::string probe = "timeout 300 " + quoted(wine) + " " + quoted(GDI_PROBE_PATH) + " " +
+                                  quoted(work_ + "/list.txt") + " " + quoted(work_ + "/gdi.txt") + " >" +
+                                  quoted(work_ + "/probe.log") + " 2>&1; status=$?; " + quoted(server) +
+                                  " -k >/dev/null 2>&1; exit $status";
+        RunResult r = runShell(env + setup + probe, 700);
+        if (r.exitStatus != 0) failure_ += "gdi_probe under wine: exit status " + std::to_string(r.exitStatus) +
+                                           "; " + readFile(work_ + "/probe.log") + "\n";
+        gdi_ = parseProbeOutput(readFile(work_ + "/gdi.txt"));
+        const auto end = std::chrono::steady_clock::now();
+        using seconds = std::chrono::duration<double>;
+        std::printf("%zu FON files: converted in %.1f s, wine ran in %.1f s\n", converted_.size(),
+                    seconds(converted - start).count(), seconds(end - converted).count());
+    }
+
+    void SetUp() override {
+        if (missing_.empty()) return;
+        const char* ci = std::getenv("CI");
+        if (ci && std::string(ci) == "true") FAIL() << "the GDI oracle " << missing_;
+        GTEST_SKIP() << "the GDI oracle " << missing_;
+    }
+
+    // The selection GDI made for one font of a file: by name alone for a file of one font, by its
+    // height in a file of several.
+    static const GdiSelection* selectionFor(const GdiFile& file, const FntHeader& font, size_t fonts) {
+        for (const GdiSelection& s : file.selections)
+            if (s.requestedHeight == (fonts == 1 ? 0 : font.height)) return &s;
+        return nullptr;
+    }
+};
+
+TEST_F(GdiOracle, ListsAndSelectsEveryFontUnderItsNameSizeAndCharset) {
+    EXPECT_EQ(failure_, "");
+    ASSERT_GT(converted_.size(), 150u);
+    for (const Converted& c : converted_) {
+        SCOPED_TRACE(c.fon);
+        const std::vector<FntHeader> fonts = readFntHeaders(readFile(c.fon));
+        ASSERT_FALSE(fonts.empty());
+        auto found = gdi_.find(c.fon);
+        ASSERT_NE(found, gdi_.end()) << "gdi_probe did not report it";
+        const GdiFile& file = found->second;
+        EXPECT_EQ(file.added, static_cast<int>(fonts.size()));
+        std::multiset<std::string> wrote, listed;
+        for (const FntHeader& font : fonts) {
+            EXPECT_EQ(font.face, c.source.face);
+            if (c.source.charset >= 0) {
+                EXPECT_EQ(font.charset, c.source.charset);
+            }
+            wrote.insert(font.listing(listedCharset(font.charset)));
+        }
+        for (const Fields& entry : file.listed) {
+            std::string row;
+            for (const char* key : {"face", "height", "avgwidth", "weight", "italic", "charset", "pitchfamily", "raster"})
+                row += std::string(row.empty() ? "" : " ") + key + "=" +
+                       (std::string(key) == "pitchfamily" ? std::to_string(number(entry, key)) : entry.at(key));
+            listed.insert(row);
+        }
+        EXPECT_EQ(listed, wrote);
+        for (const FntHeader& font : fonts) {
+            const GdiSelection* s = selectionFor(file, font, fonts.size());
+            ASSERT_NE(s, nullptr) << "no selection of height " << font.height;
+            EXPECT_EQ(s->error, "");
+            const Fields& m = s->metrics;
+            EXPECT_EQ(m.count("face") ? m.at("face") : "", font.face);
+            EXPECT_EQ(number(m, "height"), font.height);
+            EXPECT_EQ(number(m, "ascent"), font.ascent);
+            EXPECT_EQ(number(m, "charset"), font.charset);
+            EXPECT_EQ(number(m, "avgwidth"), font.avgWidth);
+            EXPECT_EQ(number(m, "maxwidth"), font.maxWidth);
+            EXPECT_EQ(number(m, "weight"), font.weight);
+            EXPECT_EQ(number(m, "italic"), font.italic);
+            EXPECT_EQ(number(m, "pitchfamily"), font.pitchAndFamily);
+            EXPECT_EQ(number(m, "first"), font.firstChar);
+            EXPECT_EQ(number(m, "last"), font.lastChar);
+        }
+    }
+}
+
+TEST_F(GdiOracle, DrawsEveryCharacterAsFreeTypeReadsIt) {
+    size_t characters = 0;
+    for (const Converted& c : converted_) {
+        SCOPED_TRACE(c.fon);
+        const std::vector<FntHeader> fonts = readFntHeaders(readFile(c.fon));
+        auto found = gdi_.find(c.fon);
+        ASSERT_NE(found, gdi_.end());
+        for (size_t i = 0; i < fonts.size(); ++i) {
+            const GdiSelection* s = selectionFor(found->second, fonts[i], fonts.size());
+            ASSERT_NE(s, nullptr);
+            const OracleFont freetype = loadWithFreeType(c.fon, static_cast<long>(i));
+            const std::vector<std::string> differences = compareDrawing(*s, freetype);
+            EXPECT_TRUE(differences.empty()) << differences.size() << " difference(s):" << summary(differences);
+            for (const auto& [code, glyph] : freetype.glyphs) characters += code < 256 && glyph.advance > 0;
+        }
+    }
+    std::printf("%zu characters drawn alike\n", characters);
+    EXPECT_GT(characters, 10000u);
+}
+
+// The comparison finds a font that is not the one GDI drew: each file's drawing held against the
+// FreeType reading of the next file whose height differs.
+TEST_F(GdiOracle, ComparisonTellsFontsApart) {
+    size_t pairs = 0;
+    for (size_t i = 0; i < converted_.size(); i += 10) {
+        const std::string& drawn = converted_[i].fon;
+        const int height = readFntHeaders(readFile(drawn)).at(0).height;
+        for (size_t j = i + 1; j < converted_.size(); ++j) {
+            const FntHeader other = readFntHeaders(readFile(converted_[j].fon)).at(0);
+            if (other.height == height) continue;
+            SCOPED_TRACE(drawn + " against " + converted_[j].fon);
+            auto found = gdi_.find(drawn);
+            ASSERT_NE(found, gdi_.end());
+            ASSERT_FALSE(found->second.selections.empty());
+            EXPECT_FALSE(compareDrawing(found->second.selections.front(), loadWithFreeType(converted_[j].fon)).empty());
+            ++pairs;
+            break;
+        }
+    }
+    EXPECT_GT(pairs, 10u);
+}
+
+}  // namespace
