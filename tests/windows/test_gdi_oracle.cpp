@@ -2,8 +2,10 @@
 // we write (through gdi_probe.exe, cross-built with MinGW), and must agree with FreeType's reading
 // of the same files and with the headers we wrote. One wine process serves the whole list.
 //
-// Other outputs join the list as cases: a conversion (program, options, input), the face name GDI
-// must list and, when it matters, the character set the header must carry.
+// Other outputs join the list as cases: a conversion (program, options, inputs), the face name GDI
+// must list and, when it matters, the character set the header must carry. A file of several
+// fonts is checked font by font: each must be listed under the one face name with its own height,
+// selected by that height, and drawn as FreeType reads the face of the same number.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -254,8 +256,9 @@ protected:
     static inline std::map<std::string, GdiFile> gdi_;
     static inline std::string work_;
 
-    // Every tenth font of the corpus that one FON can hold, as PCF and through pcf2bdf as BDF,
-    // and the sample font.
+    // The sample font, then every tenth font of the corpus that one FON can hold, as PCF and
+    // through pcf2bdf as BDF. A case of another kind is one more line in the first list, for
+    // example {"varnel", {"-p4"}, {samplesDir() + "/seven.bdf"}, "seven4", 44}.
     static std::vector<GdiCase> cases() {
         std::vector<GdiCase> list{
             {"varnel", {}, {samplesDir() + "/seven.bdf"}, "seven", 44},
