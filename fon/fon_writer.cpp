@@ -26,6 +26,17 @@ std::uint16_t integerPropertyOrZero(const Font& font, const char* name) {
     return value == -1 ? 0 : static_cast<std::uint16_t>(value);
 }
 
+// Windows, like every other reader of the format, counts dfDefaultChar from dfFirstChar. A default
+// character inside the font's range is written that way, so Windows substitutes the glyph X does;
+// any other keeps its low byte as it always was (no default character gives 0xFF). Fonts starting
+// at code 0 come out the same either way.
+std::uint8_t defaultCharByte(const FontInfo& info) {
+    const std::uint32_t row = info.defaultChar >> 8, column = info.defaultChar & 0xFF;
+    if (row == info.firstRow && column >= info.firstColumn && column <= info.lastColumn)
+        return static_cast<std::uint8_t>(column - info.firstColumn);
+    return static_cast<std::uint8_t>(info.defaultChar & 0xFF);
+}
+
 int writeFonChecked(const Font& font, FontStream* stream, int glyphPad) {
     const FontInfo& info = font.info;
     // One byte of codes per character: a second row, or a column past 255, cannot be expressed.
@@ -55,7 +66,7 @@ int writeFonChecked(const Font& font, FontStream* stream, int glyphPad) {
     header.dfAvgWidth = static_cast<std::uint16_t>(info.maxBounds.advance);
     header.dfFirstChar = static_cast<std::uint8_t>(info.firstColumn);
     header.dfLastChar = static_cast<std::uint8_t>(info.lastColumn);
-    header.dfDefaultChar = static_cast<std::uint8_t>(info.defaultChar & 0xFF);
+    header.dfDefaultChar = defaultCharByte(info);
 
     const std::uint32_t positions =
         static_cast<std::uint32_t>(std::int32_t{info.lastColumn} - std::int32_t{info.firstColumn} + 1);

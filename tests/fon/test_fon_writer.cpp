@@ -226,6 +226,13 @@ TEST(FntHeader, FieldsFromPropertiesAndFlags) {
     EXPECT_EQ(static_cast<unsigned char>(v.bytes[g + 90]), 0x50);
     EXPECT_EQ(le16(v.bytes, g + 91), 8u);
     EXPECT_EQ(static_cast<unsigned char>(v.bytes[g + 97]), 0xFF);
+
+    // A default character inside the range counts from dfFirstChar, as Windows reads it (the one
+    // of row 1 above lies outside row 0 and keeps its low byte).
+    fixed.info.defaultChar = 'B';
+    Written d = writeFontFile(fixed, dir, "fixedb");
+    ASSERT_EQ(d.status, StatusOk);
+    EXPECT_EQ(static_cast<unsigned char>(d.bytes[fntOffset(d.bytes) + 97]), 1);
 }
 
 TEST(FntHeader, LookUpsNeverCreateAtoms) {

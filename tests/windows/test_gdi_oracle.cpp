@@ -46,6 +46,8 @@ struct FntHeader {
     int maxWidth = 0;
     int firstChar = 0;
     int lastChar = 0;
+    int defaultChar = 0;   // dfDefaultChar as GDI reads it: counted from dfFirstChar
+    int xDefaultChar = -1; // the X font's default character (from the "SNF" resource), -1 if none
     std::string face;
 
     // As EnumFontFamiliesEx lists it: in a LOGFONT the pitch bits say 1 fixed, 2 variable,
@@ -64,12 +66,21 @@ unsigned le16(const std::string& b, size_t at) {
 
 std::vector<FntHeader> readFntHeaders(const std::string& fon) {
     std::vector<FntHeader> fonts;
+    std::vector<int> xDefaults;  // one per "SNF" resource, in file order
     const size_t table = 64 + le16(fon, 64 + 36);
     const unsigned shift = le16(fon, table);
     for (size_t at = table + 2; at + 8 <= fon.size() && le16(fon, at) != 0;) {
         const unsigned type = le16(fon, at), count = le16(fon, at + 2);
+        const bool snf = !(type & 0x8000) && fon.compare(table + type, 4, "\x03SNF") == 0;
         for (unsigned i = 0; i < count; ++i) {
             const size_t fnt = static_cast<size_t>(le16(fon, at + 8 + 12 * i)) << shift;
+            if (snf && fnt + 30 <= fon.size()) {
+                // Row and column of the default character, kept when it lies in the font's range.
+                const unsigned code = le16(fon, fnt + 28), column = code & 0xFF;
+                const bool inside = code >> 8 == le16(fon, fnt + 20) && column >= le16(fon, fnt + 16) &&
+                                    column <= le16(fon, fnt + 18);
+                xDefaults.push_back(inside ? static_cast<int>(column) : -1);
+            }
             if (type != 0x8008 || fnt + 118 > fon.size()) continue;
             FntHeader h;
             h.ascent = static_cast<int>(le16(fon, fnt + 74));
@@ -82,12 +93,15 @@ std::vector<FntHeader> readFntHeaders(const std::string& fon) {
             h.maxWidth = static_cast<int>(le16(fon, fnt + 93));
             h.firstChar = static_cast<unsigned char>(fon[fnt + 95]);
             h.lastChar = static_cast<unsigned char>(fon[fnt + 96]);
+            h.defaultChar = (h.firstChar + static_cast<unsigned char>(fon[fnt + 97])) & 0xFF;
             const size_t face = fnt + (le16(fon, fnt + 105) | le16(fon, fnt + 107) << 16);
             if (face < fon.size()) h.face = fon.substr(face, fon.find('\0', face) - face);
             fonts.push_back(h);
         }
         at += 8 + 12 * static_cast<size_t>(count);
     }
+    if (xDefaults.size() == fonts.size())
+        for (size_t i = 0; i < fonts.size(); ++i) fonts[i].xDefaultChar = xDefaults[i];
     return fonts;
 }
 
@@ -362,19 +376,23 @@ void checkListing(const GdiFile& file, const std::vector<FntHeader>& fonts) {
 void checkSelection(const GdiSelection& s, const FntHeader& font) {
     EXPECT_EQ(s.error, "");
     auto row = [](const std::string& face, const std::vector<int>& values) {
-        static const char* const keys[] = {"height", "ascent",  "charset",     "avgwidth", "maxwidth",
-                                           "weight", "italic", "pitchfamily", "first",    "last"};
+        static const char* const keys[] = {"height", "ascent", "charset",     "avgwidth", "maxwidth", "weight",
+                                           "italic", "pitchfamily", "first", "last",     "default"};
         std::string text = "face=" + face;
         for (size_t i = 0; i < values.size(); ++i) text += std::string(" ") + keys[i] + "=" + std::to_string(values[i]);
         return text;
     };
     std::vector<int> seen;
     for (const char* key : {"height", "ascent", "charset", "avgwidth", "maxwidth", "weight", "italic", "pitchfamily",
-                            "first", "last"})
+                            "first", "last", "default"})
         seen.push_back(number(s.metrics, key));
     EXPECT_EQ(row(s.metrics.count("face") ? s.metrics.at("face") : "", seen),
               row(font.face, {font.height, font.ascent, font.charset, font.avgWidth, font.maxWidth, font.weight,
-                              font.italic, font.pitchAndFamily, font.firstChar, font.lastChar}));
+                              font.italic, font.pitchAndFamily, font.firstChar, font.lastChar, font.defaultChar}));
+    // Windows substitutes the X font's own default character for the codes it lacks.
+    if (font.xDefaultChar >= 0) {
+        EXPECT_EQ(number(s.metrics, "default"), font.xDefaultChar);
+    }
 }
 
 TEST_F(GdiOracle, ListsAndSelectsEveryFontUnderItsNameSizeAndCharset) {
