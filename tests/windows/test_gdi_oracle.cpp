@@ -271,12 +271,14 @@ protected:
     static inline std::string work_;
 
     // The sample font, then every tenth font of the corpus that one FON can hold, as PCF and
-    // through pcf2bdf as BDF. A case of another kind is one more line in the first list, for
-    // example {"varnel", {"-p4"}, {samplesDir() + "/seven.bdf"}, "seven4", 44}.
+    // through pcf2bdf as BDF, and as PCF once more in one of the other bit and byte layouts at the
+    // default pad. A case of another kind is one more line in the first list, for example
+    // {"varnel", {"-p4"}, {samplesDir() + "/seven.bdf"}, "seven4", 44}.
     static std::vector<GdiCase> cases() {
         std::vector<GdiCase> list{
             {"varnel", {}, {samplesDir() + "/seven.bdf"}, "seven", 44},
         };
+        const std::vector<std::vector<std::string>> layouts{{"-l"}, {"-u2", "-L"}, {"-u4", "-L"}, {"-l", "-u4", "-L"}};
         int oneRow = 0;
         for (const std::string& pcf : realFontFiles({"misc", "75dpi", "100dpi"})) {
             const fs::path path(pcf);
@@ -286,6 +288,7 @@ protected:
             const std::string probe = work_ + "/row-check.fon";
             if (runCommand({corvanePath(), "-o", probe, pcf}).exitStatus != 0 || oneRow++ % 10 != 0) continue;
             list.push_back({"corvane", {}, {pcf}, "p" + name});
+            list.push_back({"corvane", layouts[oneRow / 10 % layouts.size()], {pcf}, "l" + name});
             const std::string bdf = work_ + "/b" + name + ".bdf";
             if (pcfToBdf(pcf, bdf)) list.push_back({"varnel", {}, {bdf}, "b" + name});
         }
