@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "font/alloc.h"
@@ -16,7 +17,11 @@ bool matches(const AtomEntry* entry, std::int32_t hash, const char* text, std::i
            (length == 0 || std::memcmp(entry->text, text, static_cast<std::size_t>(length)) == 0);
 }
 
-std::int32_t probeStep(std::int32_t hash, std::int32_t stepModulus) { return (hash % stepModulus) | 1; }
+// The floor remainder, then odd: atomHash leaves -2^31 negative, and a negative step would walk
+// before the table.
+std::int32_t probeStep(std::int32_t hash, std::int32_t stepModulus) {
+    return ((hash % stepModulus + stepModulus) % stepModulus) | 1;
+}
 
 std::int32_t nextSlot(std::int32_t i, std::int32_t step, std::int32_t capacity) {
     i += step;
@@ -65,8 +70,12 @@ std::int32_t findSlot(std::int32_t hash, const char* text, std::int32_t length, 
     return true;
 }
 
-[[nodiscard]] bool growByAtom() {
-    std::uint32_t newCapacity = table.byAtomCapacity == 0 ? 1000 : 2 * table.byAtomCapacity;
+// Makes room for `atom`. Doubling once is not always enough: after growth failed for a run of
+// atoms, the next atom may lie beyond twice the old capacity.
+[[nodiscard]] bool growByAtom(Atom atom) {
+    std::uint64_t newCapacity = table.byAtomCapacity == 0 ? 1000 : 2 * std::uint64_t{table.byAtomCapacity};
+    while (newCapacity <= atom) newCapacity *= 2;
+    if (newCapacity > std::numeric_limits<std::uint32_t>::max()) return false;
     void* grown = resize(table.byAtom, sizeof(AtomEntry*) * static_cast<std::size_t>(newCapacity));
     if (!grown) return false;
     table.byAtom = static_cast<AtomEntry**>(grown);
@@ -74,7 +83,7 @@ std::int32_t findSlot(std::int32_t hash, const char* text, std::int32_t length, 
     // reads as missing rather than as whatever the block held.
     std::memset(table.byAtom + table.byAtomCapacity, 0,
                 sizeof(AtomEntry*) * static_cast<std::size_t>(newCapacity - table.byAtomCapacity));
-    table.byAtomCapacity = newCapacity;
+    table.byAtomCapacity = static_cast<std::uint32_t>(newCapacity);
     return true;
 }
 }  // namespace
@@ -126,7 +135,7 @@ Atom internAtom(const char* text, std::int32_t length, int makeIfAbsent) {
     entry->atom = ++table.lastAtom;
     table.slots[slot] = entry;
     ++table.entryCount;
-    if (entry->atom < table.byAtomCapacity || growByAtom()) table.byAtom[entry->atom] = entry;
+    if (entry->atom < table.byAtomCapacity || growByAtom(entry->atom)) table.byAtom[entry->atom] = entry;
     return entry->atom;
 }
 

@@ -1,6 +1,7 @@
 // The atom table: numbering, look-up without creation, hashing, growth of both arrays.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "font/alloc.h"
@@ -103,6 +104,38 @@ TEST_F(AtomTest, FailedIndexGrowthLeavesAtomNamelessNotGarbage) {
     EXPECT_STREQ(atomName(1001), "b1001");
     EXPECT_EQ(atomName(1000), nullptr);
     EXPECT_EQ(intern("b1000", 0), 1000u);
+}
+
+TEST_F(AtomTest, TheHashWithoutAbsoluteValueProbesInsideTheTable) {
+    // -2^31 has no absolute value and stays negative; "" (hash 0) holds the slot it starts from,
+    // so it must step, in the first table and again when every entry is re-placed on growth.
+    const std::string odd = "CAAAAAAAA@@";
+    EXPECT_EQ(atomHash(odd.data(), 11), INT32_MIN);
+    Atom empty = intern("");
+    Atom a = intern(odd);
+    EXPECT_EQ(intern(odd, 0), a);
+    for (int k = 0; k < 1100; ++k) intern("g" + std::to_string(k));
+    EXPECT_EQ(atomTable().capacity, 4096);
+    EXPECT_EQ(intern("", 0), empty);
+    EXPECT_EQ(intern(odd, 0), a);
+    EXPECT_STREQ(atomName(a), odd.c_str());
+}
+
+TEST_F(AtomTest, IndexGrowsPastTheAtomAfterARunOfFailures) {
+    for (int k = 1; k < 1000; ++k) intern("d" + std::to_string(k));
+    // Atoms 1000 to 2100: the entry (and any slot growth) succeeds, the index growth fails.
+    for (int k = 1000; k <= 2100; ++k) {
+        bool slotsGrow = atomTable().entryCount >= atomTable().capacity / 2;
+        failAllocationAt(slotsGrow ? 3 : 2);
+        EXPECT_EQ(intern("d" + std::to_string(k)), static_cast<Atom>(k));
+    }
+    failAllocationAt(0);
+    EXPECT_EQ(atomTable().byAtomCapacity, 1000u);
+    EXPECT_EQ(intern("d2101"), 2101u);
+    EXPECT_GT(atomTable().byAtomCapacity, 2101u);
+    EXPECT_STREQ(atomName(2101), "d2101");
+    EXPECT_EQ(atomName(2100), nullptr);
+    EXPECT_STREQ(atomName(999), "d999");
 }
 
 TEST_F(AtomTest, NoMemoryGivesNoAtom) {
