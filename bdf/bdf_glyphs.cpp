@@ -117,7 +117,9 @@ void convertLayout(ByteVector& bitmap, const BitmapLayout& layout) {
     height = values.integers[1];
     std::int64_t xOffset = values.integers[2];
     yOffset = values.integers[3];
-    if (width < 0 || height < 0) return false;
+    // The bitmap's size is taken from the stored 16-bit metrics later, so the box itself must fit
+    // them too, not only the sums below.
+    if (width < 0 || height < 0 || !fitsMetric(width) || !fitsMetric(height)) return false;
     std::int64_t right = xOffset + width;
     std::int64_t ascent = static_cast<std::int64_t>(yOffset) + height;
     std::int64_t descent = -static_cast<std::int64_t>(yOffset);

@@ -250,6 +250,13 @@ TEST(BdfGlyphs, MetricLinesAreChecked) {
     EXPECT_FALSE(loadsWith([](BdfGlyphText& g) { g.bbx = "5 7 0 32761"; }));
     EXPECT_FALSE(loadsWith([](BdfGlyphText& g) { g.bbx = "5 7 0 -32769"; }));
     EXPECT_TRUE(loadsWith([](BdfGlyphText& g) { g.bbx = "5 7 -2 -3"; }));
+    // The box's own width and height are 16-bit metrics as well, with every row present.
+    for (const char* bbx : {"40000 1 -20000 0", "32768 1 -16384 0", "1 40000 0 -20000"}) {
+        BdfGlyphText g;
+        g.bbx = bbx;
+        g.rows.assign(bbx[0] == '1' ? 40000 : 1, "80");
+        EXPECT_FALSE(loads(bdfFont({g}))) << bbx;
+    }
     // A name longer than any fixed buffer is accepted.
     EXPECT_TRUE(loadsWith([](BdfGlyphText& g) { g.name = std::string(300, 'n'); }));
 
@@ -458,17 +465,28 @@ TEST(BdfMalformed, HugeDeclaredCountsFailFast) {
     big.bbx = "60000 30000 -30000 -15000";
     big.rows = {"FF"};
     EXPECT_FALSE(loads(bdfFont({big})));
-    // Rows of two characters can claim 8 KiB each: the font's bitmaps are capped as a whole, and
-    // a glyph past the cap fails before any of its rows is read.
+}
+
+TEST(BdfMalformed, BitmapsAreCappedAtTheDocumentedSizeInTheRequestedPad) {
+    // A row line of one character claims a whole padded row (4096 bytes at width 32767), so the
+    // font's bitmaps together may take at most 256 MiB in the requested pad, counted before a
+    // glyph's rows are read. Two of the widest glyphs leave 8192 bytes: a glyph of one byte per
+    // row fills them exactly at pad 1; one row more, or pad 2, is over.
     BdfGlyphText wide;
-    wide.bbx = "65535 48767 -32768 -16000";
+    wide.bbx = "32767 32767 -16384 -16384";
     wide.dwidth = "1 0";
-    wide.rows.assign(48767, "0");
-    Font font;
-    EXPECT_EQ(loadBdfText(bdfFont({wide}, noCellProperties), font, 1, 1, 8, 1), StatusFail);
-    wide.bbx = "65535 2 -32768 0";
-    wide.rows.assign(2, "0");
-    EXPECT_EQ(loadBdfText(bdfFont({wide}, noCellProperties), font, 1, 1, 8, 1), StatusOk);
+    wide.rows.assign(32767, "0");
+    BdfGlyphText rest = wide;
+    struct Case {
+        int rows, pad, status;
+    };
+    for (Case c : {Case{8192, 1, StatusOk}, Case{8193, 1, StatusFail}, Case{8192, 2, StatusFail}}) {
+        rest.bbx = "8 " + std::to_string(c.rows) + " 0 0";
+        rest.rows.assign(static_cast<std::size_t>(c.rows), "0");
+        Font font;
+        EXPECT_EQ(loadBdfText(bdfFont({wide, wide, rest}, noCellProperties), font, 1, 1, c.pad, 1), c.status)
+            << c.rows << " rows at pad " << c.pad;
+    }
 }
 
 TEST(BdfMalformed, TerminalCellsOfHugeSizeAreNotBuilt) {
