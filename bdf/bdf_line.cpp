@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 #include "bdf/bdf_steps.h"
 
@@ -49,35 +50,67 @@ bool scanInteger(const char*& in, std::int32_t& value, bool& overflow) {
     return true;
 }
 
-// Reads a decimal real the way strtod does (sign, digits, decimal point, exponent). Returns false
-// when there is no mantissa digit; sets `overflow` when the value does not fit a float.
+char lowerCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+bool isHexDigit(char c) { return isDigit(c) || (lowerCase(c) >= 'a' && lowerCase(c) <= 'f'); }
+
+// True when `in` begins with `word` (lower case), letters compared without case.
+bool startsWithFolded(const char* in, std::string_view word) {
+    for (char w : word)
+        if (lowerCase(*in++) != w) return false;
+    return true;
+}
+
+// Reads a real as the C library's %f conversion does. Its characters are taken by the rules of
+// formatted input: an optional sign, then "nan", "inf" or "infinity" (any case; "inf" followed by
+// an i must go on to "infinity"), or a mantissa of decimal digits, or of hex digits after 0x, with
+// at most one point and an exponent (e or p) whose sign directly follows it. Every character taken
+// is consumed, and the value is that of their longest prefix that forms a number, so "1e" reads 1
+// and "0x." reads 0. Returns false when the characters hold no number; sets `overflow` when the
+// value is finite in the text but does not fit a float.
 bool scanReal(const char*& in, float& value, bool& overflow) {
     const char* p = in;
+    overflow = false;
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
-    const char* start = p;
-    const char* integerEnd = p;
-    while (isDigit(*integerEnd)) ++integerEnd;
-    bool digits = integerEnd != p;
-    p = integerEnd;
-    if (*p == '.') {
-        const char* fractionStart = ++p;
-        while (isDigit(*p)) ++p;
-        digits = digits || p != fractionStart;
-    }
-    if (!digits) return false;
-    if (*p == 'e' || *p == 'E') {
-        // An exponent without digits is not part of the number.
-        const char* e = p + 1;
-        if (*e == '+' || *e == '-') ++e;
-        if (isDigit(*e)) {
-            while (isDigit(*e)) ++e;
-            p = e;
+    float parsed = 0;
+    if (startsWithFolded(p, "nan")) {
+        parsed = std::numeric_limits<float>::quiet_NaN();
+        p += 3;
+    } else if (startsWithFolded(p, "inf")) {
+        parsed = std::numeric_limits<float>::infinity();
+        p += 3;
+        if (lowerCase(*p) == 'i') {
+            if (!startsWithFolded(p, "inity")) return false;
+            p += 5;
+        }
+    } else if (lowerCase(*p) == 'n' || lowerCase(*p) == 'i') {
+        return false;  // a word begun is a conversion failed
+    } else {
+        // from_chars takes neither a sign nor the 0x prefix: both are read here.
+        bool hex = p[0] == '0' && lowerCase(p[1]) == 'x';
+        const char* mantissa = hex ? p + 2 : p;
+        const char exponentMark = hex ? 'p' : 'e';
+        // A leading 0 of a decimal mantissa is a digit already; the 0 of 0x is not.
+        bool digits = false, point = false, exponent = false;
+        for (p = mantissa;; ++p) {
+            char c = *p;
+            if (isDigit(c) || (hex && !exponent && isHexDigit(c))) digits = true;
+            else if (exponent && lowerCase(p[-1]) == exponentMark && (c == '+' || c == '-')) continue;
+            else if (digits && !exponent && lowerCase(c) == exponentMark) exponent = point = true;
+            else if (!point && c == '.') point = true;
+            else break;
+        }
+        // Nothing taken after a sign or after 0x: no number.
+        if (p == mantissa) return false;
+        std::errc error =
+            std::from_chars(mantissa, p, parsed, hex ? std::chars_format::hex : std::chars_format::general).ec;
+        if (error == std::errc::invalid_argument) {
+            if (!hex) return false;  // a point without digits
+            parsed = 0;              // "0x." holds the number 0
+        } else if (error != std::errc()) {
+            overflow = true;
         }
     }
-    float parsed = 0;
-    auto [end, error] = std::from_chars(start, p, parsed, std::chars_format::general);
-    overflow = error != std::errc() || end != p;
     value = negative ? -parsed : parsed;
     in = p;
     return true;

@@ -2,7 +2,11 @@
 // scanner's conventions, integers and hex pairs.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cfloat>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 
 #include "tests/bdf/bdf_test_util.h"
 
@@ -137,24 +141,57 @@ TEST(BdfScan, IntegersOutsideThirtyTwoBitsAreRefused) {
     EXPECT_EQ(scanLine("ENCODING 65 99999999999999999999", "ENCODING %d %d", v), ScanOverflow);
 }
 
-TEST(BdfScan, RealsReadAsStrtodDoes) {
-    struct Case {
-        const char* line;
-        float value;
+// Texts in the shape of reals (sign, 0x, digits, point, exponent and its sign, the words) with
+// stray characters among them, from a fixed seed.
+std::vector<std::string> realLikeTexts(std::size_t count) {
+    std::vector<std::string> texts = {"8",   "8.5",  "+12.",     ".5e2", "25E-1", "-3",     "0x10", "0X1.8p1",
+                                      "inf", "INF",  "infinity", "infinit", "nan", "NaN(1)", "0x",  "0x.",
+                                      "0xp", "1e",   "1e+",      ".",    "-.e5",  "1e39",   "1e-50", "0x1p-140"};
+    const std::vector<std::string> pieces = {"", "+", "-", "0", "0x", "0X", "7", "12", "a", "F", ".", "e", "E",
+                                             "p", "P", "+", "-", "3", "inf", "nan", "ity", "i", "(", "x", " "};
+    std::uint32_t x = 2024;
+    auto next = [&x](std::uint32_t n) {
+        x = x * 1664525u + 1013904223u;
+        return (x >> 8) % n;
     };
-    for (Case c : {Case{"SIZE 8 1 1", 8.0f}, Case{"SIZE 8.5 1 1", 8.5f}, Case{"SIZE +12. 1 1", 12.0f},
-                   Case{"SIZE .5 1 1", 0.5f}, Case{"SIZE 1e1 1 1", 10.0f}, Case{"SIZE 25E-1 1 1", 2.5f},
-                   Case{"SIZE -3 1 1", -3.0f}}) {
-        ScanValues v;
-        EXPECT_EQ(scanLine(c.line, "SIZE %f%d%d", v), 3) << c.line;
-        EXPECT_EQ(v.real, c.value) << c.line;
+    while (texts.size() < count) {
+        std::string text;
+        for (std::uint32_t k = 1 + next(6); k > 0; --k) text += pieces[next(static_cast<std::uint32_t>(pieces.size()))];
+        texts.push_back(text.substr(0, 9));  // the integers read after it stay within 32 bits
     }
-    ScanValues v;
-    // An exponent without digits is not part of the number; the next %d then fails on "e".
-    EXPECT_EQ(scanLine("SIZE 8e 75 75", "SIZE %f%d%d", v), 1);
-    EXPECT_EQ(v.real, 8.0f);
-    EXPECT_EQ(scanLine("SIZE . 75 75", "SIZE %f%d%d", v), 0);
-    EXPECT_EQ(scanLine("SIZE 1e39 75 75", "SIZE %f%d%d", v), ScanOverflow);
+    return texts;
+}
+
+TEST(BdfScan, RealsReadAsTheCLibraryPercentFDoes) {
+    // The count converted, the value bit for bit, and where the real ended (the integers after it)
+    // agree with sscanf, except that a text whose value lies outside float's range is refused.
+    for (const std::string& text : realLikeTexts(5000)) {
+        const std::string line = "SIZE " + text + " 7 9";
+        float real = 0;
+        int first = 0, second = 0;
+        errno = 0;
+        const int expected = std::sscanf(line.c_str(), "SIZE %f%d%d", &real, &first, &second);
+        const bool outOfRange = errno == ERANGE;
+        ScanValues v;
+        const int got = scanLine(line.c_str(), "SIZE %f%d%d", v);
+        if (got == ScanOverflow) {
+            EXPECT_TRUE(outOfRange || (expected >= 1 && std::fabs(real) < FLT_MIN)) << line;
+            continue;
+        }
+        EXPECT_FALSE(outOfRange && std::isinf(real)) << line;
+        ASSERT_EQ(got, expected) << line;
+        if (got >= 1 && std::isnan(real)) {
+            EXPECT_TRUE(std::isnan(v.real) && std::signbit(v.real) == std::signbit(real)) << line;
+        } else if (got >= 1) {
+            EXPECT_EQ(std::memcmp(&v.real, &real, sizeof real), 0) << line << ": " << v.real << " vs " << real;
+        }
+        if (got >= 2) {
+            EXPECT_EQ(v.integers[0], first) << line;
+        }
+        if (got >= 3) {
+            EXPECT_EQ(v.integers[1], second) << line;
+        }
+    }
 }
 
 TEST(BdfText, IntegerTextAndHexPairs) {

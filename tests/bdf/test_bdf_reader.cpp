@@ -128,6 +128,20 @@ TEST(BdfHeader, AppendedSizeAndResolutionProperties) {
     EXPECT_FALSE(loads(bdfFont({BdfGlyphText{}}, basicProperties, "3e8 75 75")));
     EXPECT_FALSE(loads(bdfFont({BdfGlyphText{}}, basicProperties, "8 2000000000 2000000000")));
     EXPECT_TRUE(loads(bdfFont({BdfGlyphText{}}, {"FONT_ASCENT 7", "FONT_DESCENT 0", "POINT_SIZE 80"}, "3e8 75 75")));
+    // The point size in every form of the C library's %f; an infinite one needs the font's own
+    // POINT_SIZE, a value beyond float's range fails even with one.
+    for (const char* size : {"0x10 75 75", ".16e2 75 75", "16e 75 75", "+0X1p4 75 75"}) {
+        Font hex;
+        ASSERT_EQ(loadBdfText(bdfFont({BdfGlyphText{}}, basicProperties, size), hex), StatusOk) << size;
+        EXPECT_EQ(propertyValue(hex, "POINT_SIZE"), 160) << size;
+    }
+    const std::vector<std::string> ownSize = {"FONT_ASCENT 7", "FONT_DESCENT 0", "POINT_SIZE 80"};
+    for (const char* size : {"inf 75 75", "INF 75 75", "infinity 75 75"}) {
+        EXPECT_FALSE(loads(bdfFont({BdfGlyphText{}}, basicProperties, size))) << size;
+        EXPECT_TRUE(loads(bdfFont({BdfGlyphText{}}, ownSize, size))) << size;
+    }
+    for (const char* size : {"nan 75 75", "-inf 75 75", "1e39 75 75", "0x1p128 75 75"})
+        EXPECT_FALSE(loads(bdfFont({BdfGlyphText{}}, ownSize, size))) << size;
 }
 
 TEST(BdfProperties, ValuesAndSpecialNames) {
