@@ -24,8 +24,8 @@ struct GzipState {
     bool inflaterReady;   // inflateInit2 succeeded, so inflateEnd is owed
     bool memberEnded;     // the last member is complete; more input starts another
     bool broken;          // corrupt data or no memory: the data has ended for good
-    bool trailingJunk;
-    std::int32_t membersEnded;  // members whose trailer checked out    // what broke was bytes after a complete member that start no member
+    bool trailingJunk;    // what broke was bytes after a complete member that start no member
+    std::int32_t membersEnded;  // members whose trailer checked out
     std::uint8_t input[InputSize];
 };
 
@@ -53,6 +53,10 @@ void destroyState(GzipState* state) {
     return true;
 }
 
+// After a complete member, the bytes read since have not formed the header of another (zlib marks
+// a header in progress 0 and bytes that are no gzip header -1).
+bool startsNoMember(const GzipState* state) { return state->membersEnded > 0 && state->header.done != 1; }
+
 // Inflates into [out, out + room); returns how many bytes were produced. Stops early at the end
 // of the input (truncated or complete data alike) or at corrupt data, which ends the data.
 std::int32_t inflateInto(GzipState* state, std::uint8_t* out, std::int32_t room) {
@@ -63,7 +67,9 @@ std::int32_t inflateInto(GzipState* state, std::uint8_t* out, std::int32_t room)
         if (!refillInput(state)) break;
         if (state->memberEnded) {
             // Another member follows: expand it as part of the same data.
-            if (inflateReset(&zs) != Z_OK) {
+            // The header is watched again: bytes that end or fail before it is whole start no
+            // member and are ignored, as gzip ignores trailing garbage.
+            if (inflateReset(&zs) != Z_OK || inflateGetHeader(&zs, &state->header) != Z_OK) {
                 state->broken = true;
                 break;
             }
@@ -78,8 +84,7 @@ std::int32_t inflateInto(GzipState* state, std::uint8_t* out, std::int32_t room)
             // Z_DATA_ERROR (including a failed check of a member's trailer), Z_MEM_ERROR, or a
             // dictionary request that gzip data never makes.
             state->broken = true;
-            // Junk after a complete member (as gzip itself ignores it) is no damage to the data.
-            state->trailingJunk = result == Z_DATA_ERROR && zs.total_out == 0 && state->membersEnded > 0;
+            state->trailingJunk = result == Z_DATA_ERROR && startsNoMember(state);
         } else if (zs.avail_in == inputBefore && zs.avail_out == roomBefore) {
             // Input and room were both there, yet nothing moved: give up rather than spin.
             state->broken = true;
@@ -104,7 +109,7 @@ int gzipSkip(FontStream* stream, std::int64_t n) { return skipByReading(stream, 
     while (inflateInto(state, scratch, StreamBufferSize) > 0) {
     }
     if (state->broken) return state->trailingJunk;
-    return state->memberEnded;
+    return state->memberEnded || startsNoMember(state);
 }
 
 int gzipClose(FontStream* stream, int closeFile) {

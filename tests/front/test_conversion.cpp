@@ -152,6 +152,7 @@ TEST(CompressedConversion, DamageAReaderNeverReachesIsStillCorrupt) {
     };
     EXPECT_EQ(convert("whole.bdf.gz", packed).exitStatus, 0);
     EXPECT_EQ(convert("junk.bdf.gz", packed + "trailing junk").exitStatus, 0);
+    EXPECT_EQ(convert("nul.bdf.gz", packed + '\0').exitStatus, 0);  // one padding byte
     EXPECT_EQ(convert("two.bdf.gz", packed + packed).exitStatus, 0);
 
     std::string badCheck = packed;

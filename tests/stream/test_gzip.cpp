@@ -147,6 +147,28 @@ TEST_F(GzipTest, TruncatedAndCorruptedDataEndsTheData) {
     EXPECT_TRUE(expandFile(write("tail.gz", packed + "trailing garbage")) == data);
 }
 
+TEST_F(GzipTest, BytesAfterAMemberThatStartNoMemberAreIgnoredWhateverTheirNumber) {
+    const std::string data = textData(20000);
+    const std::string packed = gzipData(data);
+    const std::string other = gzipData("more");
+    struct Case {
+        std::string tail;
+        bool clean;
+    };
+    // Up to a whole header of another member: no member started. A whole header, or more, starts
+    // one, and its end or damage is damage to the data.
+    for (const Case& c : {Case{std::string(1, '\0'), true}, Case{std::string(3, '\0'), true}, Case{"\x1f", true},
+                          Case{"\x1f\x8b\x08", true}, Case{other.substr(0, 9), true}, Case{"junk", true},
+                          Case{"\x1f\x8b\x07 bad method", true}, Case{other.substr(0, 10), false},
+                          Case{other.substr(0, 12), false}, Case{other.substr(0, other.size() - 1), false}}) {
+        FontStream* stream = openFontFile(write("tail.gz", packed + c.tail).c_str());
+        ASSERT_NE(stream, nullptr);
+        const std::string out = readAll(stream);
+        EXPECT_TRUE(c.clean ? out == data : out.compare(0, data.size(), data) == 0) << c.tail.size();
+        EXPECT_EQ(closeFontFile(stream), c.clean ? 0 : -1) << c.tail.size();
+    }
+}
+
 TEST_F(GzipTest, SkipsAndFillSizes) {
     const std::string data = textData(50000);
     FontStreamPtr stream(openFontFile(write("s.gz", gzipData(data)).c_str()));
