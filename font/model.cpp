@@ -100,10 +100,7 @@ void releaseTextFontContents(Font* font) {
     font->bitmapFont.reset();
 }
 
-void releaseTextFont(Font* font) {
-    releaseTextFontContents(font);
-    delete font;
-}
+void releaseTextFont(Font* font) { releaseTextFontContents(font); }
 
 void releaseBinaryFont(Font* font) {
     if (BitmapFont* store = font->bitmapFont.get()) {
@@ -116,7 +113,6 @@ void releaseBinaryFont(Font* font) {
     releaseVector(font->info.propertyIsString);
     releaseVector(font->info.properties);
     font->bitmapFont.reset();
-    delete font;
 }
 
 Glyph* encodedGlyph(const FontInfo& info, const BitmapFont& store, unsigned row, unsigned column) {

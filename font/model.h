@@ -121,7 +121,7 @@ struct Font {
     std::uint8_t scanUnit = 0;
     GetGlyphsOp getGlyphs = nullptr;
     GetMetricsOp getMetrics = nullptr;
-    ReleaseFontOp releaseFont = nullptr;  // frees what the font owns, then the (heap) record
+    ReleaseFontOp releaseFont = nullptr;  // frees what the font owns; the record stays its owner's
     void (*releaseGlyphs)(Font*) = nullptr;  // always null
     std::unique_ptr<BitmapFont> bitmapFont;
 };
@@ -138,10 +138,11 @@ extern const Glyph MissingGlyph;
 // bitmaps, glyphs, extras, properties, the BitmapFont); leaves the Font record in place. Also the
 // text reader's failure path.
 void releaseTextFontContents(Font* font);
-// releaseFont of a text-read font: the contents above, then the record.
+// releaseFont of a text-read font: the contents above. Neither release frees the record itself,
+// which its owner may keep anywhere (the run keeps it on the stack).
 void releaseTextFont(Font* font);
 // releaseFont of a binary-read font: ink metrics, encoding, bitmap block, glyphs, property flags,
-// properties, the BitmapFont, then the record.
+// properties, the BitmapFont; the record stays in place.
 void releaseBinaryFont(Font* font);
 
 // The encoding-table entry of a code given as row and column, or null outside the ranges.

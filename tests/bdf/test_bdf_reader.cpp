@@ -535,12 +535,16 @@ TEST(BdfMalformed, AllocationFailureAnywhereFailsCleanly) {
         closeFontFile(stream);
         if (used < n) {
             EXPECT_EQ(status, StatusOk);  // every allocation passed
+            // The release frees what the font owns and leaves the record (here on the stack).
+            font.releaseFont(&font);
+            EXPECT_EQ(font.bitmapFont, nullptr);
             break;
         }
         // Ink metrics and cell padding may lose their memory without failing the load.
         if (status != StatusOk) {
             ++failures;
             EXPECT_EQ(font.bitmapFont, nullptr);
+            releaseTextFont(&font);  // after a failed read: nothing left to free twice
         }
     }
     EXPECT_GT(failures, 5);

@@ -106,11 +106,12 @@ TEST(ReleaseFont, BothKindsFreeEverything) {
     releaseTextFontContents(text.get());
     EXPECT_EQ(text->bitmapFont, nullptr);
     EXPECT_TRUE(text->info.properties.empty());
-    releaseTextFont(text.release());
+    releaseTextFont(text.get());
 
     auto binary = makeFont(0, 9);
     binary->bitmapFont->bitmapBlock.assign(160, 1);
-    releaseBinaryFont(binary.release());
+    releaseBinaryFont(binary.get());
+    EXPECT_EQ(binary->bitmapFont, nullptr);
 }
 
 TEST(Allocation, ZeroBytesGiveABlockAndFailuresAreInjected) {

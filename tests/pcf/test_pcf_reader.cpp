@@ -496,12 +496,16 @@ TEST(PcfReader, EveryAllocationFailureFailsCleanly) {
             closeFontStream(stream, 1);
             if (status == StatusOk) {
                 succeeded = true;
+                // The release frees what the font owns and leaves the record (here on the stack).
+                font.releaseFont(&font);
+                EXPECT_FALSE(font.bitmapFont);
                 continue;
             }
             EXPECT_EQ(status, StatusFail);
             EXPECT_EQ(font.info.propertyCount(), 0);
             EXPECT_EQ(font.info.properties.capacity(), 0u);
             EXPECT_FALSE(font.bitmapFont);
+            releaseBinaryFont(&font);  // after a failed read: nothing left to free twice
         }
         EXPECT_TRUE(succeeded);
     }
