@@ -30,12 +30,6 @@ public:
         bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
     }
     void zeros(std::size_t count) { out_.resize(out_.size() + count, 0); }
-    // Rewrites a 16-bit field already written; `at` must leave room for both bytes.
-    void patchU16(std::size_t at, std::uint32_t value) {
-        if (at > out_.size() || out_.size() - at < 2) return;
-        out_[at] = static_cast<std::uint8_t>(value & 0xFF);
-        out_[at + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
-    }
 
     std::size_t size() const { return out_.size(); }
     ByteVector& buffer() { return out_; }

