@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <map>
 
 #include "pcf/pcf_reader.h"
 #include "tests/pcf/pcf_test_util.h"
@@ -205,4 +206,53 @@ TEST(Corvane, EverySingleRowRealFontInEveryFormatOpensWithTheSourceGlyphs) {
         }
     }
     EXPECT_GE(singleRow, 10);
+}
+
+namespace {
+// The properties of a FON's information resource: name -> its text value, or its integer value
+// in decimal.
+std::map<std::string, std::string> infoProperties(const std::string& fon) {
+    const std::string info = fonResources(fon).at(2);
+    auto le32 = [&info](std::size_t at) { return le16(info, at) | le16(info, at + 2) << 16; };
+    const std::size_t positions = le16(info, 18) - le16(info, 16) + 1, count = le16(info, 24);
+    const std::size_t records = 72 + 16 * positions, pool = records + 10 * count;
+    std::map<std::string, std::string> properties;
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t record = records + 10 * k;
+        const std::string name = info.c_str() + pool + le32(record);
+        const bool text = le16(info, record + 8) != 0;
+        properties[name] = text ? std::string(info.c_str() + pool + le32(record + 4))
+                                : std::to_string(static_cast<std::int32_t>(le32(record + 4)));
+    }
+    return properties;
+}
+}  // namespace
+
+// "CAAAAAAAA@@" hashes to -2^31, the one hash without an absolute value, and "" (hash 0) holds
+// the slot where its search starts: both programs convert the font with both properties.
+// bdftopcf fails on that name itself, so the PCF is made from a name one byte away, and that
+// byte is set in its string table afterwards.
+TEST(Corvane, TheHashWithoutAbsoluteValueConvertsInBothPrograms) {
+    TempDir dir;
+    auto bdf = [](const std::string& name) {
+        return "STARTFONT 2.1\nFONT x\nSIZE 8 75 75\nFONTBOUNDINGBOX 1 1 0 0\nSTARTPROPERTIES 4\nA \"\"\n" + name +
+               " 1\nFONT_ASCENT 1\nFONT_DESCENT 0\nENDPROPERTIES\nCHARS 1\nSTARTCHAR A\nENCODING 65\nSWIDTH 500 0\n"
+               "DWIDTH 1 0\nBBX 1 1 0 0\nBITMAP\n80\nENDCHAR\nENDFONT\n";
+    };
+    writeFile(dir.path("odd.bdf"), bdf("CAAAAAAAA@@"));
+    writeFile(dir.path("near.bdf"), bdf("CAAAAAAAA@A"));
+    ASSERT_TRUE(run({"bdftopcf", "-o", dir.path("near.pcf"), dir.path("near.bdf")}));
+    std::string pcf = readFile(dir.path("near.pcf"));
+    const std::size_t at = pcf.find("CAAAAAAAA@A");
+    ASSERT_NE(at, std::string::npos);
+    pcf[at + 10] = '@';
+    writeFile(dir.path("odd.pcf"), pcf);
+
+    for (const auto& [program, input] : {std::pair{varnelPath(), "odd.bdf"}, std::pair{corvanePath(), "odd.pcf"}}) {
+        RunResult r = runCommand({program, "-o", dir.path("odd.fon"), dir.path(input)});
+        ASSERT_EQ(r.exitStatus, 0) << input << ": " << r.err;
+        const auto properties = infoProperties(readFile(dir.path("odd.fon")));
+        EXPECT_TRUE(properties.count("A") && properties.at("A").empty()) << input;
+        EXPECT_TRUE(properties.count("CAAAAAAAA@@") && properties.at("CAAAAAAAA@@") == "1") << input;
+    }
 }
