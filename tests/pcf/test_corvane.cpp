@@ -256,3 +256,46 @@ TEST(Corvane, TheHashWithoutAbsoluteValueConvertsInBothPrograms) {
         EXPECT_TRUE(properties.count("CAAAAAAAA@@") && properties.at("CAAAAAAAA@@") == "1") << input;
     }
 }
+
+// Re-padding may take at most eight times the bitmap block read, the most an honest file needs
+// (rows of one byte at pad 1 become eight at pad 8). A font of such rows converts exactly at the
+// cap; with its last glyph moved onto the first's bytes and the block one byte shorter, the same
+// glyphs need more than eight times the block, and the file is corrupt.
+TEST(Corvane, RepaddingIsCappedAtEightTimesTheBlockRead) {
+    TempDir dir;
+    std::string bdf = "STARTFONT 2.1\nFONT x\nSIZE 8 75 75\nFONTBOUNDINGBOX 8 3 0 0\nSTARTPROPERTIES 2\nFONT_ASCENT 3\n"
+                      "FONT_DESCENT 0\nENDPROPERTIES\nCHARS 3\n";
+    for (const char* glyph : {"65\nSWIDTH 500 0\nDWIDTH 8 0\nBBX 8 2 0 0\nBITMAP\nFF\n81\n",
+                              "66\nSWIDTH 500 0\nDWIDTH 8 0\nBBX 5 1 0 0\nBITMAP\nF8\n",
+                              "67\nSWIDTH 500 0\nDWIDTH 8 0\nBBX 3 3 0 0\nBITMAP\nE0\nA0\nE0\n"})
+        bdf += std::string("STARTCHAR g\nENCODING ") + glyph + "ENDCHAR\n";
+    writeFile(dir.path("f.bdf"), bdf + "ENDFONT\n");
+    // Integers least significant byte first, so the fields below are little-endian.
+    ASSERT_TRUE(run({"bdftopcf", "-L", "-m", "-p1", "-u1", "-o", dir.path("f.pcf"), dir.path("f.bdf")}));
+    std::string pcf = readFile(dir.path("f.pcf"));
+    auto le32 = [&pcf](std::size_t at) { return le16(pcf, at) | le16(pcf, at + 2) << 16; };
+    auto put32 = [&pcf](std::size_t at, std::uint32_t v) {
+        for (int k = 0; k < 4; ++k) pcf[at + k] = static_cast<char>(v >> (8 * k));
+    };
+    std::size_t bitmaps = 0;
+    for (std::uint32_t k = 0; k < le32(4); ++k)
+        if (le32(8 + 16 * k) == 8) bitmaps = le32(8 + 16 * k + 12);
+    ASSERT_NE(bitmaps, 0u);
+    ASSERT_EQ(le32(bitmaps + 4), 3u);
+    const std::size_t offsets = bitmaps + 8, sizes = offsets + 3 * 4;
+    // bdftopcf pads these glyphs to one 8 x 3 cell each: 3 bytes at pad 1, 24 at pad 8.
+    const std::uint32_t block = le32(sizes);
+    ASSERT_EQ(block, 9u);
+    ASSERT_EQ(le32(sizes + 12), 8 * block);
+
+    RunResult atCap = runCommand({corvanePath(), "-p8", "-o", dir.path("f.fon"), dir.path("f.pcf")});
+    EXPECT_EQ(atCap.exitStatus, 0) << atCap.err;
+    put32(offsets + 2 * 4, 0);
+    put32(sizes, block - 1);
+    writeFile(dir.path("over.pcf"), pcf);
+    RunResult over = runCommand({corvanePath(), "-p8", "-o", dir.path("over.fon"), dir.path("over.pcf")});
+    EXPECT_EQ(over.exitStatus, 1);
+    EXPECT_NE(over.err.find("corrupt"), std::string::npos) << over.err;
+    // Below pad 8 the same stacked glyphs stay within the cap.
+    EXPECT_EQ(runCommand({corvanePath(), "-p4", "-o", dir.path("over.fon"), dir.path("over.pcf")}).exitStatus, 0);
+}
