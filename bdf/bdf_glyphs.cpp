@@ -8,6 +8,7 @@
 
 #include "bdf/bdf_steps.h"
 #include "font/bitmap.h"
+#include "font/code_map.h"
 
 namespace {
 // Reserved before the data arrives; more grows with the file, so a huge declared count on a short
@@ -167,9 +168,26 @@ void buildEncoding(Font& font, const RowDirectory& directory) {
     }
 }
 
-// Reads one glyph from its STARTCHAR line (current in `buffer`) through ENDCHAR and stores it.
+// The rows and ENDCHAR line of a glyph that will not be kept, held to the rules of readBdfBitmap:
+// as many rows as the height says (a zero-width glyph may end them early), then ENDCHAR.
+[[nodiscard]] bool skipBdfBitmap(const Glyph& glyph, FontStream* stream) {
+    const std::int32_t width = glyphWidth(glyph.metrics);
+    const std::int32_t height = glyphHeight(glyph.metrics);
+    BdfLineBuffer buffer;
+    for (std::int32_t row = 0; row < height; ++row) {
+        const char* line = readBdfLine(stream, buffer);
+        if (!line) return false;
+        if (hasPrefix(line, "ENDCHAR")) return width == 0;
+    }
+    const char* line = readBdfLine(stream, buffer);
+    return line && hasPrefix(line, "ENDCHAR");
+}
+
+// Reads one glyph from its STARTCHAR line (current in `buffer`) through ENDCHAR and stores it,
+// unless `kept` names the codes to keep and its code is not one of them: such a glyph is checked
+// line by line as any other, but neither decoded nor stored.
 [[nodiscard]] bool readGlyph(FontStream* stream, Font& font, BdfLoadState& state, const BitmapLayout& layout,
-                             RowDirectory& directory, BdfLineBuffer& buffer) {
+                             RowDirectory& directory, BdfLineBuffer& buffer, const CodeSet* kept) {
     BitmapFont& store = *font.bitmapFont;
     ScanValues values;
     if (scanLine(buffer.data(), "STARTCHAR %s", values) != 1) return false;
@@ -179,7 +197,8 @@ void buildEncoding(Font& font, const RowDirectory& directory) {
     const char* line = readBdfLine(stream, buffer);
     std::int32_t code = 0;
     if (!line || !readEncoding(line, code)) return false;
-    noteCode(font, directory, code, static_cast<std::int32_t>(store.glyphs.size()));
+    const bool keep = !kept || (code >= 0 && code <= 0xFFFF && kept->test(static_cast<std::size_t>(code)));
+    if (keep) noteCode(font, directory, code, static_cast<std::int32_t>(store.glyphs.size()));
 
     line = readBdfLine(stream, buffer);
     if (!line || scanKeywordIntegers(line, "SWIDTH", 2, values) != 2 || values.integers[1] != 0) return false;
@@ -213,6 +232,7 @@ void buildEncoding(Font& font, const RowDirectory& directory) {
     std::int64_t rowBytes = paddedRowBytes(width, layout.glyphPad);
     state.bitmapBytes += rowBytes * height;
     if (state.bitmapBytes > MaxFontBitmapBytes) return false;
+    if (!keep) return skipBdfBitmap(glyph, stream);
     ByteVector bitmap;
     if (!readBdfBitmap(glyph, stream, layout, bitmap)) return false;
     store.glyphs.push_back(glyph);
@@ -287,18 +307,20 @@ bool readBdfGlyphs(FontStream* stream, Font& font, BdfLoadState& state, const Bi
 
     info.firstColumn = info.firstRow = CodeRows;
     info.lastColumn = info.lastRow = 0;
+    // A conversion into a code page needs only the glyphs of its characters.
+    const std::unique_ptr<CodeSet> kept = keptSourceCodes(info, font.codePage);
     std::int32_t stored = 0;
     line = readBdfLine(stream, buffer);
     if (!line) return false;
     while (stored < count) {
         if (!hasPrefix(line, "STARTCHAR")) break;
-        if (!readGlyph(stream, font, state, layout, directory, buffer)) return false;
+        if (!readGlyph(stream, font, state, layout, directory, buffer, kept.get())) return false;
         ++stored;
         line = readBdfLine(stream, buffer);
         if (!line) return false;
     }
     if (stored != count) return false;
-    store.glyphCount = stored;
+    store.glyphCount = static_cast<std::int32_t>(store.glyphs.size());
     // A glyph beyond the declared count lands here and fails.
     if (!hasPrefix(line, "ENDFONT")) return false;
 

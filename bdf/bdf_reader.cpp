@@ -44,17 +44,7 @@ void finishFont(Font& font, const BdfLoadState& state, const BitmapLayout& layou
     font.scanUnit = static_cast<std::uint8_t>(layout.scanUnit);
     font.info.flags = (font.info.flags & ~FlagAlwaysClear) | FlagAlwaysSet;
 
-    computeFontBounds(font);
-    if (couldBeTerminalCell(font.info)) {
-        // When a cell cannot be allocated the font goes on as padding left it; the bounds are
-        // recomputed over that mixture.
-        static_cast<void>(padToTerminalCell(font));
-        computeFontBounds(font);
-    }
-    computeInfoFlags(font.info);
-    // Without memory for ink metrics the font simply has none.
-    if (font.info.flags & FlagUniformMetrics) static_cast<void>(addInkMetrics(font));
-    computeInkBounds(font);
+    deriveFontSummary(font);
     resolvePlaceholders(font, state);
 
     font.getGlyphs = getGlyphs;

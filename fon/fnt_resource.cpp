@@ -108,33 +108,16 @@ std::size_t putGlyphCell(std::span<std::uint8_t> destination, const Font& font, 
     return cellSize;
 }
 
-namespace {
-
-// The first property of that name, or null; never creates the name's atom.
-const FontProperty* findProperty(const Font& font, const char* name, std::uint8_t* isString) {
-    const Atom atom = internAtom(name, static_cast<std::int32_t>(std::strlen(name)), 0);
-    if (atom == 0) return nullptr;
-    const FontInfo& info = font.info;
-    for (std::size_t i = 0; i < info.properties.size(); ++i) {
-        if (info.properties[i].name != atom) continue;
-        *isString = i < info.propertyIsString.size() ? info.propertyIsString[i] : 0;
-        return &info.properties[i];
-    }
-    return nullptr;
-}
-
-}  // namespace
-
 const char* findStringProperty(const Font& font, const char* name) {
     std::uint8_t isString = 0;
-    const FontProperty* property = findProperty(font, name, &isString);
+    const FontProperty* property = findFontProperty(font.info, name, &isString);
     if (!property || !isString) return nullptr;
     return atomName(static_cast<Atom>(property->value));
 }
 
 std::int32_t findIntegerProperty(const Font& font, const char* name) {
     std::uint8_t isString = 0;
-    const FontProperty* property = findProperty(font, name, &isString);
+    const FontProperty* property = findFontProperty(font.info, name, &isString);
     if (!property || isString) return -1;
     return property->value;
 }

@@ -58,6 +58,9 @@ int writeFonChecked(const Font& font, FontStream* stream, int glyphPad) {
     header.dfVertRes = integerPropertyOrZero(font, "RESOLUTION_Y");
     header.dfHorizRes = integerPropertyOrZero(font, "RESOLUTION_X");
     header.dfAscent = static_cast<std::uint16_t>(info.fontAscent);
+    header.dfItalic = font.windowsStyle.italic;
+    header.dfWeight = font.windowsStyle.weight;
+    header.dfCharSet = font.windowsStyle.charSet;
     const std::int32_t height = cellHeight(info);
     if (height < 0) return StatusFail;
     header.dfPixWidth = (info.flags & FlagUniformMetrics) ? static_cast<std::uint16_t>(info.maxBounds.advance) : 0;

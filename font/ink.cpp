@@ -6,6 +6,7 @@
 #include <new>
 
 #include "font/bitmap.h"
+#include "font/bounds.h"
 
 namespace {
 // Pixel access to one glyph bitmap in the font's layout. Bitmaps may be byte-swapped within scan
@@ -184,4 +185,18 @@ bool padToTerminalCell(Font& font) {
         store.glyphs[i] = glyph;
     }
     return true;
+}
+
+void deriveFontSummary(Font& font) {
+    computeFontBounds(font);
+    if (couldBeTerminalCell(font.info)) {
+        // When a cell cannot be allocated the font goes on as padding left it; the bounds are
+        // recomputed over that mixture.
+        static_cast<void>(padToTerminalCell(font));
+        computeFontBounds(font);
+    }
+    computeInfoFlags(font.info);
+    // Without memory for ink metrics the font simply has none.
+    if ((font.info.flags & FlagUniformMetrics) && !font.bitmapFont->inkMetrics) static_cast<void>(addInkMetrics(font));
+    computeInkBounds(font);
 }

@@ -22,3 +22,8 @@ void reshapeGlyph(const Font& font, const Glyph& oldGlyph, Glyph& newGlyph);
 // (earlier glyphs stay converted) or when all cells together would pass MaxTerminalCellBytes
 // (nothing converted).
 [[nodiscard]] bool padToTerminalCell(Font& font);
+
+// The font-wide values of a font whose glyphs and encoding are in place, in their fixed order:
+// bounds, terminal-cell padding (bounds again), flags, ink metrics for uniform fonts that have
+// none yet, ink bounds. A cell or ink array that cannot be allocated leaves the font without it.
+void deriveFontSummary(Font& font);

@@ -1,6 +1,9 @@
 // Glyph access through the encoding table, and the release operations of the two kinds of font.
 #include "font/model.h"
 
+#include <cstring>
+#include <functional>
+
 #include <vector>
 
 const Glyph MissingGlyph{};
@@ -125,4 +128,45 @@ Glyph* encodedGlyph(const FontInfo& info, const BitmapFont& store, unsigned row,
 
 Glyph* encodedGlyph(const Font& font, unsigned row, unsigned column) {
     return font.bitmapFont ? encodedGlyph(font.info, *font.bitmapFont, row, column) : nullptr;
+}
+
+namespace {
+// Bytes from `at` to the end of [begin, begin + size), or 0 when `at` lies outside. std::less
+// gives a total order even for pointers into different blocks.
+std::size_t bytesWithin(const std::uint8_t* begin, std::size_t size, const std::uint8_t* at) {
+    std::less<const std::uint8_t*> before;
+    if (!begin || before(at, begin) || !before(at, begin + size)) return 0;
+    return size - static_cast<std::size_t>(at - begin);
+}
+
+}  // namespace
+
+std::ptrdiff_t glyphIndex(const BitmapFont& bitmapFont, const Glyph* glyph) {
+    const Glyph* begin = bitmapFont.glyphs.data();
+    const Glyph* end = begin + bitmapFont.glyphs.size();
+    std::less<const Glyph*> before;
+    if (!glyph || !begin || before(glyph, begin) || !before(glyph, end)) return -1;
+    return glyph - begin;
+}
+
+std::size_t glyphBitmapBytes(const BitmapFont& bitmapFont, const Glyph& glyph) {
+    if (!glyph.bitmap) return 0;
+    const std::ptrdiff_t index = glyphIndex(bitmapFont, &glyph);
+    const auto& owned = bitmapFont.ownedBitmaps;
+    if (index >= 0 && static_cast<std::size_t>(index) < owned.size()) {
+        if (std::size_t n = bytesWithin(owned[index].data(), owned[index].size(), glyph.bitmap)) return n;
+    }
+    // Every reader keeps a text font's bitmaps parallel to its glyphs, so no other block is searched.
+    return bytesWithin(bitmapFont.bitmapBlock.data(), bitmapFont.bitmapBlock.size(), glyph.bitmap);
+}
+
+const FontProperty* findFontProperty(const FontInfo& info, const char* name, std::uint8_t* isString) {
+    const Atom atom = internAtom(name, static_cast<std::int32_t>(std::strlen(name)), 0);
+    if (atom == 0) return nullptr;
+    for (std::size_t i = 0; i < info.properties.size(); ++i) {
+        if (info.properties[i].name != atom) continue;
+        *isString = i < info.propertyIsString.size() ? info.propertyIsString[i] : 0;
+        return &info.properties[i];
+    }
+    return nullptr;
 }

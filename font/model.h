@@ -6,6 +6,7 @@
 // the glyphs point into it. Glyph::bitmap and the encoding entries are views into those owners.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -106,6 +107,24 @@ enum CodeKind : int {
     CodesDoubleByteMatrix = 3,
 };
 
+struct CodePage;  // font/code_page.h
+
+// A conversion into a Windows code page, asked for before the font is read (the -c option): the
+// readers may leave the bitmaps of glyphs the mapping will drop undecoded. Inactive by default.
+struct CodePageRequest {
+    const CodePage* page = nullptr;
+    bool symbol = false;  // the font's own codes, in one row
+    bool active() const { return page != nullptr || symbol; }
+};
+
+// What the Windows font header says about the character set and the style. The defaults are those
+// of a font written as read; a code-page conversion sets all three.
+struct WindowsStyle {
+    std::uint8_t charSet = 44;
+    std::uint16_t weight = 400;
+    std::uint8_t italic = 0;
+};
+
 struct Font;
 using GetGlyphsOp = int (*)(Font* font, std::int32_t count, const std::uint8_t* codes, int codeKind,
                             std::int32_t* outCount, Glyph** outGlyphs);
@@ -124,6 +143,8 @@ struct Font {
     ReleaseFontOp releaseFont = nullptr;  // frees what the font owns; the record stays its owner's
     void (*releaseGlyphs)(Font*) = nullptr;  // always null
     std::unique_ptr<BitmapFont> bitmapFont;
+    CodePageRequest codePage;  // set by the front end before reading; readers only consult it
+    WindowsStyle windowsStyle;
 };
 
 // The glyph store's access operations, installed by both readers.
@@ -148,3 +169,15 @@ void releaseBinaryFont(Font* font);
 // The encoding-table entry of a code given as row and column, or null outside the ranges.
 Glyph* encodedGlyph(const FontInfo& info, const BitmapFont& store, unsigned row, unsigned column);
 Glyph* encodedGlyph(const Font& font, unsigned row, unsigned column);
+
+// Index of `glyph` in bitmapFont.glyphs, or -1 when it is not one of them.
+[[nodiscard]] std::ptrdiff_t glyphIndex(const BitmapFont& bitmapFont, const Glyph* glyph);
+
+// How many bytes from glyph.bitmap onwards belong to the block that holds it (the glyph's own
+// bitmap in a text-read font, the shared bitmap block in a binary-read one); 0 when unknown. No
+// pointer of the model is trusted blindly: a hostile file must not make anyone read outside a block.
+[[nodiscard]] std::size_t glyphBitmapBytes(const BitmapFont& bitmapFont, const Glyph& glyph);
+
+// The first property of that name (never creating its atom), or null; `isString` receives its
+// string flag.
+[[nodiscard]] const FontProperty* findFontProperty(const FontInfo& info, const char* name, std::uint8_t* isString);

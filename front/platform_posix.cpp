@@ -8,13 +8,26 @@
 
 #include "front/run.h"
 
+namespace {
+void writeLine(const char* format, va_list args) {
+    std::string message = "Compile Fonts: " + formatMessage(format, args) + "\n";
+    std::fwrite(message.data(), 1, message.size(), stderr);
+    std::fflush(stderr);
+}
+}  // namespace
+
 void reportError(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::string message = "Compile Fonts: " + formatMessage(format, args) + "\n";
+    writeLine(format, args);
     va_end(args);
-    std::fwrite(message.data(), 1, message.size(), stderr);
-    std::fflush(stderr);
+}
+
+void reportNote(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    writeLine(format, args);
+    va_end(args);
 }
 
 void deleteOutputFile(const char* path) { ::unlink(path); }

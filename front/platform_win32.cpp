@@ -16,6 +16,16 @@ void reportError(const char* format, ...) {
     MessageBoxA(nullptr, message.c_str(), "Compile Fonts", 0x30);
 }
 
+// A GUI program has standard error only when it was redirected; the note goes there or nowhere.
+void reportNote(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string message = "Compile Fonts: " + formatMessage(format, args) + "\n";
+    va_end(args);
+    std::fwrite(message.data(), 1, message.size(), stderr);
+    std::fflush(stderr);
+}
+
 // Its result is not examined: a file that cannot be removed has nobody left to report to.
 void deleteOutputFile(const char* path) { DeleteFileA(path); }
 

@@ -5,13 +5,23 @@
 #include <cstring>
 
 #include "fon/fon_writer.h"
+#include "font/code_map.h"
+#include "font/code_page.h"
 
 namespace {
 struct Settings {
     int bitOrder, byteOrder, glyphPad, scanUnit;
     const char* outputPath = nullptr;
     const char* inputPath = nullptr;
+    CodePageRequest codePage;       // -c
+    const char* codePageName = nullptr;
+    bool verbose = false;           // -v
 };
+
+// The second line of the usage message: the options beyond the first line's.
+constexpr const char* UsageOptionsLine =
+    "       [-c codepage] [-v] where codepage is 1250 to 1258, 874, 437, 737, 775, 850, 852, 855, 857, 860, 861, "
+    "862, 863, 865, 866, 869 or symbol";
 
 bool isDelimiter(char c) { return c == ' ' || c == '\t'; }
 
@@ -69,6 +79,19 @@ bool parseCommandLine(char* commandLine, Settings* settings) {
         case 'u':
             if (!digitOption(word, "124", &settings->scanUnit)) return false;
             break;
+        case 'c': {
+            const char* name = word + 2;
+            if (*name == '\0' && !(name = nextWord(&rest))) return false;
+            settings->codePage = CodePageRequest{};
+            if (std::strcmp(name, "symbol") == 0) settings->codePage.symbol = true;
+            else if (!(settings->codePage.page = findCodePage(name))) return false;
+            settings->codePageName = name;
+            break;
+        }
+        case 'v':
+            if (!alone) return false;
+            settings->verbose = true;
+            break;
         case 'o':
             if (word[2] != '\0') {
                 settings->outputPath = word + 2;
@@ -83,6 +106,53 @@ bool parseCommandLine(char* commandLine, Settings* settings) {
         }
     }
     return settings->inputPath && settings->outputPath;
+}
+
+// Maps the font into the requested page; false after reporting why it cannot be.
+bool mapIntoCodePage(Font& font, const Settings& settings, CodeMapReport& report) {
+    switch (mapToCodePage(font, settings.codePage, report)) {
+    case CodeMapResult::Mapped:
+        return true;
+    case CodeMapResult::UnknownEncoding:
+        reportError("Font %s not created:  its encoding, %s, has no mapping to code page %s.", settings.inputPath,
+                    report.encoding.empty() ? "none" : report.encoding.c_str(), settings.codePageName);
+        return false;
+    case CodeMapResult::NothingInPage:
+        reportError("Font %s not created:  none of its characters is in code page %s.", settings.inputPath,
+                    settings.codePageName);
+        return false;
+    case CodeMapResult::SpansRows:
+        reportError("Font %s not created:  too many characters.\r\n(Use PCF format.)",
+                    fontBaseName(settings.outputPath).c_str());
+        return false;
+    case CodeMapResult::OutOfMemory:
+        break;
+    }
+    reportError("Font %s not created:  too large.\r\n(Use PCF format.)", fontBaseName(settings.outputPath).c_str());
+    return false;
+}
+
+// -v: one line per font written. Without -c every encoded position counts as from the font.
+void reportSummary(const std::string& baseName, const Settings& settings, const CodeMapReport& report,
+                   const Font& font) {
+    if (!settings.codePage.active()) {
+        std::int32_t positions = 0;
+        if (font.bitmapFont)
+            for (const Glyph* glyph : font.bitmapFont->encoding) positions += glyph ? 1 : 0;
+        reportNote("Font %s: no code page, %d positions from the font.", baseName.c_str(), positions);
+        return;
+    }
+    std::string missing;
+    constexpr std::size_t Listed = 10;
+    for (std::size_t i = 0; i < report.missing.size() && i < Listed; ++i) {
+        char text[16];
+        std::snprintf(text, sizeof text, " U+%04X", report.missing[i]);
+        missing += text;
+    }
+    if (report.missing.size() > Listed) missing += " and " + std::to_string(report.missing.size() - Listed) + " more";
+    reportNote("Font %s: code page %s, %d positions from the font, %d placeholders, %d characters missing%s%s",
+               baseName.c_str(), settings.codePageName, report.fromFont, report.placeholders, static_cast<int>(report.missing.size()),
+               missing.empty() ? "." : ":", missing.c_str());
 }
 }  // namespace
 
@@ -121,11 +191,12 @@ int runConversion(const Program& program, char* commandLine) {
     Settings settings;
     defaultBitmapFormat(&settings.bitOrder, &settings.byteOrder, &settings.glyphPad, &settings.scanUnit);
     if (!parseCommandLine(commandLine, &settings)) {
-        reportError("%s", program.usage);
+        reportError("%s\n%s", program.usage, UsageOptionsLine);
         return 1;
     }
 
     Font font;  // all zero: defaultChar 0 unless the input names one
+    font.codePage = settings.codePage;
     {
         FontStreamPtr input(openFontFile(settings.inputPath));
         if (!input) {
@@ -142,6 +213,9 @@ int runConversion(const Program& program, char* commandLine) {
         }
     }
 
+    CodeMapReport report;
+    if (settings.codePage.active() && !mapIntoCodePage(font, settings, report)) return 1;
+
     bool regularFile = false;
     FontStream* output = createFontFile(settings.outputPath, &regularFile);
     if (!output) {
@@ -157,7 +231,10 @@ int runConversion(const Program& program, char* commandLine) {
 
     int status = writeFon(&font, output, settings.glyphPad);
     int closed = closeFontFile(output);
-    if (status == StatusOk && closed == 0) return 0;
+    if (status == StatusOk && closed == 0) {
+        if (settings.verbose) reportSummary(baseName, settings, report, font);
+        return 0;
+    }
     if (status == StatusFail)
         reportError("Font %s not created:  too large.\r\n(Use PCF format.)", baseName.c_str());
     else if (status == StatusBadFormat)

@@ -42,3 +42,9 @@ void reportError(const char* format, ...)
 #endif
     ;
 void deleteOutputFile(const char* path);
+// A line of information asked for with -v (standard error; never a message box).
+void reportNote(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;

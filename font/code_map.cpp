@@ -1,0 +1,271 @@
+// Mapping a read font into a Windows code page: which source code stands behind each position,
+// the new glyph store, the placeholder, the rewritten encoding properties and the Windows style.
+#include "font/code_map.h"
+
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <new>
+
+#include "font/bitmap.h"
+#include "font/code_page.h"
+#include "font/ink.h"
+
+namespace {
+constexpr std::int32_t NoCode = -1;
+constexpr int QuestionMark = 0x3F;
+
+// The source code behind each position of the page, or NoCode.
+using PositionCodes = std::array<std::int32_t, 256>;
+
+std::string_view stringProperty(const FontInfo& info, const char* name) {
+    std::uint8_t isString = 0;
+    const FontProperty* property = findFontProperty(info, name, &isString);
+    if (!property || !isString) return {};
+    const char* text = atomName(static_cast<Atom>(property->value));
+    return text ? std::string_view(text) : std::string_view();
+}
+
+std::string encodingName(const FontInfo& info) {
+    std::string_view registry = stringProperty(info, "CHARSET_REGISTRY");
+    std::string_view encoding = stringProperty(info, "CHARSET_ENCODING");
+    if (registry.empty() && encoding.empty()) return {};
+    return std::string(registry) + "-" + std::string(encoding);
+}
+
+// False when the font's encoding has no table.
+bool findSourceCodes(const FontInfo& info, const CodePage& page, PositionCodes& codes) {
+    codes.fill(NoCode);
+    std::string_view registry = stringProperty(info, "CHARSET_REGISTRY");
+    std::string_view encoding = stringProperty(info, "CHARSET_ENCODING");
+    if (isUnicodeEncoding(registry, encoding)) {
+        for (int p = 0; p < 256; ++p)
+            if (page.unicode[p] != NoCharacter) codes[p] = page.unicode[p];
+        return true;
+    }
+    const XEncoding* source = findXEncoding(registry, encoding);
+    if (!source) return false;
+    for (int p = 0; p < 256; ++p) {
+        if (page.unicode[p] == NoCharacter) continue;
+        // The reverse direction: the first byte of the source that decodes to the same character.
+        for (int c = 0; c < 256; ++c) {
+            if (source->unicode[c] == page.unicode[p]) {
+                codes[p] = c;
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+// A character a user would miss; the C0 controls and DEL are not.
+bool isPrintable(std::uint16_t u) { return u >= 0x20 && u != 0x7F && u != NoCharacter; }
+
+bool equalsIgnoringCase(std::string_view a, const char* b) {
+    if (a.size() != std::strlen(b)) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+Atom internText(std::string_view text) { return internAtom(text.data(), static_cast<std::int32_t>(text.size()), 1); }
+
+// The XLFD name with its last two fields (registry and encoding) replaced; "" when `name` is no
+// XLFD name (it does not begin with a dash or has fewer than 14 fields).
+std::string renamedXlfd(std::string_view name, const std::string& registry, const std::string& encoding) {
+    if (name.empty() || name[0] != '-') return {};
+    std::size_t dashes = 0, cut = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] != '-') continue;
+        if (++dashes == 13) cut = i;
+    }
+    if (dashes != 14) return {};
+    return std::string(name.substr(0, cut + 1)) + registry + "-" + encoding;
+}
+
+// New string values for the encoding properties, interned ahead so that a failure changes nothing.
+struct PropertyRewrite {
+    const char* name;
+    Atom value;
+};
+
+bool planPropertyRewrites(const FontInfo& info, const CodePage& page, std::vector<PropertyRewrite>& rewrites) {
+    const std::string registry = page.oem ? "ibm" : "microsoft";
+    const std::string encoding = "cp" + std::to_string(page.number);
+    Atom registryAtom = internText(registry);
+    Atom encodingAtom = internText(encoding);
+    if (!registryAtom || !encodingAtom) return false;
+    rewrites.push_back({"CHARSET_REGISTRY", registryAtom});
+    rewrites.push_back({"CHARSET_ENCODING", encodingAtom});
+    std::string name = renamedXlfd(stringProperty(info, "FONT"), registry, encoding);
+    if (!name.empty()) {
+        Atom nameAtom = internText(name);
+        if (!nameAtom) return false;
+        rewrites.push_back({"FONT", nameAtom});
+    }
+    return true;
+}
+
+void applyPropertyRewrites(FontInfo& info, const std::vector<PropertyRewrite>& rewrites) {
+    for (const PropertyRewrite& rewrite : rewrites) {
+        std::uint8_t isString = 0;
+        auto* property = const_cast<FontProperty*>(findFontProperty(info, rewrite.name, &isString));
+        if (property && isString) property->value = static_cast<std::int32_t>(rewrite.value);
+    }
+}
+
+WindowsStyle styleOf(const FontInfo& info, std::uint8_t charSet) {
+    WindowsStyle style;
+    style.charSet = charSet;
+    style.weight = weightOfName(stringProperty(info, "WEIGHT_NAME"));
+    std::string_view slant = stringProperty(info, "SLANT");
+    style.italic = equalsIgnoringCase(slant, "I") || equalsIgnoringCase(slant, "O") ? 1 : 0;
+    return style;
+}
+
+// The bitmap bytes of `glyph` in the font's layout, copied as far as its block really holds them.
+ByteVector copyBitmap(const Font& font, const BitmapFont& store, const Glyph& glyph) {
+    const std::int32_t width = glyphWidth(glyph.metrics);
+    const std::int32_t height = glyphHeight(glyph.metrics);
+    if (width <= 0 || height <= 0) return {};
+    const std::size_t size = static_cast<std::size_t>(height) * static_cast<std::size_t>(paddedRowBytes(width, font.glyphPad));
+    ByteVector bitmap(size, 0);
+    const std::size_t available = glyphBitmapBytes(store, glyph);
+    if (available > 0) std::memcpy(bitmap.data(), glyph.bitmap, std::min(size, available));
+    return bitmap;
+}
+
+// Builds the store of positions first..last; every gap points at the glyph of `placeholder`.
+std::unique_ptr<BitmapFont> buildStore(const Font& font, const std::array<const Glyph*, 256>& own, int first, int last,
+                                       int placeholder, CodeMapReport& report) {
+    const BitmapFont& source = *font.bitmapFont;
+    auto store = std::make_unique<BitmapFont>();
+    std::array<std::int32_t, 256> index{};
+    if (source.inkMetrics) store->inkMetrics.emplace();
+    for (int p = first; p <= last; ++p) {
+        if (!own[p]) continue;
+        index[p] = static_cast<std::int32_t>(store->glyphs.size());
+        store->glyphs.push_back(Glyph{own[p]->metrics, nullptr});
+        store->ownedBitmaps.push_back(copyBitmap(font, source, *own[p]));
+        if (store->inkMetrics) {
+            std::ptrdiff_t at = glyphIndex(source, own[p]);
+            bool known = at >= 0 && static_cast<std::size_t>(at) < source.inkMetrics->size();
+            store->inkMetrics->push_back(known ? (*source.inkMetrics)[static_cast<std::size_t>(at)] : own[p]->metrics);
+        }
+    }
+    for (std::size_t i = 0; i < store->glyphs.size(); ++i)
+        store->glyphs[i].bitmap = store->ownedBitmaps[i].empty() ? nullptr : store->ownedBitmaps[i].data();
+    store->glyphCount = static_cast<std::int32_t>(store->glyphs.size());
+    Glyph* placeholderGlyph = &store->glyphs[static_cast<std::size_t>(index[placeholder])];
+    store->encoding.reserve(static_cast<std::size_t>(last - first + 1));
+    for (int p = first; p <= last; ++p) {
+        if (own[p]) {
+            store->encoding.push_back(&store->glyphs[static_cast<std::size_t>(index[p])]);
+        } else {
+            store->encoding.push_back(placeholderGlyph);
+            ++report.placeholders;
+        }
+    }
+    store->defaultGlyph = placeholderGlyph;
+    return store;
+}
+
+CodeMapResult mapFont(Font& font, const CodePageRequest& request, CodeMapReport& report) {
+    FontInfo& info = font.info;
+    if (!font.bitmapFont) return CodeMapResult::NothingInPage;
+    const BitmapFont& source = *font.bitmapFont;
+    PositionCodes codes;
+    if (request.symbol) {
+        // A font without encoded glyphs has its ranges inverted: nothing is in any page.
+        if (info.firstRow > info.lastRow) return CodeMapResult::NothingInPage;
+        if (info.firstRow != info.lastRow) return CodeMapResult::SpansRows;
+        for (int p = 0; p < 256; ++p) codes[p] = info.firstRow << 8 | p;
+    } else if (!findSourceCodes(info, *request.page, codes)) {
+        return CodeMapResult::UnknownEncoding;
+    }
+
+    std::array<const Glyph*, 256> own{};
+    int first = -1, last = -1;
+    for (int p = 0; p < 256; ++p) {
+        const Glyph* glyph = nullptr;
+        if (codes[p] != NoCode) glyph = encodedGlyph(font, static_cast<unsigned>(codes[p]) >> 8, codes[p] & 0xFF);
+        if (glyph && glyphIndex(source, glyph) >= 0) {
+            own[p] = glyph;
+            if (first < 0) first = p;
+            last = p;
+            ++report.fromFont;
+        } else if (request.page && isPrintable(request.page->unicode[p])) {
+            report.missing.push_back(request.page->unicode[p]);
+        }
+    }
+    if (first < 0) return CodeMapResult::NothingInPage;
+
+    // The placeholder: the font's own default character when the page holds it, else "?", else
+    // the first glyph written.
+    int placeholder = -1;
+    if (source.defaultGlyph) {
+        for (int p = first; p <= last && placeholder < 0; ++p)
+            if (own[p] && codes[p] == info.defaultChar) placeholder = p;
+    }
+    if (placeholder < 0 && own[QuestionMark]) placeholder = QuestionMark;
+    if (placeholder < 0) placeholder = first;
+
+    std::vector<PropertyRewrite> rewrites;
+    if (request.page && !planPropertyRewrites(info, *request.page, rewrites)) return CodeMapResult::OutOfMemory;
+    const WindowsStyle style = styleOf(info, request.page ? request.page->charSet : SymbolCharSet);
+    std::unique_ptr<BitmapFont> store = buildStore(font, own, first, last, placeholder, report);
+
+    // Nothing below allocates beyond what the derivation tolerates losing.
+    font.bitmapFont = std::move(store);
+    applyPropertyRewrites(info, rewrites);
+    font.windowsStyle = style;
+    info.firstColumn = static_cast<std::uint16_t>(first);
+    info.lastColumn = static_cast<std::uint16_t>(last);
+    info.firstRow = info.lastRow = 0;
+    info.defaultChar = static_cast<std::uint16_t>(placeholder);
+    // Every position holds a glyph now, its own or the placeholder.
+    info.flags |= FlagAllCodesPresent | FlagAlwaysSet;
+    info.flags &= ~FlagAlwaysClear;
+    if (font.bitmapFont->inkMetrics) info.flags |= FlagHasInkMetrics;
+    else info.flags &= ~FlagHasInkMetrics;
+    deriveFontSummary(font);
+    return CodeMapResult::Mapped;
+}
+}  // namespace
+
+std::unique_ptr<CodeSet> keptSourceCodes(const FontInfo& info, const CodePageRequest& request) {
+    if (!request.page) return nullptr;
+    PositionCodes codes;
+    if (!findSourceCodes(info, *request.page, codes)) return nullptr;
+    auto kept = std::make_unique<CodeSet>();
+    for (std::int32_t code : codes)
+        if (code != NoCode) kept->set(static_cast<std::size_t>(code));
+    return kept;
+}
+
+CodeMapResult mapToCodePage(Font& font, const CodePageRequest& request, CodeMapReport& report) {
+    report = CodeMapReport{};
+    report.encoding = encodingName(font.info);
+    if (!request.active()) return CodeMapResult::Mapped;
+    try {
+        return mapFont(font, request, report);
+    } catch (const std::bad_alloc&) {
+        return CodeMapResult::OutOfMemory;
+    }
+}
+
+std::uint16_t weightOfName(std::string_view name) {
+    struct Weight {
+        const char* name;
+        std::uint16_t value;
+    };
+    static constexpr Weight weights[] = {
+        {"Thin", 100},     {"ExtraLight", 200}, {"Light", 300},     {"Medium", 400},   {"Regular", 400},
+        {"Normal", 400},   {"Book", 400},       {"DemiBold", 600},  {"SemiBold", 600}, {"Bold", 700},
+        {"ExtraBold", 800}, {"Black", 900},     {"Heavy", 900},
+    };
+    for (const Weight& weight : weights)
+        if (equalsIgnoringCase(name, weight.name)) return weight.value;
+    return 400;
+}

@@ -1,0 +1,37 @@
+// Windows code pages and 8-bit X encodings as 256-entry Unicode tables (generated into
+// font/code_page_tables.cpp by font/gen_code_pages.py), and their look-up by name.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+// A byte the table does not define.
+constexpr std::uint16_t NoCharacter = 0xFFFF;
+// dfCharSet of a font whose codes are its own (symbol fonts).
+constexpr std::uint8_t SymbolCharSet = 2;
+
+struct CodePage {
+    int number;               // 1252, 437, ...
+    std::uint8_t charSet;     // the FNT header's dfCharSet
+    bool oem;                 // an OEM (DOS) page rather than an ANSI one
+    std::array<std::uint16_t, 256> unicode;
+};
+
+struct XEncoding {
+    const char* name;  // CHARSET_REGISTRY-CHARSET_ENCODING in lower case
+    std::array<std::uint16_t, 256> unicode;
+};
+
+extern const CodePage codePages[];
+extern const std::size_t codePageCount;
+extern const XEncoding xEncodings[];
+extern const std::size_t xEncodingCount;
+
+// The page named by its number ("1252", "437"); null for anything else.
+[[nodiscard]] const CodePage* findCodePage(std::string_view number);
+// The 8-bit X encoding of that registry and encoding, compared without case; null when unknown.
+[[nodiscard]] const XEncoding* findXEncoding(std::string_view registry, std::string_view encoding);
+// ISO10646-1 (any case): codes are Unicode characters themselves.
+[[nodiscard]] bool isUnicodeEncoding(std::string_view registry, std::string_view encoding);
