@@ -5,8 +5,13 @@
 // Options: bit 0 PCF (else BDF), bit 1 bit order, bit 2 byte order, bits 3-4 glyph pad index,
 // bits 5-6 scan unit index (3 means 1), bit 7 fills of 7 bytes instead of whole buffers.
 // A font file starting with the compress magic 1F 9D goes through the LZW filter, as a ".Z" name would.
+// The input's last byte also picks a code page, as -c would: 1 symbol, 2 onwards the pages in table
+// order (wrapping), 0 none. With a page the input is converted twice, as read and mapped (the
+// readers then skip what the page does not need).
 #include "bdf/bdf_reader.h"
 #include "fon/fon_writer.h"
+#include "font/code_map.h"
+#include "font/code_page.h"
 #include "fuzz/fuzz_target.h"
 #include "fuzz/memory_stream.h"
 #include "pcf/pcf_reader.h"
@@ -18,7 +23,15 @@ struct AllocationFailure {
     ~AllocationFailure() { failAllocationAt(0); }
 };
 
-void convert(const std::uint8_t* data, std::size_t size, int options) {
+CodePageRequest requestOf(std::uint8_t selector) {
+    CodePageRequest request;
+    const std::size_t choice = selector % (codePageCount + 2);
+    if (choice == 1) request.symbol = true;
+    else if (choice >= 2) request.page = &codePages[choice - 2];
+    return request;
+}
+
+void convert(const std::uint8_t* data, std::size_t size, int options, const CodePageRequest& request) {
     MemorySource source{data, size};
     if (options & 0x80) source.fillSize = 7;
     FontStream* input = openMemoryStream(&source);
@@ -37,9 +50,12 @@ void convert(const std::uint8_t* data, std::size_t size, int options) {
     int scanUnit = ((options >> 5) & 3) == 3 ? 1 : 1 << ((options >> 5) & 3);
 
     Font font;
+    font.codePage = request;
     int status = ((options & 1) ? readPcfFont : readBdfFont)(&font, input, bitOrder, byteOrder, glyphPad, scanUnit);
     closeFontFile(input);
     if (status != StatusOk) return;
+    CodeMapReport report;
+    if (mapToCodePage(font, font.codePage, report) != CodeMapResult::Mapped) return;
 
     std::uint64_t written = 0;
     FontStream* output = openDiscardStream(&written);
@@ -53,6 +69,8 @@ void convert(const std::uint8_t* data, std::size_t size, int options) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
     AllocationFailure failure(data[1]);
-    convert(data + 2, size - 2, data[0]);
+    convert(data + 2, size - 2, data[0], CodePageRequest{});
+    const CodePageRequest request = requestOf(data[size - 1]);
+    if (request.active()) convert(data + 2, size - 2, data[0], request);
     return 0;
 }

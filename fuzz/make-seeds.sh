@@ -262,3 +262,7 @@ seed 111 "$seeds/pcf/micro.pcf" micro-pcf
 seed 110 "$seeds/lzw/tiny-b16.Z" tiny-bdf-Z
 compress -c < "$seeds/pcf/tiny-p4-u4-mM.pcf" > "$work/tiny.pcf.Z"
 seed 111 "$work/tiny.pcf.Z" tiny-pcf-Z
+# Mapped conversions: the last byte picks the code page (2 = 1252, 12 = 437, 1 = symbol).
+{ cat "$seeds/convert/tiny-bdf-110"; printf '\002'; } > "$seeds/convert/tiny-bdf-cp1252"
+{ cat "$seeds/convert/tiny-pcf-110"; printf '\014'; } > "$seeds/convert/tiny-pcf-cp437"
+{ cat "$seeds/convert/tworows-bdf"; printf '\001'; } > "$seeds/convert/tworows-bdf-symbol"

@@ -13,67 +13,6 @@ using namespace fontest;
 
 namespace {
 
-// The font-wide numbers the cells depend on, as the reader computed them (the "SNF" resource
-// carries them; the hand-built tests check that it copies them faithfully).
-struct CellFrame {
-    bool anchored = false;
-    int maxAscent = 0;
-    int height = 0;
-};
-
-int s16(std::uint32_t v) { return static_cast<std::int16_t>(static_cast<std::uint16_t>(v)); }
-
-CellFrame frameOf(const std::string& fon) {
-    const std::size_t snf = resourceAt(fon, 2).offset;
-    CellFrame frame;
-    frame.anchored = s16(le16(fon, snf + 34)) == 0;
-    frame.maxAscent = s16(le16(fon, snf + 50 + 6));
-    frame.height = frame.maxAscent + s16(le16(fon, snf + 50 + 8));
-    return frame;
-}
-
-// How the reader was asked to lay the bitmaps out.
-struct Layout {
-    std::vector<std::string> options;
-    int bitOrder = 1;
-    int byteOrder = 1;
-    int pad = 2;
-    int unit = 1;
-};
-
-// The bytes of one source row as the reader stores them, read back most significant bit first as
-// the writer does: the pixels the writer actually moves (8 per byte of the row's data).
-std::vector<int> pixelsAsRead(const OracleGlyph& glyph, int y, const Layout& layout) {
-    const int stride = paddedRowBytes(glyph.width, layout.pad);
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(stride), 0);
-    for (int x = 0; x < glyph.width; ++x)
-        if (glyph.pixel(x, y)) row[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-    if (layout.bitOrder == 0) invertBitOrder(row.data(), stride);
-    if (layout.byteOrder != layout.bitOrder && layout.unit == 2) swapTwoBytes(row.data(), stride);
-    if (layout.byteOrder != layout.bitOrder && layout.unit == 4) swapFourBytes(row.data(), stride);
-    std::vector<int> pixels;
-    for (int x = 0; x < (glyph.width + 7) / 8 * 8; ++x) pixels.push_back((row[x / 8] >> (7 - x % 8)) & 1);
-    return pixels;
-}
-
-Cell cellOf(const OracleGlyph& source, const CellFrame& frame, const Layout& layout) {
-    const int w = source.width, left = source.left;
-    Cell cell;
-    cell.height = frame.height;
-    cell.width = std::max(0, frame.anchored ? (w < source.advance ? source.advance : left + w) : w);
-    cell.pixels.assign(static_cast<std::size_t>(cell.width) * cell.height, 0);
-    const int xoff = frame.anchored ? left : 0, top = frame.maxAscent - source.top;
-    for (int y = 0; y < source.rows; ++y) {
-        const std::vector<int> pixels = pixelsAsRead(source, y, layout);
-        for (int x = 0; x < static_cast<int>(pixels.size()); ++x) {
-            const int cx = xoff + x, cy = top + y;
-            if (pixels[x] && cx >= 0 && cx < cell.width && cy >= 0 && cy < cell.height)
-                cell.pixels[static_cast<std::size_t>(cy) * cell.width + cx] = 1;
-        }
-    }
-    return cell;
-}
-
 // Every character of the source, seen by FreeType in the BDF and in the FON, against the cell rules.
 std::string compareFonts(const OracleFont& source, const std::string& fonPath, const Layout& layout) {
     const OracleFont fon = loadWithFreeType(fonPath);

@@ -33,6 +33,8 @@ void reportError(const char* format, ...) {
 
 void deleteOutputFile(const char* path) { std::remove(path); }
 
+void reportNote(const char*, ...) {}
+
 namespace {
 const Program bdfProgram = {"usage", "can't open bdf source file %s", "bdf input, %s, corrupt", readBdfFont};
 const Program pcfProgram = {"usage", "can't open pcf source file %s", "pcf input, %s, corrupt", readPcfFont};

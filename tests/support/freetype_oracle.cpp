@@ -3,6 +3,43 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_MODULE_H
+#include FT_BDF_H
+#include FT_WINFONTS_H
+
+namespace {
+std::string bdfString(FT_Face face, const char* name) {
+    BDF_PropertyRec property;
+    if (FT_Get_BDF_Property(face, name, &property) != 0 || property.type != BDF_PROPERTY_TYPE_ATOM ||
+        !property.u.atom)
+        return {};
+    return property.u.atom;
+}
+
+void readHeaderFields(FT_Face face, OracleFont& font) {
+    const char* encoding = nullptr;
+    const char* registry = nullptr;
+    if (FT_Get_BDF_Charset_ID(face, &encoding, &registry) == 0) {
+        font.encoding = encoding ? encoding : "";
+        font.registry = registry ? registry : "";
+    }
+    font.weightName = bdfString(face, "WEIGHT_NAME");
+    font.slant = bdfString(face, "SLANT");
+    BDF_PropertyRec property;
+    if (FT_Get_BDF_Property(face, "DEFAULT_CHAR", &property) == 0 &&
+        (property.type == BDF_PROPERTY_TYPE_INTEGER || property.type == BDF_PROPERTY_TYPE_CARDINAL))
+        font.defaultChar = property.type == BDF_PROPERTY_TYPE_INTEGER ? property.u.integer
+                                                                       : static_cast<int>(property.u.cardinal);
+    FT_WinFNT_HeaderRec header;
+    if (FT_Get_WinFNT_Header(face, &header) == 0) {
+        font.charSet = header.charset;
+        font.weight = header.weight;
+        font.italic = header.italic;
+        font.firstChar = header.first_char;
+        font.lastChar = header.last_char;
+        font.winDefaultChar = header.default_char;
+    }
+}
+}  // namespace
 
 OracleFont loadWithFreeType(const std::string& path, long faceIndex) {
     OracleFont font;
@@ -18,6 +55,7 @@ OracleFont loadWithFreeType(const std::string& path, long faceIndex) {
         return font;
     }
     font.driver = FT_FACE_DRIVER_NAME(face);
+    readHeaderFields(face, font);
     if (face->num_fixed_sizes > 0) FT_Select_Size(face, 0);
     if (!face->charmap && face->num_charmaps > 0) FT_Set_Charmap(face, face->charmaps[0]);
     font.ascent = static_cast<int>(face->size->metrics.ascender >> 6);

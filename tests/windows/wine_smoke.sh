@@ -131,11 +131,12 @@ if [ -s usage.box ]; then
 else
   echo "note: this wine shows no MessageBoxA trace; message texts are not checked"
 fi
-expect_box usage "usage: varnel [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file bdf_file where # for -p is 1, 2, 4, or 8 and   # for -s is 1, 2, or 4"
+options_line='\n       [-c codepage] [-v] where codepage is 1250 to 1258, 874, 437, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 865, 866, 869 or symbol'
+expect_box usage "usage: varnel [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file bdf_file where # for -p is 1, 2, 4, or 8 and   # for -s is 1, 2, or 4$options_line"
 winrun usage2 corvane -p3 -o x.fon in/real.pcf
 [ $status -eq 1 ] || fail "usage2: exit status $status, expected 1"
 [ -e x.fon ] && fail "usage2: output created"
-expect_box usage2 "usage: corvane [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file pcf_file where # for -p is 1, 2, 4, or 8 and   # for -s is 1, 2, or 4"
+expect_box usage2 "usage: corvane [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file pcf_file where # for -p is 1, 2, 4, or 8 and   # for -s is 1, 2, or 4$options_line"
 
 # Conversions: each must succeed silently and match the POSIX build byte for byte. Options vary
 # the bitmap layout; a backslash path checks the base name on the platform where it is native.
