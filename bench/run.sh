@@ -15,7 +15,7 @@ quick=${BENCH_QUICK:-0}
 [ "$quick" = 1 ] && runs=${BENCH_RUNS:-10}
 
 missing=""
-for tool in hyperfine bdftopcf pcf2bdf compress python3 pkg-config cc; do
+for tool in hyperfine bdftopcf pcf2bdf compress python3 pkg-config cc gzip; do
     command -v "$tool" >/dev/null 2>&1 || missing="$missing $tool"
 done
 [ -x /usr/bin/time ] || missing="$missing time(/usr/bin/time)"
@@ -32,6 +32,7 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCOMPILE_FONTS
 cmake --build "$build" --target varnel corvane micro_bdf micro_pcf micro_fon bench_expand -j "${JOBS:-2}"
 # shellcheck disable=SC2046
 cc -O2 -o "$build/ft_load" "$root/bench/ft_load.c" $(pkg-config --cflags --libs freetype2)
+cc -O2 -o "$build/byte_floor" "$root/bench/byte_floor.c"
 
 data=$build/bench-data
 mkdir -p "$data/json"
@@ -135,6 +136,30 @@ for name in $fonts; do
         echo "$name.$form $(wc -c < "$plain") $rss" >> "$memory"
     done
 done
+
+# Code pages: unifont (Debian's xfonts-unifont, about 57000 glyphs) into cp1252 against the floor of
+# reading the same file a byte at a time through an 8192-byte buffer; the full read (refused, as
+# the font spans many rows) beside it.
+rm -f "$data"/json/codepage-*.json "$data/codepage-memory.txt"
+unifont=/usr/share/fonts/X11/misc/unifont.pcf.gz
+if [ -f "$unifont" ]; then
+    [ -s "$data/unifont.pcf" ] || gzip -dc "$unifont" > "$data/unifont.pcf"
+    [ -s "$data/unifont.bdf" ] || pcf2bdf -o "$data/unifont.bdf" "$data/unifont.pcf"
+    for form in bdf pcf; do
+        program=$build/varnel
+        [ "$form" = pcf ] && program=$build/corvane
+        file=$data/unifont.$form
+        echo "== code page: unifont.$form"
+        hyperfine -N --warmup 2 --runs "$runs" -i --style none --export-json "$data/json/codepage-$form.json" \
+            -n floor "$build/byte_floor $file" \
+            -n ours "$program -c1252 -o $out/u.fon $file" \
+            -n full "$program -o $out/u.fon $file" >/dev/null 2>&1
+        rss=$(/usr/bin/time -f %M "$program" -c1252 -o "$out/u.fon" "$file" 2>&1 >/dev/null | tail -n 1)
+        echo "unifont.$form $(wc -c < "$file") $rss" >> "$data/codepage-memory.txt"
+    done
+else
+    echo "== code page: skipped ($unifont missing; Debian: xfonts-unifont)"
+fi
 
 echo "== micro-benchmarks"
 micro=$data/micro.txt

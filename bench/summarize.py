@@ -72,6 +72,41 @@ def versions():
     return ", ".join(out)
 
 
+# -c1252 on unifont against the byte-at-a-time floor, and peak memory against the input size.
+CODE_PAGE_TARGETS = {"bdf": ("varnel", 2.5), "pcf": ("corvane", 2.0)}
+
+
+def code_page_section(data):
+    rows = []
+    for form, (program, target) in CODE_PAGE_TARGETS.items():
+        path = os.path.join(data, "json", f"codepage-{form}.json")
+        if not os.path.exists(path):
+            continue
+        t = load(path)
+        floor, ours, full = t["floor"]["wall"], t["ours"]["wall"], t["full"]["wall"]
+        rows.append(f"| unifont.{form} | {program} | {ms(floor)} ({ms(t['floor']['cpu'])}) | "
+                    f"{ms(ours)} ({ms(t['ours']['cpu'])}) | {ms(full)} ({ms(t['full']['cpu'])}) | "
+                    f"{ratio(ours, floor)} | {ratio(full, floor)} | {target:.1f} | "
+                    f"{'met' if ours <= target * floor else 'missed'} |")
+    if not rows:
+        return []
+    lines = ["", "## Code pages", "",
+             "unifont into cp1252 (`-c1252`) against the floor: the same file read a byte at a time through",
+             "an 8192-byte buffer (bench/byte_floor.c). `full` is the run without -c (it reads every glyph,",
+             "then refuses the font for its many rows). Median wall ms, CPU in parentheses.", "",
+             "| input | program | floor | -c1252 | full | -c1252/floor | full/floor | target | |",
+             "|---|---|---|---|---|---|---|---|---|"] + rows
+    memory = os.path.join(data, "codepage-memory.txt")
+    if os.path.exists(memory):
+        lines += ["", "| input | bytes | peak KiB with -c1252 | limit KiB (2 x input) | |", "|---|---|---|---|---|"]
+        with open(memory) as f:
+            for row in f:
+                name, size, rss = row.split()
+                limit = 2 * int(size) // 1024
+                lines.append(f"| {name} | {size} | {rss} | {limit} | {'met' if int(rss) <= limit else 'MISSED'} |")
+    return lines
+
+
 def main():
     data, fonts = sys.argv[1], sys.argv[2].split()
     lines = ["# Benchmark report", "", f"Machine: {machine()}.", f"Tools: {versions()}.", ""]
@@ -165,6 +200,8 @@ def main():
                 name, expanded, rss = row.split()
                 limit = 3 * int(expanded) // 1024 + 4096
                 lines.append(f"| {name} | {expanded} | {rss} | {limit} | {'met' if int(rss) <= limit else 'MISSED'} |")
+
+    lines += code_page_section(data)
 
     micro = os.path.join(data, "micro.txt")
     if os.path.exists(micro):
