@@ -3,7 +3,7 @@
 # otherwise it names the packages to install and stops.
 set -e
 PACKAGES="cmake ninja-build g++ pkg-config libgtest-dev libfreetype-dev zlib1g-dev gzip \
-xfonts-utils pcf2bdf ncompress xfonts-base xfonts-75dpi xfonts-100dpi xfonts-terminus \
+xfonts-utils pcf2bdf ncompress xfonts-base xfonts-75dpi xfonts-100dpi xfonts-terminus xfonts-unifont \
 g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 wine"
 # The package tests: lintian judges the .deb, groff renders the zip's manual, unzip unpacks it.
 PACKAGES="$PACKAGES lintian groff unzip"
