@@ -20,11 +20,12 @@ using namespace fontest;
 namespace {
 
 struct Page {
-    int number;
+    int number;  // 0: symbol
     int charSet;
 };
 const Page pages[] = {{1252, 0}, {1251, 204}, {437, 255}};
 const Page samplePage = {1250, 238};  // on the fonts that also go through varnel
+const Page symbolPage = {0, 2};        // on the fonts of no known encoding
 
 std::string lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -140,7 +141,15 @@ std::string checkOutput(const OracleFont& source, const std::vector<int>& codes,
         if (placeholder != expected) return "placeholder " + std::to_string(placeholder);
     }
 
-    const CellFrame frame = frameOf(readFile(fon));
+    // The "SNF" resource names the encoding written; a symbol font keeps its own.
+    const std::string bytes = readFile(fon);
+    const std::string registry = page.charSet == 255 ? "ibm" : "microsoft";
+    const std::string encoding = "cp" + std::to_string(page.number);
+    if (page.number != 0 && (bytes.find(std::string("\0") + registry + '\0') == std::string::npos ||
+                             bytes.find(std::string("\0") + encoding + '\0') == std::string::npos))
+        return "SNF does not name " + registry + "-" + encoding;
+
+    const CellFrame frame = frameOf(bytes);
     int tallest = -32768;
     for (int p = first; p <= last; ++p)
         if (own(p)) tallest = std::max(tallest, source.glyphs.at(static_cast<std::uint32_t>(codes[p])).top);
@@ -200,6 +209,22 @@ TEST(CodePages, RealFontsThroughFreeType) {
                 record(files[i], "unknown encoding not refused: " + run.err);
             else if (fileExists(fon))
                 record(files[i], "output left behind");
+            // Such a font keeps its own codes with -c symbol, when they lie in one row.
+            const std::uint32_t row = source.glyphs.empty() ? 0 : source.glyphs.begin()->first >> 8;
+            std::vector<int> codes(256);
+            for (int p = 0; p < 256; ++p) codes[p] = static_cast<int>(row << 8) | p;
+            const RunResult symbol = runCommand({corvanePath(), "-csymbol", "-o", fon, pcf});
+            if (!source.glyphs.empty() && source.glyphs.rbegin()->first >> 8 != row) {
+                ++refusals["symbol, codes in several rows"];
+                if (symbol.exitStatus != 1 || symbol.err.find("too many characters") == std::string::npos)
+                    record(files[i], "-csymbol over several rows not refused: " + symbol.err);
+                continue;
+            }
+            std::string refused;
+            std::string problem = checkOutput(source, codes, symbolPage, symbol, fon, false, &refused);
+            record(files[i] + " corvane -csymbol", problem);
+            if (!refused.empty()) ++refusals[refused + " -csymbol"];
+            else if (problem.empty()) ++converted["-csymbol"];
             continue;
         }
         // A spread of fonts also goes through varnel and the sample page.
