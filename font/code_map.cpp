@@ -14,6 +14,10 @@
 namespace {
 constexpr std::int32_t NoCode = -1;
 constexpr int QuestionMark = 0x3F;
+// A Windows font resource holds at most this many bytes, and every glyph's cell there has at least
+// as many bytes as its bitmap has in rows of whole bytes: glyphs beyond it can never be written,
+// and a hostile file whose metrics claim huge bitmaps must not make the copies take gigabytes.
+constexpr std::int64_t MaxPageBitmapBytes = 65536;
 
 // The source code behind each position of the page, or NoCode.
 using PositionCodes = std::array<std::int32_t, 256>;
@@ -200,6 +204,13 @@ CodeMapResult mapFont(Font& font, const CodePageRequest& request, CodeMapReport&
         }
     }
     if (first < 0) return CodeMapResult::NothingInPage;
+    std::int64_t bitmapBytes = 0;
+    for (const Glyph* glyph : own) {
+        if (!glyph) continue;
+        const std::int64_t width = glyphWidth(glyph->metrics), height = glyphHeight(glyph->metrics);
+        if (width > 0 && height > 0) bitmapBytes += height * ((width + 7) / 8);
+    }
+    if (bitmapBytes > MaxPageBitmapBytes) return CodeMapResult::TooLarge;
 
     // The placeholder: the font's own default character when the page holds it, else "?", else
     // the first glyph written.

@@ -17,6 +17,7 @@ enum class CodeMapResult {
     UnknownEncoding,  // the font names no encoding, or one without a table
     NothingInPage,    // no glyph of the font stands for a character of the page
     SpansRows,        // a symbol font whose codes lie in more than one row
+    TooLarge,         // the glyphs of the page hold more than a Windows font resource can
     OutOfMemory,
 };
 

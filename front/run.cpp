@@ -125,6 +125,7 @@ bool mapIntoCodePage(Font& font, const Settings& settings, CodeMapReport& report
         reportError("Font %s not created:  too many characters.\r\n(Use PCF format.)",
                     fontBaseName(settings.outputPath).c_str());
         return false;
+    case CodeMapResult::TooLarge:
     case CodeMapResult::OutOfMemory:
         break;
     }

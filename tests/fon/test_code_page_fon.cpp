@@ -308,6 +308,19 @@ TEST(CodePages, Refusals) {
     EXPECT_NE(r.err.find("missing: U+0020 U+0021"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find(" more\n"), std::string::npos) << r.err;
     EXPECT_EQ(loadWithFreeType(fon).charSet, 0);
+
+    // Glyphs whose bitmaps alone would not fit a Windows font are refused before they are copied.
+    std::string big = "STARTFONT 2.1\nFONT big\nSIZE 8 75 75\nFONTBOUNDINGBOX 600 900 0 0\nSTARTPROPERTIES 4\n"
+                      "FONT_ASCENT 900\nFONT_DESCENT 0\nCHARSET_REGISTRY \"ISO8859\"\nCHARSET_ENCODING \"1\"\n"
+                      "ENDPROPERTIES\nCHARS 1\nSTARTCHAR A\nENCODING 65\nSWIDTH 500 0\nDWIDTH 600 0\n"
+                      "BBX 600 900 0 0\nBITMAP\n";
+    for (int row = 0; row < 900; ++row) big += std::string(150, 'F') + "\n";
+    writeFile(dir.path("big.bdf"), big + "ENDCHAR\nENDFONT\n");
+    std::remove(fon.c_str());
+    r = runCommand({varnelPath(), "-c1252", "-o", fon, dir.path("big.bdf")});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err, "Compile Fonts: Font out not created:  too large.\r\n(Use PCF format.)\n");
+    EXPECT_FALSE(fileExists(fon));
 }
 
 // The committed tables are what the generator writes today.
