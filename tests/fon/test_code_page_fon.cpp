@@ -131,7 +131,8 @@ std::string checkOutput(const OracleFont& source, const std::vector<int>& codes,
     if (written.italic != italic) return "dfItalic " + std::to_string(written.italic);
 
     auto own = [&](int p) { return codes[p] >= 0 && source.glyphs.count(static_cast<std::uint32_t>(codes[p])); };
-    const int placeholder = written.winDefaultChar;
+    // dfDefaultChar counts from dfFirstChar.
+    const int placeholder = written.firstChar + written.winDefaultChar;
     if (placeholder < first || placeholder > last || !own(placeholder)) return "placeholder not from the font";
     if (fromBdf) {  // FreeType shows DEFAULT_CHAR of a BDF file only
         int expected = -1;
