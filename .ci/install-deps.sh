@@ -3,10 +3,12 @@
 # otherwise it names the packages to install and stops.
 set -e
 PACKAGES="cmake ninja-build g++ pkg-config libgtest-dev libfreetype-dev zlib1g-dev gzip \
-xfonts-utils pcf2bdf ncompress xfonts-base xfonts-75dpi xfonts-100dpi xfonts-terminus xfonts-unifont \
+xfonts-utils pcf2bdf ncompress xfonts-base xfonts-75dpi xfonts-100dpi xfonts-terminus \
 g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 wine"
 # The package tests: lintian judges the .deb, groff renders the zip's manual, unzip unpacks it.
 PACKAGES="$PACKAGES lintian groff unzip"
+# The code page tests and make bench convert unifont (ISO10646-1, about 57000 glyphs).
+PACKAGES="$PACKAGES xfonts-unifont"
 case "${1:-}" in
   windows) PACKAGES="g++-mingw-w64-x86-64 libz-mingw-w64-dev" ;;
   wine) PACKAGES="wine64 wine" ;;
