@@ -22,12 +22,6 @@ static_assert(reversedBits[0x01] == 0x80 && reversedBits[0x03] == 0xC0 && revers
 bool validPad(std::int32_t pad) { return pad == 1 || pad == 2 || pad == 4 || pad == 8; }
 }  // namespace
 
-std::int32_t paddedRowBytes(std::int32_t width, std::int32_t pad) {
-    if (!validPad(pad) || width <= 0) return 0;
-    std::int64_t bits = 8 * static_cast<std::int64_t>(pad);
-    return static_cast<std::int32_t>(pad * ((width + bits - 1) / bits));
-}
-
 void invertBitOrder(std::uint8_t* bytes, std::int64_t count) {
     for (std::int64_t i = 0; i < count; ++i) bytes[i] = reversedBits[bytes[i]];
 }

@@ -4,7 +4,21 @@
 #include <cstdint>
 
 // Bytes in one bitmap row of `width` pixels padded to `pad` bytes (1, 2, 4 or 8); 0 for any other pad.
-[[nodiscard]] std::int32_t paddedRowBytes(std::int32_t width, std::int32_t pad);
+// Inline and by shifts: the PCF reader asks for every glyph several times, and a division by a
+// variable pad was a seventh of a large font's read.
+[[nodiscard]] inline std::int32_t paddedRowBytes(std::int32_t width, std::int32_t pad) {
+    int shift = 0;  // log2 of the pad's bits
+    switch (pad) {
+    case 1: shift = 3; break;
+    case 2: shift = 4; break;
+    case 4: shift = 5; break;
+    case 8: shift = 6; break;
+    default: return 0;
+    }
+    if (width <= 0) return 0;
+    const std::int64_t units = (std::int64_t{width} + (std::int64_t{1} << shift) - 1) >> shift;
+    return static_cast<std::int32_t>(units * pad);
+}
 
 void invertBitOrder(std::uint8_t* bytes, std::int64_t count);
 // A partial last unit (count not a multiple of the unit) is left as it is.
