@@ -6,8 +6,10 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "font/bitmap.h"
+#include "font/code_map.h"
 
 namespace {
 struct BitmapRequest {
@@ -134,16 +136,26 @@ void shrinkInPlace(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, 
     return true;
 }
 
-[[nodiscard]] bool readBitmaps(PcfInput& input, const PcfDirectory& directory, const BitmapRequest& want,
-                               BitmapFont& bitmapFont) {
+// The bitmap table as read: its format word, each glyph's offset in the block and the block sizes
+// for the four pads. The block itself goes into BitmapFont::bitmapBlock in the file's layout.
+struct BitmapTable {
+    std::uint32_t format = 0;
+    ModelVector<std::uint32_t> offsets;
+    std::int32_t sizes[4] = {};
+};
+
+int padIndex(int pad) { return pad == 1 ? 0 : pad == 2 ? 1 : pad == 4 ? 2 : 3; }
+
+[[nodiscard]] bool readBitmapTable(PcfInput& input, const PcfDirectory& directory, BitmapFont& bitmapFont,
+                                   BitmapTable& table) {
     ModelVector<Glyph>& glyphs = bitmapFont.glyphs;
     if (!seekTable(input, directory, PcfBitmaps)) return false;
-    std::uint32_t format;
+    std::uint32_t& format = table.format;
     if (!readLsbInt32(input, format) || pcfFormatKind(format) != PcfDefaultFormat) return false;
     std::int32_t count;
     if (!readInt32(input, format, count) || count < 0 || static_cast<std::size_t>(count) != glyphs.size())
         return false;
-    ModelVector<std::uint32_t> offsets;
+    ModelVector<std::uint32_t>& offsets = table.offsets;
     reserveDeclared(offsets, count);
     for (std::int32_t i = 0; i < count; ++i) {
         std::int32_t offset;
@@ -151,20 +163,25 @@ void shrinkInPlace(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, 
         growAhead(offsets, count);
         offsets.push_back(static_cast<std::uint32_t>(offset));
     }
-    std::int32_t sizes[4];
-    for (std::int32_t& size : sizes)
+    for (std::int32_t& size : table.sizes)
         if (!readInt32(input, format, size)) return false;
 
     int filePad = pcfGlyphPad(format);
-    std::int64_t size = sizes[pcfGlyphPadIndex(format)];
+    std::int64_t size = table.sizes[pcfGlyphPadIndex(format)];
     if (size < 0) return false;
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
         // Subtract: offset + bytes could pass the 32-bit range.
         if (offsets[i] > size) return false;
         if (glyphBytes(glyphs[i].metrics, filePad) > size - offsets[i]) return false;
     }
-    if (!readBlock(input, bitmapFont.bitmapBlock, size)) return false;
+    return readBlock(input, bitmapFont.bitmapBlock, size);
+}
 
+// Brings the block from the file's layout into the requested one and points every glyph at its bitmap.
+[[nodiscard]] bool layOutBitmaps(BitmapTable& table, const BitmapRequest& want, BitmapFont& bitmapFont) {
+    ModelVector<Glyph>& glyphs = bitmapFont.glyphs;
+    const std::uint32_t format = table.format;
+    const int filePad = pcfGlyphPad(format);
     if (pcfBitOrder(format) != want.bitOrder)
         invertBitOrder(bitmapFont.bitmapBlock.data(), static_cast<std::int64_t>(bitmapFont.bitmapBlock.size()));
     // Units are undone in the file's rows and applied in the requested rows. Swapping once,
@@ -176,15 +193,88 @@ void shrinkInPlace(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, 
     if (!fileSame) swapUnits(bitmapFont.bitmapBlock, pcfScanUnit(format));
 
     if (filePad != want.glyphPad) {
-        int wantIndex = want.glyphPad == 1 ? 0 : want.glyphPad == 2 ? 1 : want.glyphPad == 4 ? 2 : 3;
-        if (sizes[wantIndex] < 0) return false;
-        if (!repadBlock(bitmapFont, offsets, filePad, want.glyphPad, sizes[wantIndex])) return false;
+        const std::int32_t claimed = table.sizes[padIndex(want.glyphPad)];
+        if (claimed < 0) return false;
+        if (!repadBlock(bitmapFont, table.offsets, filePad, want.glyphPad, claimed)) return false;
     }
     if (!wantSame) swapUnits(bitmapFont.bitmapBlock, want.scanUnit);
 
     std::uint8_t* block = bitmapFont.bitmapBlock.data();
     for (std::size_t i = 0; i < glyphs.size(); ++i)
-        glyphs[i].bitmap = glyphBytes(glyphs[i].metrics, want.glyphPad) == 0 ? nullptr : block + offsets[i];
+        glyphs[i].bitmap = glyphBytes(glyphs[i].metrics, want.glyphPad) == 0 ? nullptr : block + table.offsets[i];
+    return true;
+}
+
+// The most bytes a code page's glyphs take in the file's layout before the conversion keeps only
+// them: eight times a Windows font's limit (rows of 8-byte pads around single bytes of pixels). A
+// page claiming more is laid out whole, as without a page, and refused by the mapping.
+constexpr std::int64_t MaxKeptBitmapBytes = 8 * 65536;
+
+// For a conversion into a code page: drops the glyphs no kept code reaches, with their ink
+// metrics and bitmap bytes, so that only the page's glyphs are laid out. The checks the whole
+// layout would make are made first, over every glyph. False only for a file the whole layout
+// would refuse; when the kept glyphs would take too much, nothing is dropped.
+[[nodiscard]] bool keepOnly(const CodeSet& kept, const FontInfo& info, const BitmapRequest& want,
+                            BitmapFont& bitmapFont, BitmapTable& table) {
+    ModelVector<Glyph>& glyphs = bitmapFont.glyphs;
+    const int filePad = pcfGlyphPad(table.format);
+    if (filePad != want.glyphPad) {
+        const std::int32_t claimed = table.sizes[padIndex(want.glyphPad)];
+        if (claimed < 0) return false;
+        std::int64_t total = 0;
+        for (const Glyph& glyph : glyphs) total += glyphBytes(glyph.metrics, want.glyphPad);
+        if (total > claimed || total > 8 * static_cast<std::int64_t>(bitmapFont.bitmapBlock.size())) return false;
+    }
+
+    const std::size_t columns = static_cast<std::size_t>(info.lastColumn - info.firstColumn + 1);
+    ModelVector<std::int32_t> newIndex(glyphs.size(), -1);
+    std::int64_t keptBytes = 0;
+    std::int32_t keptCount = 0;
+    for (std::size_t e = 0; e < bitmapFont.encoding.size(); ++e) {
+        const std::uint32_t code = (info.firstRow + static_cast<std::uint32_t>(e / columns)) << 8 |
+                                   (info.firstColumn + static_cast<std::uint32_t>(e % columns));
+        const Glyph* glyph = bitmapFont.encoding[e];
+        if (!glyph || code > 0xFFFF || !kept.test(code)) continue;
+        const auto index = static_cast<std::size_t>(glyph - glyphs.data());
+        if (newIndex[index] >= 0) continue;
+        newIndex[index] = 0;
+        keptBytes += glyphBytes(glyph->metrics, filePad);
+        ++keptCount;
+    }
+    if (keptBytes > MaxKeptBitmapBytes) return true;
+
+    // Kept glyphs stay in file order; their bytes follow one another in a block of their own.
+    ModelVector<Glyph> keptGlyphs;
+    keptGlyphs.reserve(static_cast<std::size_t>(keptCount));
+    ModelVector<std::uint32_t> keptOffsets;
+    keptOffsets.reserve(static_cast<std::size_t>(keptCount));
+    ByteVector keptBlock(static_cast<std::size_t>(keptBytes));
+    std::optional<ModelVector<GlyphMetrics>> keptInk;
+    if (bitmapFont.inkMetrics) keptInk.emplace();
+    std::uint32_t at = 0;
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        if (newIndex[i] < 0) continue;
+        newIndex[i] = static_cast<std::int32_t>(keptGlyphs.size());
+        keptGlyphs.push_back(glyphs[i]);
+        keptOffsets.push_back(at);
+        if (keptInk) keptInk->push_back((*bitmapFont.inkMetrics)[i]);
+        const auto bytes = static_cast<std::uint32_t>(glyphBytes(glyphs[i].metrics, filePad));
+        if (bytes > 0) std::memcpy(keptBlock.data() + at, bitmapFont.bitmapBlock.data() + table.offsets[i], bytes);
+        at += bytes;
+    }
+    // Codes outside the page lose their glyphs: the encoding then says which remain.
+    for (std::size_t e = 0; e < bitmapFont.encoding.size(); ++e) {
+        Glyph*& entry = bitmapFont.encoding[e];
+        if (!entry) continue;
+        const std::int32_t index = newIndex[static_cast<std::size_t>(entry - glyphs.data())];
+        const std::uint32_t code = (info.firstRow + static_cast<std::uint32_t>(e / columns)) << 8 |
+                                   (info.firstColumn + static_cast<std::uint32_t>(e % columns));
+        entry = index >= 0 && code <= 0xFFFF && kept.test(code) ? &keptGlyphs[static_cast<std::size_t>(index)] : nullptr;
+    }
+    glyphs = std::move(keptGlyphs);
+    table.offsets = std::move(keptOffsets);
+    bitmapFont.bitmapBlock = std::move(keptBlock);
+    if (keptInk) bitmapFont.inkMetrics = std::move(keptInk);
     return true;
 }
 
@@ -243,7 +333,12 @@ Glyph* findDefaultGlyph(const FontInfo& info, const BitmapFont& bitmapFont) {
 
     auto bitmapFont = std::make_unique<BitmapFont>();
     if (readMetricsTable(input, directory, PcfMetrics, bitmapFont->glyphs) != TableRead::Ok) return false;
-    if (!readBitmaps(input, directory, want, *bitmapFont)) return false;
+    // A conversion into a code page needs the bitmaps of the page's glyphs only; which those are,
+    // the encodings say, and they come after the bitmaps.
+    const std::unique_ptr<CodeSet> kept = keptSourceCodes(info, font->codePage);
+    BitmapTable bitmapTable;
+    if (!readBitmapTable(input, directory, *bitmapFont, bitmapTable)) return false;
+    if (!kept && !layOutBitmaps(bitmapTable, want, *bitmapFont)) return false;
 
     ModelVector<GlyphMetrics> inkMetrics;
     switch (readMetricsTable(input, directory, PcfInkMetrics, inkMetrics)) {
@@ -258,6 +353,14 @@ Glyph* findDefaultGlyph(const FontInfo& info, const BitmapFont& bitmapFont) {
     }
 
     if (!readEncodings(input, directory, info, *bitmapFont)) return false;
+    if (kept) {
+        if (!keepOnly(*kept, info, want, *bitmapFont, bitmapTable)) return false;
+        if (!layOutBitmaps(bitmapTable, want, *bitmapFont)) return false;
+        // Every glyph left has a code, and FlagAllCodesPresent must say whether every code has one.
+        info.flags |= FlagAllCodesPresent;
+        for (const Glyph* entry : bitmapFont->encoding)
+            if (!entry) info.flags &= ~FlagAllCodesPresent;
+    }
     // Listed BDF-style accelerators replace the plain ones and come last in the file.
     if (bdfAccelerators && !readAccelerators(input, directory, PcfBdfAccelerators, info)) return false;
 
