@@ -44,16 +44,16 @@ bool findSourceCodes(const FontInfo& info, const CodePage& page, PositionCodes& 
     std::string_view encoding = stringProperty(info, "CHARSET_ENCODING");
     if (isUnicodeEncoding(registry, encoding)) {
         for (int p = 0; p < 256; ++p)
-            if (page.unicode[p] != NoCharacter) codes[p] = page.unicode[p];
+            if ((*page.unicode)[p] != NoCharacter) codes[p] = (*page.unicode)[p];
         return true;
     }
     const XEncoding* source = findXEncoding(registry, encoding);
     if (!source) return false;
     for (int p = 0; p < 256; ++p) {
-        if (page.unicode[p] == NoCharacter) continue;
+        if ((*page.unicode)[p] == NoCharacter) continue;
         // The reverse direction: the first byte of the source that decodes to the same character.
         for (int c = 0; c < 256; ++c) {
-            if (source->unicode[c] == page.unicode[p]) {
+            if ((*source->unicode)[c] == (*page.unicode)[p]) {
                 codes[p] = c;
                 break;
             }
@@ -199,8 +199,8 @@ CodeMapResult mapFont(Font& font, const CodePageRequest& request, CodeMapReport&
             if (first < 0) first = p;
             last = p;
             ++report.fromFont;
-        } else if (request.page && isPrintable(request.page->unicode[p])) {
-            report.missing.push_back(request.page->unicode[p]);
+        } else if (request.page && isPrintable((*request.page->unicode)[p])) {
+            report.missing.push_back((*request.page->unicode)[p]);
         }
     }
     if (first < 0) return CodeMapResult::NothingInPage;

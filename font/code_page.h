@@ -12,16 +12,19 @@ constexpr std::uint16_t NoCharacter = 0xFFFF;
 // dfCharSet of a font whose codes are its own (symbol fonts).
 constexpr std::uint8_t SymbolCharSet = 2;
 
+// The Unicode character of each byte, NoCharacter where the byte has none.
+using UnicodeTable = std::array<std::uint16_t, 256>;
+
 struct CodePage {
     int number;               // 1252, 437, ...
     std::uint8_t charSet;     // the FNT header's dfCharSet
     bool oem;                 // an OEM (DOS) page rather than an ANSI one
-    std::array<std::uint16_t, 256> unicode;
+    const UnicodeTable* unicode;
 };
 
 struct XEncoding {
     const char* name;  // CHARSET_REGISTRY-CHARSET_ENCODING in lower case
-    std::array<std::uint16_t, 256> unicode;
+    const UnicodeTable* unicode;  // shared with the code page of the same codec
 };
 
 extern const CodePage codePages[];
