@@ -18,6 +18,10 @@ struct Settings {
     bool verbose = false;           // -v
 };
 
+// The writer's refusals, which a code-page conversion can meet before writing too.
+constexpr const char* TooLargeMessage = "Font %s not created:  too large.\r\n(Use PCF format.)";
+constexpr const char* TooManyCharactersMessage = "Font %s not created:  too many characters.\r\n(Use PCF format.)";
+
 // The second line of the usage message: the options beyond the first line's.
 constexpr const char* UsageOptionsLine =
     "       [-c codepage] [-v] where codepage is 1250 to 1258, 874, 437, 737, 775, 850, 852, 855, 857, 860, 861, "
@@ -122,14 +126,13 @@ bool mapIntoCodePage(Font& font, const Settings& settings, CodeMapReport& report
                     settings.codePageName);
         return false;
     case CodeMapResult::SpansRows:
-        reportError("Font %s not created:  too many characters.\r\n(Use PCF format.)",
-                    fontBaseName(settings.outputPath).c_str());
+        reportError(TooManyCharactersMessage, fontBaseName(settings.outputPath).c_str());
         return false;
     case CodeMapResult::TooLarge:
     case CodeMapResult::OutOfMemory:
         break;
     }
-    reportError("Font %s not created:  too large.\r\n(Use PCF format.)", fontBaseName(settings.outputPath).c_str());
+    reportError(TooLargeMessage, fontBaseName(settings.outputPath).c_str());
     return false;
 }
 
@@ -152,8 +155,8 @@ void reportSummary(const std::string& baseName, const Settings& settings, const 
     }
     if (report.missing.size() > Listed) missing += " and " + std::to_string(report.missing.size() - Listed) + " more";
     reportNote("Font %s: code page %s, %d positions from the font, %d placeholders, %d characters missing%s%s",
-               baseName.c_str(), settings.codePageName, report.fromFont, report.placeholders, static_cast<int>(report.missing.size()),
-               missing.empty() ? "." : ":", missing.c_str());
+               baseName.c_str(), settings.codePageName, report.fromFont, report.placeholders,
+               static_cast<int>(report.missing.size()), missing.empty() ? "." : ":", missing.c_str());
 }
 }  // namespace
 
@@ -237,9 +240,9 @@ int runConversion(const Program& program, char* commandLine) {
         return 0;
     }
     if (status == StatusFail)
-        reportError("Font %s not created:  too large.\r\n(Use PCF format.)", baseName.c_str());
+        reportError(TooLargeMessage, baseName.c_str());
     else if (status == StatusBadFormat)
-        reportError("Font %s not created:  too many characters.\r\n(Use PCF format.)", baseName.c_str());
+        reportError(TooManyCharactersMessage, baseName.c_str());
     else
         reportError("Can't output to file %s (reason unknown).", settings.outputPath);
     // A device or pipe given as the output is left alone; only a file we made is removed.
