@@ -278,6 +278,14 @@ protected:
         std::vector<GdiCase> list{
             {"varnel", {}, {samplesDir() + "/seven.bdf"}, "seven", 44},
         };
+        // Code pages: a Unicode font into ANSI, Cyrillic and OEM pages, a bold Latin-2 one through
+        // BDF, and a font of its own encoding kept as a symbol font.
+        const std::string misc = "/usr/share/fonts/X11/misc/", dpi75 = "/usr/share/fonts/X11/75dpi/";
+        for (const auto& [page, charset] : std::vector<std::pair<std::string, int>>{{"1252", 0}, {"1251", 204}, {"437", 255}})
+            list.push_back({"corvane", {"-c" + page}, {misc + "6x13.pcf.gz"}, "cp" + page + "-6x13", charset});
+        if (pcfToBdf(misc + "9x15B.pcf.gz", work_ + "/9x15B.bdf"))
+            list.push_back({"varnel", {"-c1250"}, {work_ + "/9x15B.bdf"}, "cp1250-9x15B", 238});
+        list.push_back({"corvane", {"-csymbol"}, {dpi75 + "symb12.pcf.gz"}, "symbol-symb12", 2});
         const std::vector<std::vector<std::string>> layouts{{"-l"}, {"-u2", "-L"}, {"-u4", "-L"}, {"-l", "-u4", "-L"}};
         int oneRow = 0;
         for (const std::string& pcf : realFontFiles({"misc", "75dpi", "100dpi"})) {
@@ -389,9 +397,13 @@ void checkSelection(const GdiSelection& s, const FntHeader& font) {
     for (const char* key : {"height", "ascent", "charset", "avgwidth", "maxwidth", "weight", "italic", "pitchfamily",
                             "first", "last", "default"})
         seen.push_back(number(s.metrics, key));
+    // A symbol font's metrics give the whole symbol range, 0x1E to 0xFF, whatever the header holds
+    // (its drawings still follow the header's range).
+    const bool symbol = font.charset == 2;
     EXPECT_EQ(row(s.metrics.count("face") ? s.metrics.at("face") : "", seen),
               row(font.face, {font.height, font.ascent, font.charset, font.avgWidth, font.maxWidth, font.weight,
-                              font.italic, font.pitchAndFamily, font.firstChar, font.lastChar, font.defaultChar}));
+                              font.italic, font.pitchAndFamily, symbol ? 0x1E : font.firstChar,
+                              symbol ? 0xFF : font.lastChar, font.defaultChar}));
     // Windows substitutes the X font's own default character for the codes it lacks.
     if (font.xDefaultChar >= 0) {
         EXPECT_EQ(number(s.metrics, "default"), font.xDefaultChar);
