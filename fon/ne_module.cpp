@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr std::uint32_t Unit = 1u << NeAlignmentShift;
 constexpr std::uint64_t Max16 = 0xFFFF;
 
 // A length byte cannot describe more than 255 characters, so longer texts are cut rather than
@@ -20,8 +19,8 @@ std::string_view nameTableText(const char* text) {
     return view.substr(0, std::min(view.size(), NeMaxNameLength));
 }
 
-std::uint64_t unitsOf(std::uint64_t size) { return (size + Unit - 1) / Unit; }
-std::uint64_t roundedToUnit(std::uint64_t size) { return unitsOf(size) * Unit; }
+std::uint64_t unitsOf(std::uint64_t size, std::uint32_t shift) { return (size + (1u << shift) - 1) >> shift; }
+std::uint64_t roundedToUnit(std::uint64_t size, std::uint32_t shift) { return unitsOf(size, shift) << shift; }
 
 void putLengthPrefixed(ByteWriter& out, std::string_view text) {
     out.u8(static_cast<std::uint32_t>(text.size()));
@@ -75,7 +74,7 @@ void putNeHeader(ByteWriter& out, const NeLayout& layout) {
     out.u16(entryTable);                    // 42: imported names likewise
     out.u32(nonResidentNames);              // 44: from the start of the file
     out.u16(0);                             // 48: movable entry points
-    out.u16(NeAlignmentShift);              // 50
+    out.u16(layout.alignmentShift);         // 50
     out.u16(layout.resourceCount);          // 52
     out.u8(2);                              // 54: Windows
     out.u8(0);                              // 55
@@ -83,20 +82,57 @@ void putNeHeader(ByteWriter& out, const NeLayout& layout) {
     out.u16(0x0300);                        // 62: Windows 3.0
 }
 
-void putResourceRecord(ByteWriter& out, std::uint32_t typeId, std::uint32_t dataUnit,
-                       std::uint32_t lengthUnits, std::uint32_t flags, std::uint32_t nameId) {
-    // Type block: every resource gets its own, even when two share a type.
-    out.u16(typeId);       // 0
-    out.u16(1);            // 2: one resource of this type
-    out.u32(0);            // 4: reserved
-    // Name block.
-    out.u16(dataUnit);     // 8: offset in 16-byte units
-    out.u16(lengthUnits);  // 10: length in 16-byte units
-    out.u16(flags);        // 12
-    out.u16(nameId);       // 14
-    out.u16(0);            // 16: handle
-    out.u16(0);            // 18: usage
+void putResourceTypeBlock(ByteWriter& out, std::uint32_t typeId, std::uint32_t count) {
+    out.u16(typeId);  // 0
+    out.u16(count);   // 2: name blocks that follow
+    out.u32(0);       // 4: reserved
 }
+
+void putResourceNameBlock(ByteWriter& out, std::uint32_t dataUnit, std::uint32_t lengthUnits, std::uint32_t flags,
+                          std::uint32_t nameId) {
+    out.u16(dataUnit);     // 0: offset in alignment units
+    out.u16(lengthUnits);  // 2: length in alignment units
+    out.u16(flags);        // 4
+    out.u16(nameId);       // 6
+    out.u16(0);            // 8: handle
+    out.u16(0);            // 10: usage
+}
+
+namespace {
+
+// The first unit of the resource data at `shift`, or 0 when an offset or a length of some
+// resource would not fit its 16-bit field.
+std::uint64_t firstUnitIfDescribable(std::span<const ResourceEntry> resources, std::uint64_t headSize,
+                                     std::uint32_t shift) {
+    const std::uint64_t first = unitsOf(headSize, shift);
+    std::uint64_t unit = first;
+    for (const ResourceEntry& entry : resources) {
+        // A wrapped 16-bit offset or length would point Windows at the wrong bytes.
+        if (unit > Max16 || unitsOf(entry.size, shift) > Max16) return 0;
+        unit += unitsOf(entry.size, shift);
+    }
+    return first;
+}
+
+// Entries that open a type block of their own; 0 when one joins a block of another type.
+std::uint64_t typeBlocksOf(std::span<const ResourceEntry> resources) {
+    std::uint64_t blocks = 0;
+    for (std::size_t i = 0; i < resources.size(); ++i) {
+        const ResourceEntry& entry = resources[i];
+        if (!entry.joinsPreviousType) {
+            ++blocks;
+            continue;
+        }
+        const ResourceEntry* previous = i > 0 ? &resources[i - 1] : nullptr;
+        if (!previous || previous->type.isText() != entry.type.isText()) return 0;
+        if (entry.type.isText() ? std::string_view(previous->type.text) != std::string_view(entry.type.text)
+                                : previous->type.id != entry.type.id)
+            return 0;
+    }
+    return blocks;
+}
+
+}  // namespace
 
 bool buildNeHead(ByteWriter& out, std::span<const ResourceEntry> resources, const char* moduleName,
                  const char* description, NeLayout* layout) {
@@ -105,34 +141,40 @@ bool buildNeHead(ByteWriter& out, std::span<const ResourceEntry> resources, cons
     const std::string_view text = nameTableText(description);
     if (resources.size() > Max16) return false;
     const std::uint64_t n = resources.size();
+    const std::uint64_t blocks = typeBlocksOf(resources);
+    if (blocks == 0 && n != 0) return false;
 
     std::uint64_t stringBytes = 0;
     for (const ResourceEntry& entry : resources) {
-        if (entry.type.isText()) stringBytes += nameTableText(entry.type.text).size() + 1;
+        // A block's type text is stored once, with its first entry.
+        if (entry.type.isText() && !entry.joinsPreviousType) stringBytes += nameTableText(entry.type.text).size() + 1;
         if (entry.name.isText()) stringBytes += nameTableText(entry.name.text).size() + 1;
     }
-    const std::uint64_t tableSize = 4 + ResourceRecordSize * n + stringBytes;
+    const std::uint64_t stringBase = 4 + ResourceTypeBlockSize * blocks + ResourceNameBlockSize * n;
+    const std::uint64_t tableSize = stringBase + stringBytes;
     const std::uint64_t nonResident = 0x86 + tableSize + name.size();
-    const std::uint64_t firstUnit = unitsOf(nonResident + text.size() + 4);
     // The header's table offsets are 16-bit; a table that pushes them past that cannot be found.
     if (nonResident > Max16) return false;
 
-    std::uint64_t unit = firstUnit;
-    for (const ResourceEntry& entry : resources) {
-        // A wrapped 16-bit offset or length would point Windows at the wrong bytes.
-        if (unit > Max16 || unitsOf(entry.size) > Max16) return false;
-        unit += unitsOf(entry.size);
-    }
+    // The smallest unit that describes every resource; a module that fits 16-byte units keeps them.
+    const std::uint64_t headSize = nonResident + text.size() + 4;
+    std::uint32_t shift = NeAlignmentShift;
+    std::uint64_t firstUnit = 0;
+    for (; shift <= NeMaxAlignmentShift; ++shift)
+        if ((firstUnit = firstUnitIfDescribable(resources, headSize, shift)) != 0) break;
+    if (firstUnit == 0) return false;
 
     NeLayout l;
     l.resourceCount = static_cast<std::uint32_t>(n);
+    l.typeBlockCount = static_cast<std::uint32_t>(blocks);
     l.resourceTableSize = static_cast<std::uint32_t>(tableSize);
+    l.alignmentShift = shift;
     l.moduleNameLength = static_cast<std::uint32_t>(name.size());
     l.descriptionLength = static_cast<std::uint32_t>(text.size());
     l.firstResourceUnit = static_cast<std::uint32_t>(firstUnit);
     // Only the first two resources count here, as in the modules Windows itself accepts.
-    std::uint64_t image = firstUnit * Unit;
-    for (std::size_t i = 0; i < resources.size() && i < 2; ++i) image += roundedToUnit(resources[i].size);
+    std::uint64_t image = firstUnit << shift;
+    for (std::size_t i = 0; i < resources.size() && i < 2; ++i) image += roundedToUnit(resources[i].size, shift);
     l.dosImageSize = static_cast<std::uint32_t>(image);
     if (layout) *layout = l;
 
@@ -140,23 +182,27 @@ bool buildNeHead(ByteWriter& out, std::span<const ResourceEntry> resources, cons
     putNeHeader(out, l);
 
     // Resource table.
-    out.u16(NeAlignmentShift);
+    out.u16(shift);
     ByteVector strings;
     ByteWriter stringOut(strings);
-    const std::uint64_t stringBase = 4 + ResourceRecordSize * n;
     auto idOf = [&](const ResourceId& id) -> std::uint32_t {
         if (!id.isText()) return id.id | 0x8000u;
         const std::uint64_t at = stringBase + stringOut.size();
         putLengthPrefixed(stringOut, nameTableText(id.text));
         return static_cast<std::uint32_t>(at);
     };
-    unit = firstUnit;
-    for (const ResourceEntry& entry : resources) {
-        const std::uint32_t typeId = idOf(entry.type);
+    std::uint64_t unit = firstUnit;
+    for (std::size_t i = 0; i < resources.size(); ++i) {
+        const ResourceEntry& entry = resources[i];
+        if (!entry.joinsPreviousType) {
+            std::uint32_t count = 1;
+            while (i + count < resources.size() && resources[i + count].joinsPreviousType) ++count;
+            putResourceTypeBlock(out, idOf(entry.type), count);
+        }
         const std::uint32_t nameId = idOf(entry.name);
-        const std::uint64_t length = unitsOf(entry.size);
-        putResourceRecord(out, typeId, static_cast<std::uint32_t>(unit), static_cast<std::uint32_t>(length),
-                          entry.flags, nameId);
+        const std::uint64_t length = unitsOf(entry.size, shift);
+        putResourceNameBlock(out, static_cast<std::uint32_t>(unit), static_cast<std::uint32_t>(length), entry.flags,
+                             nameId);
         unit += length;
     }
     out.u16(0);
@@ -172,27 +218,33 @@ bool buildNeHead(ByteWriter& out, std::span<const ResourceEntry> resources, cons
     putLengthPrefixed(out, text);
     out.u16(0);
     out.u8(0);
-    out.zeros(static_cast<std::size_t>(firstUnit * Unit - (out.size() - start)));
+    out.zeros(static_cast<std::size_t>((firstUnit << shift) - (out.size() - start)));
     return true;
 }
 
 int writeNeModule(FontStream* stream, std::span<const ResourceEntry> resources, const char* moduleName,
                   const char* description) {
     ByteVector head;
+    NeLayout layout;
     try {
         ByteWriter out(head);
-        if (!buildNeHead(out, resources, moduleName, description, nullptr)) return StatusFail;
+        if (!buildNeHead(out, resources, moduleName, description, &layout)) return StatusFail;
     } catch (const std::bad_alloc&) {
         return StatusFail;
     }
     if (writeBytes(stream, head.data(), static_cast<std::int32_t>(head.size())) < 0) return -1;
 
-    static constexpr std::uint8_t padding[Unit] = {};
+    static constexpr std::uint8_t padding[1u << NeMaxAlignmentShift] = {};
+    const std::uint32_t unit = 1u << layout.alignmentShift;
     for (const ResourceEntry& entry : resources) {
-        // buildNeHead bounded every size by 65535 units, so it fits writeBytes' count.
-        const auto size = static_cast<std::int32_t>(entry.size);
-        if (size != 0 && writeBytes(stream, entry.data, size) < 0) return -1;
-        const std::int32_t pad = static_cast<std::int32_t>((Unit - entry.size % Unit) % Unit);
+        // buildNeHead bounded every size by 65535 units of at most 2^15 bytes; a resource over
+        // what writeBytes counts in one call goes in pieces.
+        for (std::uint32_t done = 0; done < entry.size;) {
+            const std::uint32_t piece = std::min<std::uint32_t>(entry.size - done, 0x40000000u);
+            if (writeBytes(stream, entry.data + done, static_cast<std::int32_t>(piece)) < 0) return -1;
+            done += piece;
+        }
+        const std::int32_t pad = static_cast<std::int32_t>((unit - entry.size % unit) % unit);
         if (pad != 0 && writeBytes(stream, padding, pad) < 0) return -1;
     }
     return StatusOk;
