@@ -40,16 +40,14 @@ void putFntHeader(ByteWriter& out, const FntHeader& h) {
     out.u8(h.dfReserved);                                                    // 117
 }
 
-void putFontDirectory(ByteWriter& out, const FntHeader& header, std::string_view faceName) {
-    out.u16(1);  // 0: number of fonts
-    out.u16(1);  // 2: ordinal, the FNT resource's name id
-    // 4: the header up to dfBitsPointer, byte for byte as in the font resource.
-    ByteVector bytes;
-    ByteWriter headerOut(bytes);
-    putFntHeader(headerOut, header);
-    out.bytes(bytes.data(), FntDirectoryHeaderBytes);
-    out.u8(0);          // 117: no device name
-    out.bytes(faceName);  // 118
+void putFontDirectoryEntry(ByteWriter& out, std::uint32_t ordinal, std::span<const std::uint8_t> fnt,
+                           std::string_view faceName) {
+    out.u16(ordinal);  // 0
+    // 2: the header up to dfBitsPointer, byte for byte as in the font resource.
+    out.bytes(fnt.data(), std::min(fnt.size(), FntDirectoryHeaderBytes));
+    out.zeros(FntDirectoryHeaderBytes - std::min(fnt.size(), FntDirectoryHeaderBytes));
+    out.u8(0);            // 115: no device name
+    out.bytes(faceName);  // 116
     out.u8(0);
 }
 

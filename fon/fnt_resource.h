@@ -13,7 +13,7 @@
 constexpr std::size_t FntHeaderSize = 118;
 constexpr std::size_t FntDirectoryHeaderBytes = 113;  // dfVersion to dfBitsPointer
 constexpr std::size_t FntCharEntrySize = 4;
-constexpr std::size_t FontDirectoryFixedSize = 119;   // plus the face name's characters
+constexpr std::size_t FontDirectoryEntryFixedSize = 117;  // plus the face name's characters
 constexpr std::size_t FntCopyrightSize = 60;
 constexpr std::int64_t FntMaxSize = 65536;
 
@@ -51,8 +51,11 @@ struct FntHeader {
 };
 
 void putFntHeader(ByteWriter& out, const FntHeader& header);
-// The font directory with its one entry: the first 113 header bytes, an empty device name, the face.
-void putFontDirectory(ByteWriter& out, const FntHeader& header, std::string_view faceName);
+// One entry of the font directory: the ordinal (the FNT resource's name id), the first 113 bytes of
+// that font resource as written, an empty device name and the face name. The directory is a count
+// word followed by one entry per font.
+void putFontDirectoryEntry(ByteWriter& out, std::uint32_t ordinal, std::span<const std::uint8_t> fnt,
+                           std::string_view faceName);
 void putFntCharEntry(ByteWriter& out, std::uint32_t width, std::uint32_t offset);
 
 // Cells start at the glyph origin when no glyph reaches left of it and one starts on it.

@@ -1,5 +1,5 @@
-// The FON writer's entry: checks the font's shape, builds the font directory, the font resource and
-// the "SNF" resource in memory, then hands them to the NE container. Owns those buffers.
+// The FON writer's entries: check each font's shape and build its font resource and "SNF" resource
+// in memory, then the font directory of them all, and hand everything to the NE container.
 #include "fon/fon_writer.h"
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "fon/byte_writer.h"
 #include "fon/fnt_resource.h"
@@ -37,7 +38,11 @@ std::uint8_t defaultCharByte(const FontInfo& info) {
     return static_cast<std::uint8_t>(info.defaultChar & 0xFF);
 }
 
-int writeFonChecked(const Font& font, FontStream* stream, int glyphPad) {
+std::string_view faceNameOf(const FontStream* stream) {
+    return stream && stream->fontName ? std::string_view(stream->fontName) : std::string_view();
+}
+
+int buildChecked(const Font& font, std::string_view faceName, int glyphPad, FontResources& resources) {
     const FontInfo& info = font.info;
     // One byte of codes per character: a second row, or a column past 255, cannot be expressed.
     if (info.firstRow != info.lastRow || info.firstColumn > 255 || info.lastColumn > 255) return StatusBadFormat;
@@ -45,9 +50,6 @@ int writeFonChecked(const Font& font, FontStream* stream, int glyphPad) {
     if (std::int32_t{info.lastColumn} + 1 < std::int32_t{info.firstColumn}) return StatusBadFormat;
 
     const bool anchored = isOriginAnchored(info);
-    const std::string_view faceName = stream->fontName ? std::string_view(stream->fontName) : std::string_view();
-    // Built without a fixed buffer, so no base name is too long for it.
-    const std::string description = "FONTRES 133, 96, 72: " + std::string(faceName);
 
     FntHeader header;
     if (const char* copyright = findStringProperty(font, "COPYRIGHT")) {
@@ -96,17 +98,14 @@ int writeFonChecked(const Font& font, FontStream* stream, int glyphPad) {
     header.dfBitsOffset = static_cast<std::uint32_t>(bitsOffset);
     header.dfSize = static_cast<std::uint32_t>(size);
 
-    ByteVector directory;
-    ByteWriter directoryOut(directory);
-    directory.reserve(FontDirectoryFixedSize + faceName.size());
-    putFontDirectory(directoryOut, header, faceName);
-
-    ByteVector fnt;
+    ByteVector& fnt = resources.fnt;
+    fnt.clear();
     fnt.reserve(header.dfSize);
 
     InfoResourcePlan plan;
     if (planInfoResource(font, plan) != StatusOk) return StatusFail;
-    ByteVector infoResource;
+    ByteVector& infoResource = resources.info;
+    infoResource.clear();
     infoResource.reserve(plan.size);
 
     ByteWriter out(fnt);
@@ -135,26 +134,77 @@ int writeFonChecked(const Font& font, FontStream* stream, int glyphPad) {
     ByteWriter infoOut(infoResource);
     buildInfoResource(font, font.bitmapFont.get(), plan, infoOut);
     if (infoResource.size() != plan.size) return StatusFail;
+    return StatusOk;
+}
 
-    const std::array<ResourceEntry, 3> resources = {{
-        {{ResourceTypeFontDirectory, nullptr}, {0, "FONTDIR"}, directory.data(),
-         static_cast<std::uint32_t>(directory.size()), 0x0C50},
-        {{ResourceTypeFont, nullptr}, {1, nullptr}, fnt.data(), static_cast<std::uint32_t>(fnt.size()), 0x1C30},
-        {{0, "SNF"}, {1, nullptr}, infoResource.data(), static_cast<std::uint32_t>(infoResource.size()), 0x0C30},
-    }};
+int writeFamilyChecked(FontStream* stream, std::span<const FontResources> fonts) {
+    if (fonts.empty() || fonts.size() > MaxFamilyFonts) return StatusFail;
+    const std::string_view faceName = faceNameOf(stream);
+    // Built without a fixed buffer, so no base name is too long for it.
+    const std::string description = "FONTRES 133, 96, 72: " + std::string(faceName);
+
+    ByteVector directory;
+    directory.reserve(2 + fonts.size() * (FontDirectoryEntryFixedSize + faceName.size()));
+    ByteWriter directoryOut(directory);
+    directoryOut.u16(static_cast<std::uint32_t>(fonts.size()));
+    for (std::size_t k = 0; k < fonts.size(); ++k)
+        putFontDirectoryEntry(directoryOut, static_cast<std::uint32_t>(k + 1), fonts[k].fnt, faceName);
+
+    // One type block holds every font and one every "SNF" resource: loaders look for the fonts of a
+    // file in the first block of their type.
+    std::vector<ResourceEntry> resources;
+    resources.reserve(1 + 2 * fonts.size());
+    resources.push_back({{ResourceTypeFontDirectory, nullptr}, {0, "FONTDIR"}, directory.data(),
+                         static_cast<std::uint32_t>(directory.size()), 0x0C50});
+    for (std::size_t k = 0; k < fonts.size(); ++k)
+        resources.push_back({{ResourceTypeFont, nullptr}, {static_cast<std::uint16_t>(k + 1), nullptr}, fonts[k].fnt.data(),
+                             static_cast<std::uint32_t>(fonts[k].fnt.size()), 0x1C30, k > 0});
+    for (std::size_t k = 0; k < fonts.size(); ++k)
+        resources.push_back({{0, "SNF"}, {static_cast<std::uint16_t>(k + 1), nullptr}, fonts[k].info.data(),
+                             static_cast<std::uint32_t>(fonts[k].info.size()), 0x0C30, k > 0});
     const std::string moduleName(faceName);
     return writeNeModule(stream, resources, moduleName.c_str(), description.c_str());
 }
 
-}  // namespace
-
-int writeFon(Font* font, FontStream* stream, int glyphPad) {
-    if (!font || !stream) return StatusFail;
+// Runs a step of the writer with its one answer to exhausted memory.
+template <class Step>
+int guarded(Step step) {
     try {
-        return writeFonChecked(*font, stream, glyphPad);
+        return step();
     } catch (const std::bad_alloc&) {
         return StatusFail;
     } catch (const std::length_error&) {
         return StatusFail;
     }
+}
+
+}  // namespace
+
+int buildFontResources(const Font& font, std::string_view faceName, int glyphPad, FontResources* out) {
+    if (!out) return StatusFail;
+    return guarded([&] { return buildChecked(font, faceName, glyphPad, *out); });
+}
+
+bool sameWindowsSelection(const FontResources& a, const FontResources& b) {
+    // dfItalic (80), dfWeight (83, 2 bytes), dfCharSet (85), dfPixHeight (88, 2 bytes).
+    constexpr std::size_t fields[] = {80, 83, 84, 85, 88, 89};
+    if (a.fnt.size() < FntHeaderSize || b.fnt.size() < FntHeaderSize) return false;
+    for (std::size_t at : fields)
+        if (a.fnt[at] != b.fnt[at]) return false;
+    return true;
+}
+
+int writeFonFamily(FontStream* stream, std::span<const FontResources> fonts) {
+    if (!stream) return StatusFail;
+    return guarded([&] { return writeFamilyChecked(stream, fonts); });
+}
+
+int writeFon(Font* font, FontStream* stream, int glyphPad) {
+    if (!font || !stream) return StatusFail;
+    return guarded([&] {
+        FontResources resources;
+        const int status = buildChecked(*font, faceNameOf(stream), glyphPad, resources);
+        if (status != StatusOk) return status;
+        return writeFamilyChecked(stream, std::span<const FontResources>(&resources, 1));
+    });
 }

@@ -59,9 +59,10 @@ TEST(ByteWriter, LittleEndianFieldsAndFixedLayoutSizes) {
     const GlyphMetrics m{};
     EXPECT_EQ(sizeOf([&](ByteWriter& w) { putDosHeader(w, layout); }), 64u);
     EXPECT_EQ(sizeOf([&](ByteWriter& w) { putNeHeader(w, layout); }), 64u);
-    EXPECT_EQ(sizeOf([&](ByteWriter& w) { putResourceRecord(w, 0, 0, 0, 0, 0); }), 20u);
+    EXPECT_EQ(sizeOf([&](ByteWriter& w) { putResourceTypeBlock(w, 0, 0); }), 8u);
+    EXPECT_EQ(sizeOf([&](ByteWriter& w) { putResourceNameBlock(w, 0, 0, 0, 0); }), 12u);
     EXPECT_EQ(sizeOf([&](ByteWriter& w) { putFntHeader(w, fnt); }), 118u);
-    EXPECT_EQ(sizeOf([&](ByteWriter& w) { putFontDirectory(w, fnt, "cour10"); }), 125u);
+    EXPECT_EQ(sizeOf([&](ByteWriter& w) { putFontDirectoryEntry(w, 1, {}, "cour10"); }), 123u);
     EXPECT_EQ(sizeOf([&](ByteWriter& w) { putFntCharEntry(w, 0, 0); }), 4u);
     EXPECT_EQ(sizeOf([&](ByteWriter& w) { putInfoHeader(w, InfoHeader{}); }), 72u);
     EXPECT_EQ(sizeOf([&](ByteWriter& w) { putInfoCharRecord(w, &m); }), 16u);
@@ -167,11 +168,25 @@ TEST(NeModule, TablesForOtherResourceLists) {
     const std::size_t nonResident = le32(f, 64 + 44);
     EXPECT_EQ(f.substr(nonResident, 257), "\xff" + std::string(255, 'b') + '\0');
 
-    // A length in 16-byte units past 65535 would wrap: refused before anything is written.
+    // A length in 16-byte units past 65535 would wrap: the unit doubles, for every offset and length.
     const ByteVector huge(65536 * 16);
-    const ResourceEntry tooLong[] = {{{8, nullptr}, {1, nullptr}, huge.data(), 65536 * 16, 0}};
+    const ResourceEntry longer[] = {{{8, nullptr}, {1, nullptr}, data, 3, 0}, {{8, nullptr}, {2, nullptr}, huge.data(), 65536 * 16, 0}};
+    ASSERT_EQ(write(longer, "m", "d"), StatusOk);
+    f = readFile(path);
+    EXPECT_EQ(le16(f, 64 + 50), 5u);
+    EXPECT_EQ(le16(f, 128), 5u);
+    EXPECT_EQ(le16(f, 130 + 8), 6u);  // the head's 176 bytes take 6 units of 32
+    EXPECT_EQ(le16(f, 130 + 10), 1u);
+    EXPECT_EQ(le16(f, 150 + 8), 7u);
+    EXPECT_EQ(le16(f, 150 + 10), 32768u);
+    EXPECT_EQ(f.size(), 7u * 32 + 65536 * 16);
+    // Past the largest unit: refused before anything is written (the data is never read).
+    const ResourceEntry tooLong[] = {{{8, nullptr}, {1, nullptr}, data, 0xFFFFFFFFu, 0}};
     EXPECT_EQ(write(tooLong, "m", "d"), StatusFail);
     EXPECT_EQ(readFile(path).size(), 0u);
+    // Only an entry of the same type can join a type block.
+    const ResourceEntry mixed[] = {{{8, nullptr}, {1, nullptr}, data, 3, 0}, {{0, "SNF"}, {2, nullptr}, data, 3, 0, true}};
+    EXPECT_EQ(write(mixed, "m", "d"), StatusFail);
 
     // The first failed write ends the module with -1.
     FontStream* stream = createFontFile(path.c_str());
