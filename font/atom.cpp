@@ -148,7 +148,9 @@ const char* atomName(Atom atom) {
 
 const AtomTable& atomTable() { return table; }
 
-void resetAtomTableForTesting() {
+void resetAtomTableForTesting() { clearAtomTable(); }
+
+void clearAtomTable() {
     for (std::int32_t k = 0; k < table.capacity; ++k) release(table.slots[k]);
     release(table.slots);
     release(table.byAtom);

@@ -34,5 +34,9 @@ struct AtomTable {
 
 // The table itself, for tests that check its growth.
 const AtomTable& atomTable();
-// Tests only: forget every atom (entries are freed) so a test starts from an empty table.
+// Forgets every atom (entries are freed): a run that converts several fonts starts each from an
+// empty table, so each font's atoms are numbered as in a run of its own. No atom of the old table
+// may be used afterwards.
+void clearAtomTable();
+// Tests only: the same, so a test starts from an empty table.
 void resetAtomTableForTesting();

@@ -3,8 +3,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "fon/fon_writer.h"
+#include "font/atom.h"
 #include "font/code_map.h"
 #include "font/code_page.h"
 
@@ -12,7 +14,7 @@ namespace {
 struct Settings {
     int bitOrder, byteOrder, glyphPad, scanUnit;
     const char* outputPath = nullptr;
-    const char* inputPath = nullptr;
+    std::vector<const char*> inputPaths;  // in command-line order; each becomes one font of the file
     CodePageRequest codePage;       // -c
     const char* codePageName = nullptr;
     bool verbose = false;           // -v
@@ -57,8 +59,7 @@ bool parseCommandLine(char* commandLine, Settings* settings) {
     char* rest = commandLine;
     while (char* word = nextWord(&rest)) {
         if (word[0] != '-') {
-            if (settings->inputPath) return false;
-            settings->inputPath = word;
+            settings->inputPaths.push_back(word);
             continue;
         }
         bool alone = word[1] != '\0' && word[2] == '\0';
@@ -109,42 +110,57 @@ bool parseCommandLine(char* commandLine, Settings* settings) {
             return false;
         }
     }
-    return settings->inputPath && settings->outputPath;
+    return !settings->inputPaths.empty() && settings->outputPath;
 }
 
-// Maps the font into the requested page; false after reporting why it cannot be.
-bool mapIntoCodePage(Font& font, const Settings& settings, CodeMapReport& report) {
+// Maps the font read from `inputPath` into the requested page; false after reporting why it
+// cannot be, naming the font `fontName` in the writer's refusals.
+bool mapIntoCodePage(Font& font, const Settings& settings, const char* inputPath, const char* fontName,
+                     CodeMapReport& report) {
     switch (mapToCodePage(font, settings.codePage, report)) {
     case CodeMapResult::Mapped:
         return true;
     case CodeMapResult::UnknownEncoding:
-        reportError("Font %s not created:  its encoding, %s, has no mapping to code page %s.", settings.inputPath,
+        reportError("Font %s not created:  its encoding, %s, has no mapping to code page %s.", inputPath,
                     report.encoding.empty() ? "none" : report.encoding.c_str(), settings.codePageName);
         return false;
     case CodeMapResult::NothingInPage:
-        reportError("Font %s not created:  none of its characters is in code page %s.", settings.inputPath,
+        reportError("Font %s not created:  none of its characters is in code page %s.", inputPath,
                     settings.codePageName);
         return false;
     case CodeMapResult::SpansRows:
-        reportError(TooManyCharactersMessage, fontBaseName(settings.outputPath).c_str());
+        reportError(TooManyCharactersMessage, fontName);
         return false;
     case CodeMapResult::TooLarge:
     case CodeMapResult::OutOfMemory:
         break;
     }
-    reportError(TooLargeMessage, fontBaseName(settings.outputPath).c_str());
+    reportError(TooLargeMessage, fontName);
     return false;
 }
 
-// -v: one line per font written. Without -c every encoded position counts as from the font.
-void reportSummary(const std::string& baseName, const Settings& settings, const CodeMapReport& report,
-                   const Font& font) {
+std::string formatText(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+std::string formatText(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::string text = formatMessage(format, args);
+    va_end(args);
+    return text;
+}
+
+// -v: the line for one font written, shown once the file is complete. Without -c every encoded
+// position counts as from the font.
+std::string summaryLine(const char* fontName, const Settings& settings, const CodeMapReport& report,
+                        const Font& font) {
     if (!settings.codePage.active()) {
         std::int32_t positions = 0;
         if (font.bitmapFont)
             for (const Glyph* glyph : font.bitmapFont->encoding) positions += glyph ? 1 : 0;
-        reportNote("Font %s: no code page, %d positions from the font.", baseName.c_str(), positions);
-        return;
+        return formatText("Font %s: no code page, %d positions from the font.", fontName, positions);
     }
     std::string missing;
     constexpr std::size_t Listed = 10;
@@ -154,9 +170,55 @@ void reportSummary(const std::string& baseName, const Settings& settings, const 
         missing += text;
     }
     if (report.missing.size() > Listed) missing += " and " + std::to_string(report.missing.size() - Listed) + " more";
-    reportNote("Font %s: code page %s, %d positions from the font, %d placeholders, %d characters missing%s%s",
-               baseName.c_str(), settings.codePageName, report.fromFont, report.placeholders,
-               static_cast<int>(report.missing.size()), missing.empty() ? "." : ":", missing.c_str());
+    return formatText("Font %s: code page %s, %d positions from the font, %d placeholders, %d characters missing%s%s",
+                      fontName, settings.codePageName, report.fromFont, report.placeholders,
+                      static_cast<int>(report.missing.size()), missing.empty() ? "." : ":", missing.c_str());
+}
+
+// Reads one input into `font`; false after reporting why not.
+bool readInput(const Program& program, const Settings& settings, const char* path, Font* font) {
+    FontStreamPtr input(openFontFile(path));
+    if (!input) {
+        reportError(program.cantOpenMessage, path);
+        return false;
+    }
+    int status = program.readFont(font, input.get(), settings.bitOrder, settings.byteOrder, settings.glyphPad,
+                                  settings.scanUnit);
+    // Closing a compressed input checks what the reader did not need (a gzip member's check):
+    // damage found there makes the font as corrupt as damage the reader saw.
+    if (status != StatusOk || closeFontFile(input.release()) != 0) {
+        reportError(program.corruptMessage, path);
+        return false;
+    }
+    return true;
+}
+
+// Creates the output; null after reporting why not.
+FontStream* createOutput(const char* path, bool* regularFile) {
+    FontStream* output = createFontFile(path, regularFile);
+    if (!output) {
+        reportError("Can't create file %s", path);
+        // regularFile is set only when the file was created and the stream record then could not
+        // be allocated: that empty file is ours to remove.
+        if (*regularFile) deleteOutputFile(path);
+    }
+    return output;
+}
+
+// Ends the run with the writer's result: closes the output when there is one, and after a failure
+// reports it, naming `fontName` in the refusals, and removes the file the run made. Exit status.
+int finishOutput(int status, FontStream* output, bool regularFile, const char* fontName, const char* outputPath) {
+    int closed = output ? closeFontFile(output) : 0;
+    if (status == StatusOk && closed == 0) return 0;
+    if (status == StatusFail)
+        reportError(TooLargeMessage, fontName);
+    else if (status == StatusBadFormat)
+        reportError(TooManyCharactersMessage, fontName);
+    else
+        reportError("Can't output to file %s (reason unknown).", outputPath);
+    // A device or pipe given as the output is left alone; only a file we made is removed.
+    if (output && regularFile) deleteOutputFile(outputPath);
+    return 1;
 }
 }  // namespace
 
@@ -199,53 +261,57 @@ int runConversion(const Program& program, char* commandLine) {
         return 1;
     }
 
-    Font font;  // all zero: defaultChar 0 unless the input names one
-    font.codePage = settings.codePage;
-    {
-        FontStreamPtr input(openFontFile(settings.inputPath));
-        if (!input) {
-            reportError(program.cantOpenMessage, settings.inputPath);
-            return 1;
-        }
-        int status = program.readFont(&font, input.get(), settings.bitOrder, settings.byteOrder, settings.glyphPad,
-                                      settings.scanUnit);
-        // Closing a compressed input checks what the reader did not need (a gzip member's check):
-        // damage found there makes the font as corrupt as damage the reader saw.
-        if (status != StatusOk || closeFontFile(input.release()) != 0) {
-            reportError(program.corruptMessage, settings.inputPath);
-            return 1;
-        }
-    }
-
-    CodeMapReport report;
-    if (settings.codePage.active() && !mapIntoCodePage(font, settings, report)) return 1;
-
-    bool regularFile = false;
-    FontStream* output = createFontFile(settings.outputPath, &regularFile);
-    if (!output) {
-        reportError("Can't create file %s", settings.outputPath);
-        // regularFile is set only when the file was created and the stream record then could not
-        // be allocated: that empty file is ours to remove.
-        if (regularFile) deleteOutputFile(settings.outputPath);
+    const std::vector<const char*>& inputs = settings.inputPaths;
+    if (inputs.size() > MaxFamilyFonts) {
+        reportError("Font %s not created:  more than %u fonts in one file.", inputs[MaxFamilyFonts],
+                    static_cast<unsigned>(MaxFamilyFonts));
         return 1;
     }
+    // One input keeps its own order: the output is created (an existing file truncated) before the
+    // writer may refuse the font, and then removed. Several are all read and checked first.
+    const bool single = inputs.size() == 1;
     // The base name lives as long as the run; the stream only points at it.
-    std::string baseName = fontBaseName(settings.outputPath);
-    output->fontName = baseName.c_str();
+    const std::string baseName = fontBaseName(settings.outputPath);
+    FontStream* output = nullptr;
+    bool regularFile = false;
 
-    int status = writeFon(&font, output, settings.glyphPad);
-    int closed = closeFontFile(output);
-    if (status == StatusOk && closed == 0) {
-        if (settings.verbose) reportSummary(baseName, settings, report, font);
-        return 0;
+    std::vector<FontResources> fonts;
+    std::vector<std::string> summaries;
+    fonts.reserve(inputs.size());
+    for (std::size_t k = 0; k < inputs.size(); ++k) {
+        // A refused member of several is named by its input; the file's name says nothing.
+        const char* fontName = single ? baseName.c_str() : inputs[k];
+        FontResources resources;
+        {
+            Font font;  // all zero: defaultChar 0 unless the input names one
+            font.codePage = settings.codePage;
+            if (!readInput(program, settings, inputs[k], &font)) return 1;
+            CodeMapReport report;
+            if (settings.codePage.active() && !mapIntoCodePage(font, settings, inputs[k], fontName, report)) return 1;
+            if (single && !(output = createOutput(settings.outputPath, &regularFile))) return 1;
+            int status = buildFontResources(font, baseName, settings.glyphPad, &resources);
+            if (status != StatusOk) return finishOutput(status, output, regularFile, fontName, settings.outputPath);
+            if (settings.verbose) summaries.push_back(summaryLine(fontName, settings, report, font));
+        }
+        // The font is gone and its resources hold its property texts: the next font numbers its
+        // atoms from 1 as a run of its own would, which keeps its "SNF" resource the same.
+        clearAtomTable();
+        for (std::size_t j = 0; j < k; ++j) {
+            if (sameWindowsSelection(fonts[j], resources)) {
+                reportError("Fonts %s and %s not combined:  Windows cannot tell them apart (same height, weight, "
+                            "italic and character set).",
+                            inputs[j], inputs[k]);
+                return 1;
+            }
+        }
+        fonts.push_back(std::move(resources));
     }
-    if (status == StatusFail)
-        reportError(TooLargeMessage, baseName.c_str());
-    else if (status == StatusBadFormat)
-        reportError(TooManyCharactersMessage, baseName.c_str());
-    else
-        reportError("Can't output to file %s (reason unknown).", settings.outputPath);
-    // A device or pipe given as the output is left alone; only a file we made is removed.
-    if (regularFile) deleteOutputFile(settings.outputPath);
-    return 1;
+
+    if (!single && !(output = createOutput(settings.outputPath, &regularFile))) return 1;
+    output->fontName = baseName.c_str();
+    int status = finishOutput(writeFonFamily(output, fonts), output, regularFile, baseName.c_str(),
+                              settings.outputPath);
+    if (status == 0)
+        for (const std::string& line : summaries) reportNote("%s", line.c_str());
+    return status;
 }
