@@ -12,30 +12,6 @@
 #include "tests/support/test_support.h"
 
 namespace {
-// A BDF font with one glyph per code, each `width` x `height` pixels, every row fully inked.
-std::string makeBdf(const std::vector<int>& codes, int width = 5, int height = 7) {
-    std::string rowHex;
-    int bytes = (width + 7) / 8;
-    for (int b = 0; b < bytes; ++b) rowHex += "FF";
-    std::string s = "STARTFONT 2.1\nFONT test\nSIZE 8 75 75\nFONTBOUNDINGBOX " + std::to_string(width) + " " +
-                    std::to_string(height) + " 0 0\nSTARTPROPERTIES 2\nFONT_ASCENT " + std::to_string(height) +
-                    "\nFONT_DESCENT 0\nENDPROPERTIES\nCHARS " + std::to_string(codes.size()) + "\n";
-    for (int code : codes) {
-        s += "STARTCHAR c" + std::to_string(code) + "\nENCODING " + std::to_string(code) +
-             "\nSWIDTH 500 0\nDWIDTH " + std::to_string(width) + " 0\nBBX " + std::to_string(width) + " " +
-             std::to_string(height) + " 0 0\nBITMAP\n";
-        for (int r = 0; r < height; ++r) s += rowHex + "\n";
-        s += "ENDCHAR\n";
-    }
-    return s + "ENDFONT\n";
-}
-
-std::vector<int> range(int first, int last) {
-    std::vector<int> v;
-    for (int c = first; c <= last; ++c) v.push_back(c);
-    return v;
-}
-
 // Runs varnel with a file-size limit in a child process; returns its exit status and stderr.
 RunResult runWithFileSizeLimit(const std::vector<std::string>& args, rlim_t limit) {
     int errPipe[2];
@@ -66,7 +42,7 @@ RunResult runWithFileSizeLimit(const std::vector<std::string>& args, rlim_t limi
 
 class ConversionTest : public ::testing::Test {
 protected:
-    void SetUp() override { writeFile(dir.path("in.bdf"), makeBdf(range(32, 126))); }
+    void SetUp() override { writeFile(dir.path("in.bdf"), solidBdf(codeRange(32, 126))); }
     RunResult varnel(const std::string& args) {
         return runShell("cd '" + dir.dir() + "' && exec '" + varnelPath() + "' " + args);
     }
@@ -95,7 +71,7 @@ TEST_F(ConversionTest, OutputNamingForms) {
 }
 
 TEST_F(ConversionTest, WriterRefusalsDeleteTheOutputEvenIfItExisted) {
-    writeFile(dir.path("rows.bdf"), makeBdf({65, 0x141}));
+    writeFile(dir.path("rows.bdf"), solidBdf({65, 0x141}));
     writeFile(dir.path("old.fon"), "precious");
     RunResult r = varnel("-o old.fon rows.bdf");
     EXPECT_EQ(r.exitStatus, 1);
@@ -103,7 +79,7 @@ TEST_F(ConversionTest, WriterRefusalsDeleteTheOutputEvenIfItExisted) {
     EXPECT_FALSE(fileExists(dir.path("old.fon")));
 
     // 255 glyphs of 64 x 64 pixels need far more than 65536 bytes of cells.
-    writeFile(dir.path("big.bdf"), makeBdf(range(1, 255), 64, 64));
+    writeFile(dir.path("big.bdf"), solidBdf(codeRange(1, 255), 64, 64));
     r = varnel("-o big.out.fon big.bdf");
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_EQ(r.err, "Compile Fonts: Font big not created:  too large.\r\n(Use PCF format.)\n");
@@ -111,7 +87,7 @@ TEST_F(ConversionTest, WriterRefusalsDeleteTheOutputEvenIfItExisted) {
 }
 
 TEST_F(ConversionTest, AFailedFinalFlushIsReportedAndTheOutputRemoved) {
-    writeFile(dir.path("in.bdf"), makeBdf(range(32, 126), 24, 32));
+    writeFile(dir.path("in.bdf"), solidBdf(codeRange(32, 126), 24, 32));
     ASSERT_EQ(varnel("-o full.fon in.bdf").exitStatus, 0);
     auto size = static_cast<rlim_t>(readFile(dir.path("full.fon")).size());
     ASSERT_GT(size, 8192u + 16) << "the font must need more than one buffer";
@@ -127,7 +103,7 @@ TEST_F(ConversionTest, AFailedFinalFlushIsReportedAndTheOutputRemoved) {
 }
 
 TEST_F(ConversionTest, ANonRegularOutputIsNeverDeleted) {
-    writeFile(dir.path("rows.bdf"), makeBdf({65, 0x141}));
+    writeFile(dir.path("rows.bdf"), solidBdf({65, 0x141}));
     ASSERT_EQ(mkfifo(dir.path("pipe").c_str(), 0600), 0);
     RunResult r = varnel("-o pipe rows.bdf");
     EXPECT_EQ(r.exitStatus, 1);
@@ -142,7 +118,7 @@ namespace {
 // there, so the conversion checks it when it closes the input.
 TEST(CompressedConversion, DamageAReaderNeverReachesIsStillCorrupt) {
     TempDir dir;
-    writeFile(dir.path("f.bdf"), makeBdf(range(32, 126)));
+    writeFile(dir.path("f.bdf"), solidBdf(codeRange(32, 126)));
     ASSERT_EQ(runShell("cd '" + dir.dir() + "' && gzip -9 -k f.bdf").exitStatus, 0);
     std::string packed = readFile(dir.path("f.bdf.gz"));
     ASSERT_GT(packed.size(), 8u);

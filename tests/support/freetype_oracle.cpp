@@ -56,6 +56,7 @@ OracleFont loadWithFreeType(const std::string& path, long faceIndex) {
     }
     font.driver = FT_FACE_DRIVER_NAME(face);
     readHeaderFields(face, font);
+    font.faceCount = face->num_faces;
     if (face->num_fixed_sizes > 0) FT_Select_Size(face, 0);
     if (!face->charmap && face->num_charmaps > 0) FT_Set_Charmap(face, face->charmaps[0]);
     font.ascent = static_cast<int>(face->size->metrics.ascender >> 6);

@@ -20,6 +20,7 @@ struct OracleGlyph {
 struct OracleFont {
     std::string error;  // empty when FreeType opened the file
     std::string driver; // "bdf", "pcf", "winfonts", ...
+    long faceCount = 0; // faces in the file
     int ascent = 0;     // size metrics of the first strike, in whole pixels
     int descent = 0;
     int height = 0;

@@ -179,3 +179,26 @@ bool pcfToBdf(const std::string& pcf, const std::string& bdf) {
     RunResult r = runCommand({"pcf2bdf", "-o", bdf, pcf});
     return r.exitStatus == 0 && fileExists(bdf);
 }
+
+std::string solidBdf(const std::vector<int>& codes, int width, int height) {
+    std::string rowHex;
+    int bytes = (width + 7) / 8;
+    for (int b = 0; b < bytes; ++b) rowHex += "FF";
+    std::string s = "STARTFONT 2.1\nFONT test\nSIZE 8 75 75\nFONTBOUNDINGBOX " + std::to_string(width) + " " +
+                    std::to_string(height) + " 0 0\nSTARTPROPERTIES 2\nFONT_ASCENT " + std::to_string(height) +
+                    "\nFONT_DESCENT 0\nENDPROPERTIES\nCHARS " + std::to_string(codes.size()) + "\n";
+    for (int code : codes) {
+        s += "STARTCHAR c" + std::to_string(code) + "\nENCODING " + std::to_string(code) +
+             "\nSWIDTH 500 0\nDWIDTH " + std::to_string(width) + " 0\nBBX " + std::to_string(width) + " " +
+             std::to_string(height) + " 0 0\nBITMAP\n";
+        for (int r = 0; r < height; ++r) s += rowHex + "\n";
+        s += "ENDCHAR\n";
+    }
+    return s + "ENDFONT\n";
+}
+
+std::vector<int> codeRange(int first, int last) {
+    std::vector<int> v;
+    for (int c = first; c <= last; ++c) v.push_back(c);
+    return v;
+}

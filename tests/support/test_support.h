@@ -46,5 +46,10 @@ std::string findTool(const std::string& name);
 std::vector<std::string> realFontFiles(const std::vector<std::string>& folders);
 // Expands a .gz file into `destination` with gzip; false on failure.
 bool gunzipFile(const std::string& source, const std::string& destination);
+// A BDF font of our own making with one glyph per code, each `width` x `height` pixels with every
+// row fully inked, ascent `height`, descent 0.
+std::string solidBdf(const std::vector<int>& codes, int width = 5, int height = 7);
+// The codes first to last.
+std::vector<int> codeRange(int first, int last);
 // Converts a PCF file to BDF with pcf2bdf; false on failure.
 bool pcfToBdf(const std::string& pcf, const std::string& bdf);
