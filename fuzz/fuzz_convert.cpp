@@ -7,9 +7,11 @@
 // A font file starting with the compress magic 1F 9D goes through the LZW filter, as a ".Z" name would.
 // The input's last byte also picks a code page, as -c would: 1 symbol, 2 onwards the pages in table
 // order (wrapping), 0 none. With a page the input is converted twice, as read and mapped (the
-// readers then skip what the page does not need).
+// readers then skip what the page does not need). A font that converts is then read again from an
+// empty atom table and both are written as one family, as a run with several inputs does.
 #include "bdf/bdf_reader.h"
 #include "fon/fon_writer.h"
+#include "font/atom.h"
 #include "font/code_map.h"
 #include "font/code_page.h"
 #include "fuzz/fuzz_target.h"
@@ -31,16 +33,17 @@ CodePageRequest requestOf(std::uint8_t selector) {
     return request;
 }
 
-void convert(const std::uint8_t* data, std::size_t size, int options, const CodePageRequest& request) {
+// Reads and maps one font as the run does; StatusOk when it is ready for the writer.
+int readFont(const std::uint8_t* data, std::size_t size, int options, const CodePageRequest& request, Font* font) {
     MemorySource source{data, size};
     if (options & 0x80) source.fillSize = 7;
     FontStream* input = openMemoryStream(&source);
-    if (!input) return;
+    if (!input) return StatusFail;
     if (size >= 2 && data[0] == 0x1F && data[1] == 0x9D) {
         FontStream* expanded = pushLzwFilter(input);
         if (!expanded) {
             closeFontStream(input, 1);
-            return;
+            return StatusFail;
         }
         input = expanded;
     }
@@ -49,20 +52,40 @@ void convert(const std::uint8_t* data, std::size_t size, int options, const Code
     int glyphPad = 1 << ((options >> 3) & 3);
     int scanUnit = ((options >> 5) & 3) == 3 ? 1 : 1 << ((options >> 5) & 3);
 
-    Font font;
-    font.codePage = request;
-    int status = ((options & 1) ? readPcfFont : readBdfFont)(&font, input, bitOrder, byteOrder, glyphPad, scanUnit);
+    font->codePage = request;
+    int status = ((options & 1) ? readPcfFont : readBdfFont)(font, input, bitOrder, byteOrder, glyphPad, scanUnit);
     closeFontFile(input);
-    if (status != StatusOk) return;
+    if (status != StatusOk) return status;
     CodeMapReport report;
-    if (mapToCodePage(font, font.codePage, report) != CodeMapResult::Mapped) return;
+    return mapToCodePage(*font, font->codePage, report) == CodeMapResult::Mapped ? StatusOk : StatusFail;
+}
 
+// Runs `writer` on an output that counts and drops the bytes.
+template <class Writer>
+void discardWrite(Writer writer) {
     std::uint64_t written = 0;
     FontStream* output = openDiscardStream(&written);
     if (!output) return;
     output->fontName = "fuzz";
-    (void)writeFon(&font, output, glyphPad);
+    (void)writer(output);
     closeFontFile(output);
+}
+
+void convert(const std::uint8_t* data, std::size_t size, int options, const CodePageRequest& request) {
+    const int glyphPad = 1 << ((options >> 3) & 3);
+    FontResources family[2];
+    {
+        Font font;
+        if (readFont(data, size, options, request, &font) != StatusOk) return;
+        discardWrite([&](FontStream* output) { return writeFon(&font, output, glyphPad); });
+        if (buildFontResources(font, "fuzz", glyphPad, &family[0]) != StatusOk) return;
+    }
+    clearAtomTable();
+    Font again;
+    if (readFont(data, size, options, request, &again) != StatusOk) return;
+    if (buildFontResources(again, "fuzz", glyphPad, &family[1]) != StatusOk) return;
+    (void)sameWindowsSelection(family[0], family[1]);
+    discardWrite([&](FontStream* output) { return writeFonFamily(output, family); });
 }
 }  // namespace
 
