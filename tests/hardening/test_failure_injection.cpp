@@ -325,6 +325,31 @@ TEST_F(FailureInjectionLarge, EveryReadAndSeek) {
               "PCF seek");
 }
 
+// A family of two: each allocation failing in turn ends the run with one message and no output,
+// or leaves a file with both faces.
+TEST_F(FailureInjection, EveryAllocationOfAFamily) {
+    writeFile(dir.path("tall.bdf"), solidBdf(codeRange(32, 126), 5, 31));
+    const std::string inputs = dir.path("cell.bdf") + " " + dir.path("tall.bdf");
+    const Outcome baseline = run(bdfProgram, inputs, 0);
+    ASSERT_EQ(baseline.exitStatus, 0);
+    int refused = 0;
+    for (long n = 1; n <= baseline.allocations; ++n) {
+        const Outcome outcome = run(bdfProgram, inputs, n);
+        const std::string context = "family: allocation " + std::to_string(n);
+        if (outcome.exitStatus == 0) {
+            EXPECT_TRUE(outcome.messages.empty()) << context;
+            EXPECT_EQ(loadWithFreeType(dir.path("out.fon"), 1).faceCount, 2) << context;
+            continue;
+        }
+        EXPECT_EQ(outcome.exitStatus, 1) << context;
+        EXPECT_EQ(outcome.messages.size(), 1u) << context;
+        EXPECT_FALSE(outcome.outputExists) << context;
+        ++refused;
+    }
+    std::printf("family: %ld allocations, %d refused\n", baseline.allocations, refused);
+    EXPECT_GT(refused, 0);
+}
+
 TEST_F(FailureInjection, OpenAndCreate) {
     std::string input = dir.path("cell.bdf");
     everyCall(bdfProgram, input, Call::OpenRead, "can't open bdf source file " + input, false, "input open");
