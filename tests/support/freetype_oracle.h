@@ -15,6 +15,7 @@ struct OracleGlyph {
     std::vector<std::uint8_t> pixels;  // rows x width, 1 = set, top row first
 
     bool pixel(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] != 0; }
+    bool operator==(const OracleGlyph&) const = default;
 };
 
 struct OracleFont {
