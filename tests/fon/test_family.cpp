@@ -131,8 +131,8 @@ std::vector<std::string> installed(const std::vector<std::string>& names) {
     return paths;
 }
 
-// Real fonts of the corpus, one height each (without code pages, regular and bold of one height
-// are the same font to Windows).
+// Real fonts of the corpus. Without a code page every header says weight 400, so those families
+// hold one font per height.
 TEST(Family, RealFontsEachEqualTheirSingleConversion) {
     struct Case {
         const char* label;
@@ -143,6 +143,9 @@ TEST(Family, RealFontsEachEqualTheirSingleConversion) {
         {"two, varnel, bit order", true, {"-l"}, {"6x13-ISO8859-1", "ter-u16b_iso-8859-1"}},
         {"Terminus", false, {"-p4"}, {"ter-u12n_iso-8859-1", "ter-u14n_iso-8859-1", "ter-u16n_iso-8859-1",
                                       "ter-u20n_iso-8859-1", "ter-u24n_iso-8859-1"}},
+        // With a code page the headers carry each font's weight: regular and bold of one height.
+        {"Terminus regular and bold, code page", false, {"-c1252"},
+         {"ter-u12n_unicode", "ter-u12b_unicode", "ter-u16n_unicode", "ter-u16b_unicode"}},
         {"twelve", false, {}, {"4x6-ISO8859-1", "5x7-ISO8859-1", "5x8-ISO8859-1", "6x9-ISO8859-1", "6x10-ISO8859-1",
                                "6x12-ISO8859-1", "6x13B-ISO8859-1", "7x14-ISO8859-1", "9x15B-ISO8859-1",
                                "9x18-ISO8859-1", "10x20-ISO8859-1", "ter-u24b_iso-8859-1"}},

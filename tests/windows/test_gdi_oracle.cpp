@@ -286,16 +286,16 @@ protected:
         if (pcfToBdf(misc + "9x15B.pcf.gz", work_ + "/9x15B.bdf"))
             list.push_back({"varnel", {"-c1250"}, {work_ + "/9x15B.bdf"}, "cp1250-9x15B", 238});
         list.push_back({"corvane", {"-csymbol"}, {dpi75 + "symb12.pcf.gz"}, "symbol-symb12", 2});
-        // Families: five Terminus sizes under one face; with -c1252 regular and bold, which the
-        // headers then tell apart (one weight per height, as the probe selects by height); and 24
-        // large fonts that pass 1 MiB.
-        std::vector<std::string> terminus, weights, large;
+        // Families: five Terminus sizes under one face; the bold ones from Unicode with -c1252, whose
+        // headers then say bold (one weight: asked for a height alone, GDI prefers the regular weight
+        // of another height to the bold of that one); and 24 large fonts that pass 1 MiB.
+        std::vector<std::string> terminus, bold, large;
         for (int size : {12, 14, 16, 20, 24}) {
             terminus.push_back(misc + "ter-u" + std::to_string(size) + "n_iso-8859-1.pcf.gz");
-            weights.push_back(misc + "ter-u" + std::to_string(size) + (size % 4 ? "b" : "n") + "_unicode.pcf.gz");
+            bold.push_back(misc + "ter-u" + std::to_string(size) + "b_unicode.pcf.gz");
         }
         if (fileExists(terminus.back())) list.push_back({"corvane", {}, terminus, "terminus", 44});
-        if (fileExists(weights.back())) list.push_back({"corvane", {"-c1252"}, weights, "terminus-cp1252", 0});
+        if (fileExists(bold.back())) list.push_back({"corvane", {"-c1252"}, bold, "terminus-bold", 0});
         for (int height = 56; height < 80; ++height) {
             large.push_back(work_ + "/large" + std::to_string(height) + ".bdf");
             writeFile(large.back(), solidBdf(codeRange(1, 255), 24, height));
