@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installs what the build and the tests need when it is missing: with apt-get when running as root,
 # otherwise it names the packages to install and stops.
+#   sh .ci/install-deps.sh [build | windows | wine]    (no word: everything make check needs)
 set -e
-PACKAGES="cmake ninja-build g++ pkg-config libgtest-dev libfreetype-dev zlib1g-dev gzip \
+PACKAGES="make cmake ninja-build g++ pkg-config libgtest-dev libfreetype-dev zlib1g-dev gzip \
 xfonts-utils pcf2bdf ncompress xfonts-base xfonts-75dpi xfonts-100dpi xfonts-terminus \
 g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 wine"
 # The package tests: lintian judges the .deb, groff renders the zip's manual, unzip unpacks it.
@@ -10,6 +11,8 @@ PACKAGES="$PACKAGES lintian groff unzip"
 # The code page tests and make bench convert unifont (ISO10646-1, about 57000 glyphs).
 PACKAGES="$PACKAGES xfonts-unifont"
 case "${1:-}" in
+  # The programs alone (the product needs only zlib); bdftopcf makes the demo's PCF input.
+  build) PACKAGES="make cmake ninja-build g++ zlib1g-dev xfonts-utils" ;;
   windows) PACKAGES="g++-mingw-w64-x86-64 libz-mingw-w64-dev" ;;
   wine) PACKAGES="wine64 wine" ;;
   windows-package) PACKAGES="g++-mingw-w64-x86-64 libz-mingw-w64-dev groff" ;;

@@ -15,6 +15,7 @@ for program in varnel corvane; do
 done
 
 mkdir -p "$out/bdf" "$out/pcf"
+out=$(cd "$out" && pwd)
 
 # Both outputs are named seven.fon, since the file name is also the Windows face name.
 "$build/varnel" -o "$out/bdf/seven.fon" "$samples/seven.bdf"
@@ -27,3 +28,4 @@ if command -v bdftopcf >/dev/null 2>&1; then
 else
     echo "corvane: skipped; bdftopcf (xfonts-utils), which makes the PCF form of the sample, is not installed"
 fi
+echo "demo: the outputs are in $out"

@@ -2,8 +2,6 @@
 // the source glyph of the character it stands for (Python's codecs say which), placed by the cell
 // rules; gaps show the placeholder; the header names the page, the weight and the slant. Fonts
 // whose encoding is unknown, or with nothing in the page, are refused without output.
-//
-// COMPILE_FONTS_SAMPLE=N checks every Nth font only (for the sanitizer build).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -173,11 +171,8 @@ std::string checkRun(std::vector<std::string> argv, const std::string& fon, cons
 }
 
 TEST(CodePages, RealFontsThroughFreeType) {
+    REQUIRE_INSTALLED("pcf2bdf", XfontsBase, XfontsTerminus, Xfonts75dpi, Xfonts100dpi);
     std::vector<std::string> files = realFontFiles({"misc", "75dpi", "100dpi"});
-    if (files.empty()) GTEST_SKIP() << "no fonts under /usr/share/fonts/X11";
-    ASSERT_FALSE(findTool("pcf2bdf").empty());
-    const char* sample = std::getenv("COMPILE_FONTS_SAMPLE");
-    const std::size_t every = sample ? static_cast<std::size_t>(std::max(1, std::atoi(sample))) : 1;
     const std::map<std::string, std::vector<int>> tables = decodeTables();
     ASSERT_EQ(tables.size(), 31u) << "python3 codecs";
 
@@ -188,6 +183,7 @@ TEST(CodePages, RealFontsThroughFreeType) {
     auto record = [&](const std::string& what, const std::string& problem) {
         if (!problem.empty() && ++failures <= 10) ADD_FAILURE() << what << ": " << problem;
     };
+    const std::size_t every = corpusStride();
     for (std::size_t i = 0; i < files.size(); i += every) {
         if (!gunzipFile(files[i], pcf)) {
             record(files[i], "gzip");

@@ -83,7 +83,7 @@ TEST_F(BoundedCost, BdfHugeDeclarations) {
 class BoundedCostPcf : public BoundedCost {
 protected:
     void SetUp() override {
-        if (findTool("bdftopcf").empty()) GTEST_SKIP() << "bdftopcf is not installed";
+        REQUIRE_INSTALLED("bdftopcf");
         writeFile(dir.path("cell.bdf"), CellFontBdf);
         // Least significant byte first, so every field patched below is little-endian.
         RunResult made = runCommand({"bdftopcf", "-L", "-m", "-p1", "-u1", "-o", dir.path("cell.pcf"), dir.path("cell.bdf")});

@@ -102,7 +102,7 @@ protected:
         fileCalls.seekForward = seamSeek;
         fileCalls.close = seamClose;
         writeFile(dir.path("cell.bdf"), CellFontBdf);
-        ASSERT_FALSE(findTool("bdftopcf").empty());
+        REQUIRE_INSTALLED("bdftopcf");
         RunResult made = runCommand({"bdftopcf", "-o", dir.path("cell.pcf"), dir.path("cell.bdf")});
         ASSERT_EQ(made.exitStatus, 0) << made.err;
     }
@@ -299,8 +299,9 @@ class FailureInjectionLarge : public FailureInjection {
 protected:
     void SetUp() override {
         FailureInjection::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         std::string source = "/usr/share/fonts/X11/75dpi/courR24-ISO8859-1.pcf.gz";
-        if (!fileExists(source)) GTEST_SKIP() << "xfonts-75dpi is not installed";
+        REQUIRE_INSTALLED(source, "pcf2bdf");
         ASSERT_TRUE(gunzipFile(source, dir.path("large.pcf")));
         ASSERT_TRUE(pcfToBdf(dir.path("large.pcf"), dir.path("large.bdf")));
     }

@@ -123,6 +123,7 @@ int inkOf(const OracleGlyph& g) {
 // bdftopcf moves FONT_ASCENT, FONT_DESCENT and DEFAULT_CHAR out of the property list into the
 // accelerators and encodings, so those bytes legitimately differ.
 TEST(Corvane, SameCellsAsVarnelOnTheSourceBdf) {
+    REQUIRE_INSTALLED("bdftopcf", "pcf2bdf", XfontsBase, Xfonts75dpi);
     TempDir dir;
     std::vector<std::string> fonts = {"/usr/share/fonts/X11/75dpi/helvR12-ISO8859-1.pcf.gz",
                                       "/usr/share/fonts/X11/misc/cursor.pcf.gz",
@@ -167,6 +168,7 @@ TEST(Corvane, SameCellsAsVarnelOnTheSourceBdf) {
 }
 
 TEST(Corvane, EverySingleRowRealFontInEveryFormatOpensWithTheSourceGlyphs) {
+    REQUIRE_INSTALLED("bdftopcf", "pcf2bdf", XfontsBase, XfontsTerminus, Xfonts75dpi, Xfonts100dpi);
     std::vector<std::string> corpus = singleRowCorpus();
     ASSERT_GE(corpus.size(), 10u);
     TempDir dir;

@@ -203,11 +203,10 @@ std::vector<std::string> realCorpus() {
     return found;
 }
 
-bool haveTools() { return !findTool("bdftopcf").empty() && !findTool("pcf2bdf").empty(); }
 }  // namespace
 
 TEST(PcfFixtures, SampleFontInEveryBdftopcfFormatAndEveryLayout) {
-    ASSERT_TRUE(haveTools());
+    REQUIRE_INSTALLED("bdftopcf", "pcf2bdf");
     TempDir dir;
     writeFile(dir.path("sample.bdf"), sampleBdf());
     for (const auto& options : allBdftopcfFormats()) {
@@ -219,7 +218,7 @@ TEST(PcfFixtures, SampleFontInEveryBdftopcfFormatAndEveryLayout) {
 }
 
 TEST(PcfFixtures, SampleFontProperties) {
-    ASSERT_TRUE(haveTools());
+    REQUIRE_INSTALLED("bdftopcf", "pcf2bdf");
     TempDir dir;
     writeFile(dir.path("sample.bdf"), sampleBdf());
     ASSERT_TRUE(runBdftopcf(dir.path("sample.bdf"), dir.path("sample.pcf"), {}));
@@ -249,7 +248,7 @@ TEST(PcfFixtures, SampleFontProperties) {
 }
 
 TEST(PcfFixtures, RealFontsInEveryFormatMatchFreeType) {
-    ASSERT_TRUE(haveTools());
+    REQUIRE_INSTALLED("bdftopcf", "pcf2bdf", XfontsBase, XfontsTerminus, Xfonts75dpi, Xfonts100dpi);
     std::vector<std::string> corpus = realCorpus();
     ASSERT_GE(corpus.size(), 10u);
     TempDir dir;
@@ -270,7 +269,7 @@ TEST(PcfFixtures, RealFontsInEveryFormatMatchFreeType) {
 }
 
 TEST(PcfFixtures, CompressedInputReadsTheSame) {
-    ASSERT_FALSE(findTool("compress").empty());
+    REQUIRE_INSTALLED("compress", XfontsBase);
     TempDir dir;
     std::string pcf = dir.path("font.pcf");
     ASSERT_TRUE(gunzipFile("/usr/share/fonts/X11/misc/9x15-ISO8859-1.pcf.gz", pcf));
@@ -385,7 +384,7 @@ std::string tinyPcf(TempDir& dir, const std::vector<std::string>& options) {
 }  // namespace
 
 TEST(PcfMalformed, EveryTruncationFails) {
-    ASSERT_TRUE(haveTools());
+    REQUIRE_INSTALLED("bdftopcf", "pcf2bdf");
     TempDir dir;
     for (const auto& options : std::vector<std::vector<std::string>>{{}, {"-p1", "-l", "-L", "-u4"}}) {
         std::string file = tinyPcf(dir, options);
@@ -410,7 +409,7 @@ TEST(PcfMalformed, EveryTruncationFails) {
 }
 
 TEST(PcfMalformed, ExtremeCountsAndOffsets) {
-    ASSERT_TRUE(haveTools());
+    REQUIRE_INSTALLED("bdftopcf", "pcf2bdf");
     TempDir dir;
     for (const auto& options : std::vector<std::vector<std::string>>{{}, {"-p4", "-m", "-L", "-u2"}}) {
         std::string file = tinyPcf(dir, options);

@@ -150,7 +150,7 @@ protected:
 };
 
 TEST_F(LzwTest, CompressWithEveryMaxBits) {
-    ASSERT_FALSE(findTool("compress").empty()) << "ncompress is not installed";
+    REQUIRE_INSTALLED("compress");
     // Large enough to fill a 16-bit table several times over.
     const std::string data = mixedData(900000, 7);
     for (int bits = 9; bits <= 16; ++bits) {
@@ -387,7 +387,8 @@ TEST_F(LzwTest, ConvertersReadCompressedFontsDirectly) {
     // varnel on a BDF and corvane on a PCF give the same FON for the file and its ".Z" form.
     std::string bdf = samplesDir() + "/seven.bdf";
     std::string pcf = dir.path("font.pcf");
-    ASSERT_TRUE(gunzipFile("/usr/share/fonts/X11/75dpi/courR12-ISO8859-1.pcf.gz", pcf)) << "xfonts-75dpi is needed";
+    REQUIRE_INSTALLED(Xfonts75dpi);
+    ASSERT_TRUE(gunzipFile(Xfonts75dpi, pcf));
     std::filesystem::create_directories(dir.path("plain"));
     std::filesystem::create_directories(dir.path("packed"));
     struct Case {

@@ -17,6 +17,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 extern char** environ;
 
@@ -154,6 +155,42 @@ std::string findTool(const std::string& name) {
     return "";
 }
 
+std::string missingFromSystem(std::initializer_list<std::string> needs) {
+    // Programs by the package that brings them; fonts by the folder they install into.
+    static const std::pair<const char*, const char*> toolPackages[] = {
+        {"bdftopcf", "xfonts-utils"}, {"pcf2bdf", "pcf2bdf"}, {"compress", "ncompress"}, {"gzip", "gzip"}};
+    static const std::pair<const char*, const char*> fontPackages[] = {{"/misc/ter-", "xfonts-terminus"},
+                                                                       {"/misc", "xfonts-base"},
+                                                                       {"/75dpi", "xfonts-75dpi"},
+                                                                       {"/100dpi", "xfonts-100dpi"}};
+    std::string missing, packages;
+    for (const std::string& need : needs) {
+        bool isFont = need.front() == '/';
+        if (isFont ? fileExists(need) : !findTool(need).empty()) continue;
+        std::string package = "?";
+        if (isFont) {
+            for (const auto& [part, name] : fontPackages)
+                if (need.find(part) != std::string::npos) {
+                    package = name;
+                    break;
+                }
+        } else {
+            package = need;
+            for (const auto& [tool, name] : toolPackages)
+                if (need == tool) package = name;
+        }
+        missing += (missing.empty() ? "" : ", ") + need;
+        if (packages.find(package) == std::string::npos) packages += " " + package;
+    }
+    if (missing.empty()) return "";
+    return "not installed: " + missing + " (apt-get install" + packages + ")";
+}
+
+bool runningInCi() {
+    const char* ci = std::getenv("CI");
+    return ci && std::string(ci) == "true";
+}
+
 std::vector<std::string> realFontFiles(const std::vector<std::string>& folders) {
     std::vector<std::string> files;
     for (const auto& folder : folders) {
@@ -166,6 +203,14 @@ std::vector<std::string> realFontFiles(const std::vector<std::string>& folders) 
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+std::size_t corpusStride() {
+#if defined(CORPUS_SAMPLED)
+    const char* corpus = std::getenv("COMPILE_FONTS_CORPUS");
+    if (!corpus || std::string(corpus) != "full") return 10;
+#endif
+    return 1;
 }
 
 bool gunzipFile(const std::string& source, const std::string& destination) {

@@ -1,7 +1,11 @@
 // Helpers shared by the tests: temporary folders, files, and running programs as a user would.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -44,6 +48,10 @@ std::string findTool(const std::string& name);
 // The real fonts of Debian's xfonts packages under /usr/share/fonts/X11/<folder> (*.pcf.gz),
 // sorted by name; folders such as "misc", "75dpi", "100dpi".
 std::vector<std::string> realFontFiles(const std::vector<std::string>& folders);
+// The step through those fonts for the tests that walk them: 1, or 10 in the sanitizer build,
+// where every tenth font reaches every reader path at a tenth of the cost (COMPILE_FONTS_CORPUS=full
+// in the environment, as make check-full sets it, takes every font there too).
+std::size_t corpusStride();
 // Expands a .gz file into `destination` with gzip; false on failure.
 bool gunzipFile(const std::string& source, const std::string& destination);
 // A BDF font of our own making with one glyph per code, each `width` x `height` pixels with every
@@ -53,3 +61,26 @@ std::string solidBdf(const std::vector<int>& codes, int width = 5, int height = 
 std::vector<int> codeRange(int first, int last);
 // Converts a PCF file to BDF with pcf2bdf; false on failure.
 bool pcfToBdf(const std::string& pcf, const std::string& bdf);
+
+// One font of each Debian font package the tests read, to name in REQUIRE_INSTALLED.
+inline const std::string XfontsBase = "/usr/share/fonts/X11/misc/6x13-ISO8859-1.pcf.gz";
+inline const std::string Xfonts75dpi = "/usr/share/fonts/X11/75dpi/courR12-ISO8859-1.pcf.gz";
+inline const std::string Xfonts100dpi = "/usr/share/fonts/X11/100dpi/courR12-ISO8859-1.pcf.gz";
+inline const std::string XfontsTerminus = "/usr/share/fonts/X11/misc/ter-u12b_iso-8859-1.pcf.gz";
+
+// What a test needs from the system: programs by name ("bdftopcf") and fonts or font folders by
+// path under /usr/share/fonts/X11. "" when all are there; otherwise what is missing and the Debian
+// package that installs it.
+std::string missingFromSystem(std::initializer_list<std::string> needs);
+// CI=true: a run there must not pass by skipping what it could not find.
+bool runningInCi();
+
+// Skips the test when something it needs is not installed, naming the package; in CI the test
+// fails instead.
+#define REQUIRE_INSTALLED(...)                                                              \
+    do {                                                                                    \
+        if (std::string missing_ = missingFromSystem({__VA_ARGS__}); !missing_.empty()) {   \
+            if (runningInCi()) FAIL() << missing_ << " (required in CI)";                   \
+            GTEST_SKIP() << missing_;                                                       \
+        }                                                                                   \
+    } while (false)

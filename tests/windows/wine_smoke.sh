@@ -7,7 +7,8 @@
 # --posix-bin holds the POSIX varnel and corvane. --mingw-build holds varnel.exe and corvane.exe;
 # with --cross-build (or when it has none) they are cross-built there first. --programs runs the
 # varnel.exe and corvane.exe of another folder instead (those of the Windows zip). Everything the run makes, the private
-# WINEPREFIX included, lives under --mingw-build. Without wine it reports a skip and succeeds.
+# WINEPREFIX included, lives under --mingw-build. Without wine or the cross compiler it reports a
+# skip with exit status 77, or fails in CI (CI=true).
 set -u
 
 source_dir= posix_bin= mingw_build= cross_build= programs=
@@ -33,10 +34,12 @@ programs=$(cd "${programs:-$mingw_build}" && pwd) || exit 2
 # Debian's wine package puts `wine` in PATH; wine64 alone leaves its loader in /usr/lib/wine.
 wine=$(command -v wine || command -v wine64 || { [ -x /usr/lib/wine/wine64 ] && echo /usr/lib/wine/wine64; })
 wineserver=$(command -v wineserver || { [ -x /usr/lib/wine/wineserver64 ] && echo /usr/lib/wine/wineserver64; })
-if [ -z "$wine" ] || [ -z "$wineserver" ]; then
-  echo "SKIPPED: wine is not installed (apt-get install wine64 wine)"
-  exit 0
-fi
+missing() {
+  if [ "${CI:-}" = true ]; then echo "FAIL: $* is not installed (required in CI)"; exit 1; fi
+  echo "SKIPPED: $* is not installed"
+  exit 77
+}
+[ -n "$wine" ] && [ -n "$wineserver" ] || missing "wine (apt-get install wine64 wine)"
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -45,7 +48,7 @@ elapsed() { awk -v a="$1" -v b="$(seconds)" 'BEGIN { printf "%.1f", b - a }'; }
 
 if [ -n "$cross_build" ] || [ ! -x "$mingw_build/varnel.exe" ] || [ ! -x "$mingw_build/corvane.exe" ]; then
   command -v x86_64-w64-mingw32-g++ >/dev/null ||
-    { echo "FAIL: no varnel.exe in $mingw_build and no cross compiler (g++-mingw-w64-x86-64)"; exit 1; }
+    missing "the cross compiler (apt-get install g++-mingw-w64-x86-64 libz-mingw-w64-dev)"
   start=$(seconds)
   cmake -S "$source_dir" -B "$mingw_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCOMPILE_FONTS_TESTS=OFF \
     -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64-x86_64.cmake" >"$mingw_build/configure.log" 2>&1 &&
