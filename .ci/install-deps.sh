@@ -26,7 +26,7 @@ done
 [ -z "$missing" ] && exit 0
 if [ "$(id -u)" != 0 ]; then
   echo "Missing packages:$missing" >&2
-  echo "Install them with: sudo apt-get install$missing" >&2
+  echo "Install them as root with: apt-get install$missing" >&2
   exit 1
 fi
 echo "Installing:$missing"
