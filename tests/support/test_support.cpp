@@ -160,6 +160,7 @@ std::string missingFromSystem(std::initializer_list<std::string> needs) {
     static const std::pair<const char*, const char*> toolPackages[] = {
         {"bdftopcf", "xfonts-utils"}, {"pcf2bdf", "pcf2bdf"}, {"compress", "ncompress"}, {"gzip", "gzip"}};
     static const std::pair<const char*, const char*> fontPackages[] = {{"/misc/ter-", "xfonts-terminus"},
+                                                                       {"/misc/unifont", "xfonts-unifont"},
                                                                        {"/misc", "xfonts-base"},
                                                                        {"/75dpi", "xfonts-75dpi"},
                                                                        {"/100dpi", "xfonts-100dpi"}};
