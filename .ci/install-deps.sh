@@ -8,8 +8,9 @@ xfonts-utils pcf2bdf ncompress xfonts-base xfonts-75dpi xfonts-100dpi xfonts-ter
 g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 wine"
 # The package tests: lintian judges the .deb, groff renders the zip's manual, unzip unpacks it.
 PACKAGES="$PACKAGES lintian groff unzip"
-# The code page tests and make bench convert unifont (ISO10646-1, about 57000 glyphs).
-PACKAGES="$PACKAGES xfonts-unifont"
+# The code page tests and make bench convert unifont (ISO10646-1, about 57000 glyphs); Python's
+# codecs are their reference for every code page.
+PACKAGES="$PACKAGES xfonts-unifont python3"
 case "${1:-}" in
   # The programs alone (the product needs only zlib); bdftopcf makes the demo's PCF input.
   build) PACKAGES="make cmake ninja-build g++ zlib1g-dev xfonts-utils" ;;

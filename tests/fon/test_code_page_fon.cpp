@@ -171,7 +171,7 @@ std::string checkRun(std::vector<std::string> argv, const std::string& fon, cons
 }
 
 TEST(CodePages, RealFontsThroughFreeType) {
-    REQUIRE_INSTALLED("pcf2bdf", XfontsBase, XfontsTerminus, Xfonts75dpi, Xfonts100dpi);
+    REQUIRE_INSTALLED("pcf2bdf", "python3", XfontsBase, XfontsTerminus, Xfonts75dpi, Xfonts100dpi);
     std::vector<std::string> files = realFontFiles({"misc", "75dpi", "100dpi"});
     const std::map<std::string, std::vector<int>> tables = decodeTables();
     ASSERT_EQ(tables.size(), 31u) << "python3 codecs";
@@ -273,6 +273,7 @@ TEST(CodePages, OptionsAndLimits) {
 
 // The committed tables are what the generator writes today.
 TEST(CodePages, GeneratedTablesAreCurrent) {
+    REQUIRE_INSTALLED("python3");
     const std::string source = samplesDir() + "/../font/";
     RunResult r = runCommand({"python3", source + "gen_code_pages.py"});
     ASSERT_EQ(r.exitStatus, 0) << r.err;
