@@ -134,6 +134,7 @@ std::vector<std::string> installed(const std::vector<std::string>& names) {
 // Real fonts of the corpus. Without a code page every header says weight 400, so those families
 // hold one font per height.
 TEST(Family, RealFontsEachEqualTheirSingleConversion) {
+    REQUIRE_INSTALLED("pcf2bdf", XfontsBase, XfontsTerminus);
     struct Case {
         const char* label;
         bool bdf;
@@ -153,7 +154,7 @@ TEST(Family, RealFontsEachEqualTheirSingleConversion) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         std::vector<std::string> inputs = installed(c.fonts);
-        if (inputs.empty()) GTEST_SKIP() << "xfonts-base or xfonts-terminus is not installed";
+        ASSERT_FALSE(inputs.empty());
         TempDir dir;
         if (c.bdf) {
             for (auto& input : inputs) {
