@@ -10,7 +10,7 @@
 
 namespace {
 void writeLine(const char* format, va_list args) {
-    std::string message = "Compile Fonts: " + formatMessage(format, args) + "\n";
+    std::string message = std::string(MessageCaption) + ": " + formatMessage(format, args) + "\n";
     std::fwrite(message.data(), 1, message.size(), stderr);
     std::fflush(stderr);
 }

@@ -13,14 +13,14 @@ void reportError(const char* format, ...) {
     std::string message = formatMessage(format, args);
     va_end(args);
     // No owner window: the programs never open one. 0x30 is MB_ICONWARNING with the OK button.
-    MessageBoxA(nullptr, message.c_str(), "Compile Fonts", 0x30);
+    MessageBoxA(nullptr, message.c_str(), MessageCaption, 0x30);
 }
 
 // A GUI program has standard error only when it was redirected; the note goes there or nowhere.
 void reportNote(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::string message = "Compile Fonts: " + formatMessage(format, args) + "\n";
+    std::string message = std::string(MessageCaption) + ": " + formatMessage(format, args) + "\n";
     va_end(args);
     std::fwrite(message.data(), 1, message.size(), stderr);
     std::fflush(stderr);

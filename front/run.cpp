@@ -20,14 +20,17 @@ struct Settings {
     bool verbose = false;           // -v
 };
 
-// The writer's refusals, which a code-page conversion can meet before writing too.
-constexpr const char* TooLargeMessage = "Font %s not created:  too large.\r\n(Use PCF format.)";
-constexpr const char* TooManyCharactersMessage = "Font %s not created:  too many characters.\r\n(Use PCF format.)";
 
-// The second line of the usage message: the options beyond the first line's.
-constexpr const char* UsageOptionsLine =
-    "       [-c codepage] [-v] where codepage is 1250 to 1258, 874, 437, 737, 775, 850, 852, 855, 857, 860, 861, "
-    "862, 863, 865, 866, 869 or symbol";
+
+using Sink = void (*)(const char* format, ...);
+
+// Shows the message `id` of this program through `sink` (reportError or reportNote).
+template <class... Values>
+void show(Sink sink, const Program& program, MessageId id, Values... values) {
+    std::string format = messageFormat(id, program.words);
+    if constexpr (sizeof...(Values) == 0) sink("%s", format.c_str());
+    else sink(format.c_str(), values...);
+}
 
 bool isDelimiter(char c) { return c == ' ' || c == '\t'; }
 
@@ -115,27 +118,29 @@ bool parseCommandLine(char* commandLine, Settings* settings) {
 
 // Maps the font read from `inputPath` into the requested page; false after reporting why it
 // cannot be, naming the font `fontName` in the writer's refusals.
-bool mapIntoCodePage(Font& font, const Settings& settings, const char* inputPath, const char* fontName,
+bool mapIntoCodePage(const Program& program, Font& font, const Settings& settings, const char* inputPath,
+                     const char* fontName,
                      CodeMapReport& report) {
     switch (mapToCodePage(font, settings.codePage, report)) {
     case CodeMapResult::Mapped:
         return true;
     case CodeMapResult::UnknownEncoding:
-        reportError("Font %s not created:  its encoding, %s, has no mapping to code page %s.", inputPath,
-                    report.encoding.empty() ? "none" : report.encoding.c_str(), settings.codePageName);
+        show(reportError, program, MessageNoMapping, inputPath,
+             report.encoding.empty() ? messageFormat(MessageNoEncoding, program.words).c_str()
+                                     : report.encoding.c_str(),
+             settings.codePageName);
         return false;
     case CodeMapResult::NothingInPage:
-        reportError("Font %s not created:  none of its characters is in code page %s.", inputPath,
-                    settings.codePageName);
+        show(reportError, program, MessageNothingInPage, inputPath, settings.codePageName);
         return false;
     case CodeMapResult::SpansRows:
-        reportError(TooManyCharactersMessage, fontName);
+        show(reportError, program, MessageTooManyCharacters, fontName);
         return false;
     case CodeMapResult::TooLarge:
     case CodeMapResult::OutOfMemory:
         break;
     }
-    reportError(TooLargeMessage, fontName);
+    show(reportError, program, MessageFontTooLarge, fontName);
     return false;
 }
 
@@ -154,24 +159,24 @@ std::string formatText(const char* format, ...) {
 
 // -v: the line for one font written, shown once the file is complete. Without -c every encoded
 // position counts as from the font.
-std::string summaryLine(const char* fontName, const Settings& settings, const CodeMapReport& report,
-                        const Font& font) {
+std::string summaryLine(const Program& program, const char* fontName, const Settings& settings,
+                        const CodeMapReport& report, const Font& font) {
     if (!settings.codePage.active()) {
         std::int32_t positions = 0;
         if (font.bitmapFont)
             for (const Glyph* glyph : font.bitmapFont->encoding) positions += glyph ? 1 : 0;
-        return formatText("Font %s: no code page, %d positions from the font.", fontName, positions);
+        return formatText(messageFormat(MessageNoteNoCodePage, program.words).c_str(), fontName, positions);
     }
     std::string missing;
     constexpr std::size_t Listed = 10;
-    for (std::size_t i = 0; i < report.missing.size() && i < Listed; ++i) {
-        char text[16];
-        std::snprintf(text, sizeof text, " U+%04X", report.missing[i]);
-        missing += text;
-    }
-    if (report.missing.size() > Listed) missing += " and " + std::to_string(report.missing.size() - Listed) + " more";
-    return formatText("Font %s: code page %s, %d positions from the font, %d placeholders, %d characters missing%s%s",
-                      fontName, settings.codePageName, report.fromFont, report.placeholders,
+    auto append = [&](MessageId id, int value) {
+        missing += formatText(messageFormat(id, program.words).c_str(), value);
+    };
+    for (std::size_t i = 0; i < report.missing.size() && i < Listed; ++i) append(MessageNoteMissing, report.missing[i]);
+    if (report.missing.size() > Listed)
+        append(MessageNoteMoreMissing, static_cast<int>(report.missing.size() - Listed));
+    return formatText(messageFormat(MessageNoteCodePage, program.words).c_str(), fontName, settings.codePageName,
+                      report.fromFont, report.placeholders,
                       static_cast<int>(report.missing.size()), missing.empty() ? "." : ":", missing.c_str());
 }
 
@@ -179,7 +184,7 @@ std::string summaryLine(const char* fontName, const Settings& settings, const Co
 bool readInput(const Program& program, const Settings& settings, const char* path, Font* font) {
     FontStreamPtr input(openFontFile(path));
     if (!input) {
-        reportError(program.cantOpenMessage, path);
+        show(reportError, program, MessageCantOpenInput, path);
         return false;
     }
     int status = program.readFont(font, input.get(), settings.bitOrder, settings.byteOrder, settings.glyphPad,
@@ -187,17 +192,17 @@ bool readInput(const Program& program, const Settings& settings, const char* pat
     // Closing a compressed input checks what the reader did not need (a gzip member's check):
     // damage found there makes the font as corrupt as damage the reader saw.
     if (status != StatusOk || closeFontFile(input.release()) != 0) {
-        reportError(program.corruptMessage, path);
+        show(reportError, program, MessageCorruptInput, path);
         return false;
     }
     return true;
 }
 
 // Creates the output; null after reporting why not.
-FontStream* createOutput(const char* path, bool* regularFile) {
+FontStream* createOutput(const Program& program, const char* path, bool* regularFile) {
     FontStream* output = createFontFile(path, regularFile);
     if (!output) {
-        reportError("Can't create file %s", path);
+        show(reportError, program, MessageCantCreateOutput, path);
         // regularFile is set only when the file was created and the stream record then could not
         // be allocated: that empty file is ours to remove.
         if (*regularFile) deleteOutputFile(path);
@@ -207,34 +212,21 @@ FontStream* createOutput(const char* path, bool* regularFile) {
 
 // Ends the run with the writer's result: closes the output when there is one, and after a failure
 // reports it, naming `fontName` in the refusals, and removes the file the run made. Exit status.
-int finishOutput(int status, FontStream* output, bool regularFile, const char* fontName, const char* outputPath) {
+int finishOutput(const Program& program, int status, FontStream* output, bool regularFile, const char* fontName,
+                 const char* outputPath) {
     int closed = output ? closeFontFile(output) : 0;
     if (status == StatusOk && closed == 0) return 0;
     if (status == StatusFail)
-        reportError(TooLargeMessage, fontName);
+        show(reportError, program, MessageFontTooLarge, fontName);
     else if (status == StatusBadFormat)
-        reportError(TooManyCharactersMessage, fontName);
+        show(reportError, program, MessageTooManyCharacters, fontName);
     else
-        reportError("Can't output to file %s (reason unknown).", outputPath);
+        show(reportError, program, MessageCantOutput, outputPath);
     // A device or pipe given as the output is left alone; only a file we made is removed.
     if (output && regularFile) deleteOutputFile(outputPath);
     return 1;
 }
 }  // namespace
-
-std::string formatMessage(const char* format, std::va_list args) {
-    std::va_list again;
-    va_copy(again, args);
-    int length = std::vsnprintf(nullptr, 0, format, args);
-    std::string message;
-    if (length > 0) {
-        message.resize(static_cast<std::size_t>(length) + 1);
-        std::vsnprintf(message.data(), message.size(), format, again);
-        message.resize(static_cast<std::size_t>(length));
-    }
-    va_end(again);
-    return message;
-}
 
 void defaultBitmapFormat(int* bitOrder, int* byteOrder, int* glyphPad, int* scanUnit) {
     *bitOrder = 1;
@@ -257,14 +249,13 @@ int runConversion(const Program& program, char* commandLine) {
     Settings settings;
     defaultBitmapFormat(&settings.bitOrder, &settings.byteOrder, &settings.glyphPad, &settings.scanUnit);
     if (!parseCommandLine(commandLine, &settings)) {
-        reportError("%s\n%s", program.usage, UsageOptionsLine);
+        show(reportError, program, MessageUsage);
         return 1;
     }
 
     const std::vector<const char*>& inputs = settings.inputPaths;
     if (inputs.size() > MaxFamilyFonts) {
-        reportError("Font %s not created:  more than %u fonts in one file.", inputs[MaxFamilyFonts],
-                    static_cast<unsigned>(MaxFamilyFonts));
+        show(reportError, program, MessageTooManyFonts, inputs[MaxFamilyFonts], static_cast<unsigned>(MaxFamilyFonts));
         return 1;
     }
     // One input keeps its own order: the output is created (an existing file truncated) before the
@@ -287,29 +278,29 @@ int runConversion(const Program& program, char* commandLine) {
             font.codePage = settings.codePage;
             if (!readInput(program, settings, inputs[k], &font)) return 1;
             CodeMapReport report;
-            if (settings.codePage.active() && !mapIntoCodePage(font, settings, inputs[k], fontName, report)) return 1;
-            if (single && !(output = createOutput(settings.outputPath, &regularFile))) return 1;
+            if (settings.codePage.active() && !mapIntoCodePage(program, font, settings, inputs[k], fontName, report))
+                return 1;
+            if (single && !(output = createOutput(program, settings.outputPath, &regularFile))) return 1;
             int status = buildFontResources(font, baseName, settings.glyphPad, &resources);
-            if (status != StatusOk) return finishOutput(status, output, regularFile, fontName, settings.outputPath);
-            if (settings.verbose) summaries.push_back(summaryLine(fontName, settings, report, font));
+            if (status != StatusOk)
+                return finishOutput(program, status, output, regularFile, fontName, settings.outputPath);
+            if (settings.verbose) summaries.push_back(summaryLine(program, fontName, settings, report, font));
         }
         // The font is gone and its resources hold its property texts: the next font numbers its
         // atoms from 1 as a run of its own would, which keeps its "SNF" resource the same.
         clearAtomTable();
         for (std::size_t j = 0; j < k; ++j) {
             if (sameWindowsSelection(fonts[j], resources)) {
-                reportError("Fonts %s and %s not combined:  Windows cannot tell them apart (same height, weight, "
-                            "italic and character set).",
-                            inputs[j], inputs[k]);
+                show(reportError, program, MessageNotCombined, inputs[j], inputs[k]);
                 return 1;
             }
         }
         fonts.push_back(std::move(resources));
     }
 
-    if (!single && !(output = createOutput(settings.outputPath, &regularFile))) return 1;
+    if (!single && !(output = createOutput(program, settings.outputPath, &regularFile))) return 1;
     output->fontName = baseName.c_str();
-    int status = finishOutput(writeFonFamily(output, fonts), output, regularFile, baseName.c_str(),
+    int status = finishOutput(program, writeFonFamily(output, fonts), output, regularFile, baseName.c_str(),
                               settings.outputPath);
     if (status == 0)
         for (const std::string& line : summaries) reportNote("%s", line.c_str());

@@ -3,20 +3,18 @@
 // deleteOutputFile and hands the command line in.
 #pragma once
 
-#include <cstdarg>
 #include <string>
 
 #include "font/model.h"
+#include "front/messages.h"
 #include "stream/font_stream.h"
 
 using FontReader = int (*)(Font* font, FontStream* stream, int bitOrder, int byteOrder, int glyphPad,
                            int scanUnit);
 
-// What differs between varnel and corvane.
+// What differs between varnel and corvane: the words of their messages and the reader.
 struct Program {
-    const char* usage;
-    const char* cantOpenMessage;  // with the input path
-    const char* corruptMessage;   // with the input path
+    ProgramWords words;
     FontReader readFont;
 };
 
@@ -32,10 +30,7 @@ std::string fontBaseName(const char* outputPath);
 // Parses `commandLine` (split in place) and runs one conversion. Returns the exit status (0 or 1).
 int runConversion(const Program& program, char* commandLine);
 
-// printf-style formatting into a string sized to the text: no message is ever cut or overflows.
-std::string formatMessage(const char* format, std::va_list args);
-
-// Platform binding.
+// Platform binding. reportError and reportNote show one text, formatted through formatMessage.
 void reportError(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))

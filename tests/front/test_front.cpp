@@ -42,7 +42,7 @@ int failingReader(Font*, FontStream*, int bitOrder, int byteOrder, int glyphPad,
     return StatusFail;
 }
 
-const Program fakeProgram = {"usage text", "can't open %s", "corrupt %s", failingReader};
+const Program fakeProgram = {{"fake", "fak"}, failingReader};
 
 class RunTest : public ::testing::Test {
 protected:
@@ -66,7 +66,8 @@ TEST_F(RunTest, UsageErrors) {
         messages.clear();
         EXPECT_EQ(run(line), 1) << line;
         ASSERT_EQ(messages.size(), 1u) << line;
-        EXPECT_EQ(messages[0].substr(0, messages[0].find('\n')), "usage text") << line;
+        EXPECT_EQ(messages[0].rfind("usage: fake [-p#] ", 0), 0u) << line;
+        EXPECT_NE(messages[0].find(" fon_file fak_file where "), std::string::npos) << line;
         EXPECT_TRUE(readerCalls.empty()) << line;
     }
 }
@@ -94,7 +95,7 @@ TEST_F(RunTest, OptionsReachTheReader) {
         EXPECT_EQ(got.glyphPad, c.expected.glyphPad) << c.line;
         EXPECT_EQ(got.scanUnit, c.expected.scanUnit) << c.line;
         ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0], "corrupt " + dir.path("in.bdf"));
+        EXPECT_EQ(messages[0], "fak input, " + dir.path("in.bdf") + ", corrupt");
     }
 }
 
@@ -111,7 +112,7 @@ TEST_F(RunTest, MissingInput) {
     std::string missing = dir.path("missing.bdf");
     EXPECT_EQ(run("-o a " + missing), 1);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "can't open " + missing);
+    EXPECT_EQ(messages[0], "can't open fak source file " + missing);
     EXPECT_TRUE(readerCalls.empty());
 }
 

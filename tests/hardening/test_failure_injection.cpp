@@ -36,8 +36,8 @@ void deleteOutputFile(const char* path) { std::remove(path); }
 void reportNote(const char*, ...) {}
 
 namespace {
-const Program bdfProgram = {"usage", "can't open bdf source file %s", "bdf input, %s, corrupt", readBdfFont};
-const Program pcfProgram = {"usage", "can't open pcf source file %s", "pcf input, %s, corrupt", readPcfFont};
+const Program bdfProgram = {{"varnel", "bdf"}, readBdfFont};
+const Program pcfProgram = {{"corvane", "pcf"}, readPcfFont};
 
 // Which file call fails, and at which of its calls (1-based) from the start of a run.
 enum class Call { None, OpenRead, Create, Read, Write, ShortWrite, Seek, CloseOutput };
@@ -215,7 +215,7 @@ protected:
             Outcome outcome = run(program, input, n);
             std::string context = std::string(kind) + ": allocation " + std::to_string(n);
             if (n <= steps.open) {
-                expectRefused(outcome, withPath(program.cantOpenMessage, input), context);
+                expectRefused(outcome, withPath(program, MessageCantOpenInput, input), context);
                 ++refused;
             } else if (n <= steps.read) {
                 bool quietAtomLoss = outcome.messages.size() == 1 &&
@@ -234,7 +234,7 @@ protected:
                                 difference(outcome.output, baseline.output).c_str());
                     ++quiet;
                 } else {
-                    expectRefused(outcome, withPath(program.corruptMessage, input), context);
+                    expectRefused(outcome, withPath(program, MessageCorruptInput, input), context);
                     ++refused;
                 }
             } else if (n <= steps.create) {
@@ -271,9 +271,9 @@ protected:
         std::printf("%s: %ld calls failed in turn\n", kind, count);
     }
 
-    // A message of the program with the path in place of its %s.
-    static std::string withPath(const char* format, const std::string& path) {
-        std::string text = format;
+    // A message of the program naming a path.
+    static std::string withPath(const Program& program, MessageId id, const std::string& path) {
+        std::string text = messageFormat(id, program.words);
         return text.replace(text.find("%s"), 2, path);
     }
 
@@ -318,11 +318,11 @@ TEST_F(FailureInjectionLarge, EveryWrite) {
 TEST_F(FailureInjectionLarge, EveryReadAndSeek) {
     // A failed read looks like the end of the data, which a reader either notices or (when it was
     // the read that would have found the end) never needs.
-    everyCall(bdfProgram, dir.path("large.bdf"), Call::Read, withPath(bdfProgram.corruptMessage, dir.path("large.bdf")), true,
+    everyCall(bdfProgram, dir.path("large.bdf"), Call::Read, withPath(bdfProgram, MessageCorruptInput, dir.path("large.bdf")), true,
               "BDF read");
-    everyCall(pcfProgram, dir.path("large.pcf"), Call::Read, withPath(pcfProgram.corruptMessage, dir.path("large.pcf")), true,
+    everyCall(pcfProgram, dir.path("large.pcf"), Call::Read, withPath(pcfProgram, MessageCorruptInput, dir.path("large.pcf")), true,
               "PCF read");
-    everyCall(pcfProgram, dir.path("large.pcf"), Call::Seek, withPath(pcfProgram.corruptMessage, dir.path("large.pcf")), true,
+    everyCall(pcfProgram, dir.path("large.pcf"), Call::Seek, withPath(pcfProgram, MessageCorruptInput, dir.path("large.pcf")), true,
               "PCF seek");
 }
 

@@ -1,0 +1,57 @@
+// The message table and its formatting.
+#include "front/messages.h"
+
+#include <cstdio>
+#include <string_view>
+
+namespace {
+// Indexed by MessageId. "\r\n" is a line break in the message box; the two blanks after a colon
+// and the usage text's "-s" are as the programs have always shown them.
+constexpr const char* messageTable[MessageCount] = {
+    "usage: {program} [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file {input}_file where # for -p is 1, 2, "
+    "4, or 8 and   # for -s is 1, 2, or 4\n"
+    "       [-c codepage] [-v] where codepage is 1250 to 1258, 874, 437, 737, 775, 850, 852, 855, 857, 860, 861, "
+    "862, 863, 865, 866, 869 or symbol",
+    "can't open {input} source file %s",
+    "{input} input, %s, corrupt",
+    "Can't create file %s",
+    "Font %s not created:  too large.\r\n(Use PCF format.)",
+    "Font %s not created:  too many characters.\r\n(Use PCF format.)",
+    "Can't output to file %s (reason unknown).",
+    "Font %s not created:  its encoding, %s, has no mapping to code page %s.",
+    "none",
+    "Font %s not created:  none of its characters is in code page %s.",
+    "Font %s: no code page, %d positions from the font.",
+    "Font %s: code page %s, %d positions from the font, %d placeholders, %d characters missing%s%s",
+    " U+%04X",
+    " and %d more",
+    "Font %s not created:  more than %u fonts in one file.",
+    "Fonts %s and %s not combined:  Windows cannot tell them apart (same height, weight, italic and character set).",
+};
+
+void fillWord(std::string& text, std::string_view placeholder, const char* word) {
+    for (std::size_t at; (at = text.find(placeholder)) != std::string::npos;)
+        text.replace(at, placeholder.size(), word);
+}
+}  // namespace
+
+std::string messageFormat(MessageId id, const ProgramWords& words) {
+    std::string text = id >= 0 && id < MessageCount ? messageTable[id] : "";
+    fillWord(text, "{program}", words.program);
+    fillWord(text, "{input}", words.input);
+    return text;
+}
+
+std::string formatMessage(const char* format, std::va_list args) {
+    std::va_list again;
+    va_copy(again, args);
+    int length = std::vsnprintf(nullptr, 0, format, args);
+    std::string message;
+    if (length > 0) {
+        message.resize(static_cast<std::size_t>(length) + 1);
+        std::vsnprintf(message.data(), message.size(), format, again);
+        message.resize(static_cast<std::size_t>(length));
+    }
+    va_end(again);
+    return message;
+}

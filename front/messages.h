@@ -1,0 +1,42 @@
+// Every text the programs can show, each once, named by a MessageId. The words that differ between
+// varnel and corvane ({program}, {input}) are filled in from ProgramWords; the run's values (paths,
+// names, counts) go through the text's printf conversions when a binding formats it. To add a
+// message: a MessageId before MessageCount and its row in messages.cpp.
+#pragma once
+
+#include <cstdarg>
+#include <string>
+
+// The POSIX binding writes it before each text, the Win32 binding makes it the box's caption.
+inline constexpr const char* MessageCaption = "Compile Fonts";
+
+enum MessageId : int {
+    MessageUsage,               // no value
+    MessageCantOpenInput,       // input path
+    MessageCorruptInput,        // input path
+    MessageCantCreateOutput,    // output path
+    MessageFontTooLarge,        // font base name
+    MessageTooManyCharacters,   // font base name
+    MessageCantOutput,          // output path
+    MessageNoMapping,           // input path, encoding (or MessageNoEncoding), code page
+    MessageNoEncoding,          // the encoding of a font that names none
+    MessageNothingInPage,       // input path, code page
+    MessageNoteNoCodePage,      // -v: base name, positions
+    MessageNoteCodePage,        // -v: base name, code page, positions, placeholders, missing, ":" or ".", list
+    MessageNoteMissing,         // -v: one missing character of the list
+    MessageNoteMoreMissing,     // -v: how many more are missing than listed
+    MessageTooManyFonts,        // the first input past the limit, the limit
+    MessageNotCombined,         // two input paths
+    MessageCount
+};
+
+struct ProgramWords {
+    const char* program;  // "varnel"
+    const char* input;    // the input format, "bdf"
+};
+
+// The printf format of `id` with the program's words filled in.
+std::string messageFormat(MessageId id, const ProgramWords& words);
+
+// printf-style formatting into a string sized to the text: no message is ever cut or overflows.
+std::string formatMessage(const char* format, std::va_list args);
