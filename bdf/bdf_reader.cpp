@@ -2,8 +2,6 @@
 // layout, bounds, terminal cells, flags, ink metrics, placeholder properties) in a fixed order.
 #include "bdf/bdf_reader.h"
 
-#include <new>
-
 #include "bdf/bdf_steps.h"
 #include "font/bounds.h"
 #include "font/ink.h"
@@ -68,13 +66,8 @@ bool loadFont(Font& font, FontStream* stream, const BitmapLayout& layout) {
 int readBdfFont(Font* font, FontStream* stream, int bitOrder, int byteOrder, int glyphPad, int scanUnit) {
     font->bitmapFont.reset();
     const BitmapLayout layout{bitOrder, byteOrder, glyphPad, scanUnit};
-    bool loaded = false;
-    try {
-        loaded = loadFont(*font, stream, layout);
-    } catch (const std::bad_alloc&) {
-        loaded = false;
-    }
-    if (loaded) return StatusOk;
+    if (runGuarded([&] { return loadFont(*font, stream, layout) ? StatusOk : StatusFail; }) == StatusOk)
+        return StatusOk;
     releaseTextFontContents(font);
     return StatusFail;
 }

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <new>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -103,7 +101,7 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
     fnt.reserve(header.dfSize);
 
     InfoResourcePlan plan;
-    if (planInfoResource(font, plan) != StatusOk) return StatusFail;
+    if (!planInfoResource(font, plan)) return StatusFail;
     ByteVector& infoResource = resources.info;
     infoResource.clear();
     infoResource.reserve(plan.size);
@@ -166,23 +164,11 @@ int writeFamilyChecked(FontStream* stream, std::span<const FontResources> fonts)
     return writeNeModule(stream, resources, moduleName.c_str(), description.c_str());
 }
 
-// Runs a step of the writer with its one answer to exhausted memory.
-template <class Step>
-int guarded(Step step) {
-    try {
-        return step();
-    } catch (const std::bad_alloc&) {
-        return StatusFail;
-    } catch (const std::length_error&) {
-        return StatusFail;
-    }
-}
-
 }  // namespace
 
 int buildFontResources(const Font& font, std::string_view faceName, int glyphPad, FontResources* out) {
     if (!out) return StatusFail;
-    return guarded([&] { return buildChecked(font, faceName, glyphPad, *out); });
+    return runGuarded([&] { return buildChecked(font, faceName, glyphPad, *out); });
 }
 
 bool sameWindowsSelection(const FontResources& a, const FontResources& b) {
@@ -196,12 +182,12 @@ bool sameWindowsSelection(const FontResources& a, const FontResources& b) {
 
 int writeFonFamily(FontStream* stream, std::span<const FontResources> fonts) {
     if (!stream) return StatusFail;
-    return guarded([&] { return writeFamilyChecked(stream, fonts); });
+    return runGuarded([&] { return writeFamilyChecked(stream, fonts); });
 }
 
 int writeFon(Font* font, FontStream* stream, int glyphPad) {
     if (!font || !stream) return StatusFail;
-    return guarded([&] {
+    return runGuarded([&] {
         FontResources resources;
         const int status = buildChecked(*font, faceNameOf(stream), glyphPad, resources);
         if (status != StatusOk) return status;

@@ -79,10 +79,10 @@ void putInfoHeader(ByteWriter& out, const InfoHeader& header) {
     out.u16(header.versionCheck);                             // 70
 }
 
-int planInfoResource(const Font& font, InfoResourcePlan& plan) {
+bool planInfoResource(const Font& font, InfoResourcePlan& plan) {
     const FontInfo& info = font.info;
     const std::size_t propertyCount = info.properties.size();
-    if (propertyCount > 0xFFFF) return StatusFail;
+    if (propertyCount > 0xFFFF) return false;
 
     Atom atomCount = 0;
     while (atomName(atomCount + 1)) ++atomCount;
@@ -97,8 +97,8 @@ int planInfoResource(const Font& font, InfoResourcePlan& plan) {
     };
     for (std::size_t i = 0; i < propertyCount; ++i) {
         const FontProperty& property = info.properties[i];
-        if (!markUsed(property.name)) return StatusFail;
-        if (propertyIsStringAt(info, i) && !markUsed(static_cast<std::uint32_t>(property.value))) return StatusFail;
+        if (!markUsed(property.name)) return false;
+        if (propertyIsStringAt(info, i) && !markUsed(static_cast<std::uint32_t>(property.value))) return false;
     }
 
     std::uint64_t poolTotal = 0;
@@ -109,7 +109,7 @@ int planInfoResource(const Font& font, InfoResourcePlan& plan) {
         poolTotal += std::strlen(use.text) + 1;
     }
     poolTotal += poolTotal & 1;
-    if (poolTotal > InfoMaxPoolLength) return StatusFail;
+    if (poolTotal > InfoMaxPoolLength) return false;
 
     plan.positionCount = positionCountOf(info);
     plan.header = InfoHeader{};
@@ -121,7 +121,7 @@ int planInfoResource(const Font& font, InfoResourcePlan& plan) {
         size += InfoCharRecordSize * (std::uint64_t{plan.positionCount} + 2);
     }
     plan.size = static_cast<std::uint32_t>(size);
-    return StatusOk;
+    return true;
 }
 
 void buildInfoResource(const Font& font, const BitmapFont* bitmapFont, InfoResourcePlan& plan, ByteWriter& out) {

@@ -56,10 +56,9 @@ struct InfoResourcePlan {
     std::uint32_t size = 0;
 };
 
-// Counts the atoms, marks the ones the properties use, sizes the pool and the resource. StatusOk,
-// or StatusFail when the pool, the property count or a property's atom cannot be described.
-// May throw std::bad_alloc (caught by writeFon).
-[[nodiscard]] int planInfoResource(const Font& font, InfoResourcePlan& plan);
+// Counts the atoms, marks the ones the properties use, sizes the pool and the resource. False when
+// the pool, the property count or a property's atom cannot be described.
+[[nodiscard]] bool planInfoResource(const Font& font, InfoResourcePlan& plan);
 
 // Appends the whole resource (plan.size bytes) to `out`, laying out the pool offsets in the plan.
 void buildInfoResource(const Font& font, const BitmapFont* bitmapFont, InfoResourcePlan& plan,

@@ -3,7 +3,6 @@
 #include "fon/ne_module.h"
 
 #include <algorithm>
-#include <new>
 #include <string_view>
 
 #include "font/status.h"
@@ -226,12 +225,11 @@ int writeNeModule(FontStream* stream, std::span<const ResourceEntry> resources, 
                   const char* description) {
     ByteVector head;
     NeLayout layout;
-    try {
+    int built = runGuarded([&] {
         ByteWriter out(head);
-        if (!buildNeHead(out, resources, moduleName, description, &layout)) return StatusFail;
-    } catch (const std::bad_alloc&) {
-        return StatusFail;
-    }
+        return buildNeHead(out, resources, moduleName, description, &layout) ? StatusOk : StatusFail;
+    });
+    if (built != StatusOk) return built;
     if (writeBytes(stream, head.data(), static_cast<std::int32_t>(head.size())) < 0) return -1;
 
     static constexpr std::uint8_t padding[1u << NeMaxAlignmentShift] = {};

@@ -21,7 +21,7 @@ void failAllocationAt(long n, bool sticky = false);
 long allocationCount();
 
 // Standard allocator over the wrappers, so std::vector storage of the model goes through the seam.
-// A failed wrapper throws std::bad_alloc, which each reader/writer entry point turns into StatusFail.
+// A failed wrapper throws std::bad_alloc, which runGuarded (font/status.h) turns into StatusFail.
 template <class T>
 struct ModelAllocator {
     using value_type = T;

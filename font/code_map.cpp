@@ -5,7 +5,6 @@
 #include <array>
 #include <cctype>
 #include <cstring>
-#include <new>
 
 #include "font/bitmap.h"
 #include "font/code_page.h"
@@ -259,11 +258,7 @@ CodeMapResult mapToCodePage(Font& font, const CodePageRequest& request, CodeMapR
     report = CodeMapReport{};
     report.encoding = encodingName(font.info);
     if (!request.active()) return CodeMapResult::Mapped;
-    try {
-        return mapFont(font, request, report);
-    } catch (const std::bad_alloc&) {
-        return CodeMapResult::OutOfMemory;
-    }
+    return runGuarded([&] { return mapFont(font, request, report); }, CodeMapResult::OutOfMemory);
 }
 
 std::uint16_t weightOfName(std::string_view name) {

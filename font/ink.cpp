@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "font/bitmap.h"
 #include "font/bounds.h"
@@ -123,11 +122,7 @@ bool addInkMetrics(Font& font) {
     BitmapFont& store = *font.bitmapFont;
     ModelVector<GlyphMetrics> ink;
     std::size_t count = std::min(static_cast<std::size_t>(std::max(store.glyphCount, 0)), store.glyphs.size());
-    try {
-        ink.resize(count);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    if (runGuarded([&] { ink.resize(count); return StatusOk; }) != StatusOk) return false;
     for (std::size_t i = 0; i < count; ++i) computeGlyphInk(font, store.glyphs[i], ink[i]);
     store.inkMetrics = std::move(ink);
     font.info.flags |= FlagHasInkMetrics;
@@ -172,11 +167,8 @@ bool padToTerminalCell(Font& font) {
 
     for (std::size_t i = 0; i < count; ++i) {
         ByteVector bitmap;
-        try {
-            bitmap.resize(static_cast<std::size_t>(cellBytes));
-        } catch (const std::bad_alloc&) {
+        if (runGuarded([&] { bitmap.resize(static_cast<std::size_t>(cellBytes)); return StatusOk; }) != StatusOk)
             return false;
-        }
         Glyph glyph{cell, bitmap.empty() ? nullptr : bitmap.data()};
         glyph.metrics.attributes = store.glyphs[i].metrics.attributes;
         reshapeGlyph(font, store.glyphs[i], glyph);

@@ -5,7 +5,6 @@
 
 #include <cstring>
 #include <memory>
-#include <new>
 #include <optional>
 
 #include "font/bitmap.h"
@@ -332,7 +331,8 @@ Glyph* findDefaultGlyph(const FontInfo& info, const BitmapFont& bitmapFont) {
     if (!bdfAccelerators && !readAccelerators(input, directory, PcfAccelerators, info)) return false;
 
     auto bitmapFont = std::make_unique<BitmapFont>();
-    if (readMetricsTable(input, directory, PcfMetrics, bitmapFont->glyphs) != TableRead::Ok) return false;
+    bool found = false;
+    if (!readMetricsTable(input, directory, PcfMetrics, bitmapFont->glyphs, found) || !found) return false;
     // A conversion into a code page needs the bitmaps of the page's glyphs only; which those are,
     // the encodings say, and they come after the bitmaps.
     const std::unique_ptr<CodeSet> kept = keptSourceCodes(info, font->codePage);
@@ -341,15 +341,11 @@ Glyph* findDefaultGlyph(const FontInfo& info, const BitmapFont& bitmapFont) {
     if (!kept && !layOutBitmaps(bitmapTable, want, *bitmapFont)) return false;
 
     ModelVector<GlyphMetrics> inkMetrics;
-    switch (readMetricsTable(input, directory, PcfInkMetrics, inkMetrics)) {
-    case TableRead::Failed:
-        return false;
-    case TableRead::Absent:
-        break;
-    case TableRead::Ok:
+    // Ink metrics are optional: a table that cannot be reached leaves the font without them.
+    if (!readMetricsTable(input, directory, PcfInkMetrics, inkMetrics, found)) return false;
+    if (found) {
         if (inkMetrics.size() != bitmapFont->glyphs.size()) return false;
         bitmapFont->inkMetrics = std::move(inkMetrics);
-        break;
     }
 
     if (!readEncodings(input, directory, info, *bitmapFont)) return false;
@@ -429,11 +425,8 @@ int readPcfFont(Font* font, FontStream* stream, int bitOrder, int byteOrder, int
     if (validRequest(want)) {
         PcfInput input;
         input.stream = stream;
-        try {
-            if (readWholeFont(font, input, want)) return StatusOk;
-        } catch (const std::bad_alloc&) {
-            // Model vectors report exhausted memory by throwing; the read simply fails.
-        }
+        if (runGuarded([&] { return readWholeFont(font, input, want) ? StatusOk : StatusFail; }) == StatusOk)
+            return StatusOk;
     }
     // Give the property arrays' memory back, not just their contents.
     ModelVector<FontProperty>().swap(font->info.properties);

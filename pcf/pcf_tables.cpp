@@ -34,28 +34,29 @@ GlyphMetrics& metricsOf(Glyph& glyph) { return glyph.metrics; }
 GlyphMetrics& metricsOf(GlyphMetrics& metrics) { return metrics; }
 
 template <class Record>
-TableRead readMetricRecords(PcfInput& input, const PcfDirectory& directory, std::uint32_t type,
-                            ModelVector<Record>& records) {
+[[nodiscard]] bool readMetricRecords(PcfInput& input, const PcfDirectory& directory, std::uint32_t type,
+                       ModelVector<Record>& records, bool& found) {
     records.clear();
-    if (!seekTable(input, directory, type)) return TableRead::Absent;
+    found = seekTable(input, directory, type);
+    if (!found) return true;
     std::uint32_t format;
-    if (!readLsbInt32(input, format)) return TableRead::Failed;
+    if (!readLsbInt32(input, format)) return false;
     std::uint32_t kind = pcfFormatKind(format);
-    if (kind != PcfDefaultFormat && kind != PcfCompressedMetrics) return TableRead::Failed;
+    if (kind != PcfDefaultFormat && kind != PcfCompressedMetrics) return false;
     std::int32_t count;
     if (!(kind == PcfDefaultFormat ? readInt32(input, format, count) : readInt16(input, format, count)))
-        return TableRead::Failed;
-    if (count < 0) return TableRead::Failed;
+        return false;
+    if (count < 0) return false;
     reserveDeclared(records, count);
     for (std::int32_t i = 0; i < count; ++i) {
         Record record{};
         bool read = kind == PcfDefaultFormat ? readFullMetric(input, format, metricsOf(record))
                                              : readCompressedMetric(input, metricsOf(record));
-        if (!read) return TableRead::Failed;
+        if (!read) return false;
         growAhead(records, count);
         records.push_back(record);
     }
-    return TableRead::Ok;
+    return true;
 }
 
 struct PropertyRecord {
@@ -195,14 +196,14 @@ bool readCompressedMetric(PcfInput& input, GlyphMetrics& metrics) {
     return true;
 }
 
-TableRead readMetricsTable(PcfInput& input, const PcfDirectory& directory, std::uint32_t type,
-                           ModelVector<Glyph>& glyphs) {
-    return readMetricRecords(input, directory, type, glyphs);
+bool readMetricsTable(PcfInput& input, const PcfDirectory& directory, std::uint32_t type,
+                      ModelVector<Glyph>& glyphs, bool& found) {
+    return readMetricRecords(input, directory, type, glyphs, found);
 }
 
-TableRead readMetricsTable(PcfInput& input, const PcfDirectory& directory, std::uint32_t type,
-                           ModelVector<GlyphMetrics>& metrics) {
-    return readMetricRecords(input, directory, type, metrics);
+bool readMetricsTable(PcfInput& input, const PcfDirectory& directory, std::uint32_t type,
+                      ModelVector<GlyphMetrics>& metrics, bool& found) {
+    return readMetricRecords(input, directory, type, metrics, found);
 }
 
 bool readProperties(PcfInput& input, const PcfDirectory& directory, FontInfo& info) {
