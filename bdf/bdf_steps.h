@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 #include "font/model.h"
@@ -25,7 +24,7 @@ constexpr std::int32_t NoProperty = -1;
 // Working record of one load. The remembered properties are indexes into Font::info.properties,
 // not pointers: the property vector grows as lines arrive.
 struct BdfLoadState {
-    std::string fontLineText;  // the FONT line after its keyword
+    ModelString fontLineText;  // the FONT line after its keyword
     float pointSize = 0;
     std::int32_t xResolution = 0;
     std::int32_t yResolution = 0;

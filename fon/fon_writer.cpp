@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "fon/byte_writer.h"
 #include "fon/fnt_resource.h"
@@ -139,7 +137,7 @@ int writeFamilyChecked(FontStream* stream, std::span<const FontResources> fonts)
     if (fonts.empty() || fonts.size() > MaxFamilyFonts) return StatusFail;
     const std::string_view faceName = faceNameOf(stream);
     // Built without a fixed buffer, so no base name is too long for it.
-    const std::string description = "FONTRES 133, 96, 72: " + std::string(faceName);
+    const ModelString description = "FONTRES 133, 96, 72: " + ModelString(faceName);
 
     ByteVector directory;
     directory.reserve(2 + fonts.size() * (FontDirectoryEntryFixedSize + faceName.size()));
@@ -150,7 +148,7 @@ int writeFamilyChecked(FontStream* stream, std::span<const FontResources> fonts)
 
     // One type block holds every font and one every "SNF" resource: loaders look for the fonts of a
     // file in the first block of their type.
-    std::vector<ResourceEntry> resources;
+    ModelVector<ResourceEntry> resources;
     resources.reserve(1 + 2 * fonts.size());
     resources.push_back({{ResourceTypeFontDirectory, nullptr}, {0, "FONTDIR"}, directory.data(),
                          static_cast<std::uint32_t>(directory.size()), 0x0C50});
@@ -160,7 +158,7 @@ int writeFamilyChecked(FontStream* stream, std::span<const FontResources> fonts)
     for (std::size_t k = 0; k < fonts.size(); ++k)
         resources.push_back({{0, "SNF"}, {static_cast<std::uint16_t>(k + 1), nullptr}, fonts[k].info.data(),
                              static_cast<std::uint32_t>(fonts[k].info.size()), 0x0C30, k > 0});
-    const std::string moduleName(faceName);
+    const ModelString moduleName(faceName);
     return writeNeModule(stream, resources, moduleName.c_str(), description.c_str());
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <new>
+#include <string>
 #include <vector>
 
 // A block of `size` bytes, or null when memory runs out. A 0-byte request gives a valid block.
@@ -44,3 +45,16 @@ struct ModelAllocator {
 template <class T>
 using ModelVector = std::vector<T, ModelAllocator<T>>;
 using ByteVector = ModelVector<std::uint8_t>;
+// Text beyond the string's own small buffer comes through the seam too.
+using ModelString = std::basic_string<char, std::char_traits<char>, ModelAllocator<char>>;
+
+// Base of the model records held by std::unique_ptr: make_unique and delete of them go through
+// the wrappers, and a failed allocation throws std::bad_alloc like a vector's.
+struct ModelRecord {
+    static void* operator new(std::size_t size) {
+        void* p = ::allocate(size);
+        if (!p) throw std::bad_alloc();
+        return p;
+    }
+    static void operator delete(void* block) noexcept { ::release(block); }
+};

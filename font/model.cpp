@@ -4,8 +4,6 @@
 #include <cstring>
 #include <functional>
 
-#include <vector>
-
 const Glyph MissingGlyph{};
 
 namespace {
@@ -64,10 +62,13 @@ int getGlyphs(Font* font, std::int32_t count, const std::uint8_t* codes, int cod
 int getMetrics(Font* font, std::int32_t count, const std::uint8_t* codes, int codeKind, std::int32_t* outCount,
                GlyphMetrics** outMetrics) {
     BitmapFont& store = *font->bitmapFont;
+    ModelVector<Glyph*> glyphs;
+    if (runGuarded([&] { glyphs.resize(static_cast<std::size_t>(count > 0 ? count : 0)); return StatusOk; }) !=
+        StatusOk)
+        return StatusFail;
     Glyph* savedDefault = store.defaultGlyph;
     // A missing code must give zero metrics, not the default glyph's.
     store.defaultGlyph = const_cast<Glyph*>(&MissingGlyph);
-    std::vector<Glyph*> glyphs(static_cast<std::size_t>(count > 0 ? count : 0));
     int status = getGlyphs(font, count, codes, codeKind, outCount, glyphs.data());
     if (status == StatusOk) {
         for (std::int32_t k = 0; k < *outCount; ++k) {

@@ -81,11 +81,11 @@ struct FontInfo {
 };
 
 // Second header kept by the text reader, describing all glyphs, encoded or not.
-struct FontExtras {
+struct FontExtras : ModelRecord {
     FontInfo info;
 };
 
-struct BitmapFont {
+struct BitmapFont : ModelRecord {
     std::uint32_t sourceTag = 0;  // 0x70636601 from the PCF reader
     std::int32_t glyphCount = 0;
     std::int32_t tableCount = 0;
