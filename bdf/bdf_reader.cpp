@@ -59,7 +59,7 @@ bool loadFont(Font& font, FontStream* stream, const BitmapLayout& layout) {
     if (!readBdfProperties(stream, font, state)) return false;
     if (!readBdfGlyphs(stream, font, state, layout)) return false;
     finishFont(font, state, layout);
-    return true;
+    return checkFontModel(font);
 }
 }  // namespace
 

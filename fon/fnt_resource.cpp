@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "fon/glyph_lookup.h"
 #include "font/bitmap.h"
 
 void putFntHeader(ByteWriter& out, const FntHeader& h) {
@@ -78,8 +77,7 @@ std::size_t putGlyphCell(std::span<std::uint8_t> destination, const Font& font, 
     const std::int32_t w = glyphWidth(metrics);
     const std::int32_t rows = glyphHeight(metrics);
     const std::int32_t stride = paddedRowBytes(w, glyphPad);
-    if (w <= 0 || rows <= 0 || stride <= 0 || !font.bitmapFont) return cellSize;
-    const std::size_t available = glyphBitmapBytes(*font.bitmapFont, *glyph);
+    if (w <= 0 || rows <= 0 || stride <= 0) return cellSize;
     const std::int32_t rowBytes = (w + 7) / 8;
     const std::int32_t top = std::int32_t{info.maxBounds.ascent} - std::int32_t{metrics.ascent};
     // With lying PCF bounds a glyph can start left of the cell; floor so the shift stays 0..7.
@@ -96,9 +94,7 @@ std::size_t putGlyphCell(std::span<std::uint8_t> destination, const Font& font, 
         };
         const std::size_t rowStart = static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
         for (std::int32_t k = 0; k < rowBytes; ++k) {
-            const std::size_t at = rowStart + static_cast<std::size_t>(k);
-            if (at >= available) return cellSize;
-            const std::uint32_t byte = glyph->bitmap[at];
+            const std::uint32_t byte = glyph->bitmap[rowStart + static_cast<std::size_t>(k)];
             orInto(base + k, byte >> shift);
             if (shift > 0) orInto(base + k + 1, (byte << (8 - shift)) & 0xFF);
         }

@@ -71,7 +71,8 @@ void putFntCharEntry(ByteWriter& out, std::uint32_t width, std::uint32_t offset)
 
 // Writes the column-major cell of `glyph` into the front of `destination` and returns its size
 // K x H; 0 and nothing written for a null glyph, or when the cell would not fit. Pixels that fall
-// outside the cell are dropped; source bytes are read only inside the glyph's bitmap block.
+// outside the cell are dropped. The glyph's bitmap holds its rows at glyphPad, the font's own pad
+// (checkFontModel).
 std::size_t putGlyphCell(std::span<std::uint8_t> destination, const Font& font, int glyphPad, const Glyph* glyph);
 
 // Look-ups by property name that never create an atom. The string form gives null unless the first

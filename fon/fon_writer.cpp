@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstring>
 
 #include "fon/byte_writer.h"
 #include "fon/fnt_resource.h"
-#include "fon/glyph_lookup.h"
 #include "fon/info_resource.h"
 #include "fon/ne_module.h"
 
@@ -39,11 +39,14 @@ std::string_view faceNameOf(const FontStream* stream) {
 }
 
 int buildChecked(const Font& font, std::string_view faceName, int glyphPad, FontResources& resources) {
+    if (!font.bitmapFont || glyphPad != font.glyphPad) return StatusFail;
     const FontInfo& info = font.info;
     // One byte of codes per character: a second row, or a column past 255, cannot be expressed.
     if (info.firstRow != info.lastRow || info.firstColumn > 255 || info.lastColumn > 255) return StatusBadFormat;
     // A range ending just before it starts is an empty font; one inverted further has no layout.
     if (std::int32_t{info.lastColumn} + 1 < std::int32_t{info.firstColumn}) return StatusBadFormat;
+    // The reader has established the model's invariants; nothing below checks them again.
+    assert(checkFontModel(font));
 
     const bool anchored = isOriginAnchored(info);
 
@@ -71,10 +74,12 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
 
     const std::uint32_t positions =
         static_cast<std::uint32_t>(std::int32_t{info.lastColumn} - std::int32_t{info.firstColumn} + 1);
+    // One row: the encoding table holds exactly one entry per position.
+    const ModelVector<Glyph*>& glyphs = font.bitmapFont->encoding;
     std::int64_t maxWidth = 0;
     std::int64_t widthBytes = 0;
     for (std::uint32_t i = 0; i < positions; ++i) {
-        const Glyph* glyph = positionGlyph(font, i);
+        const Glyph* glyph = glyphs[i];
         if (!glyph) continue;
         const std::int32_t width = cellWidth(glyph->metrics, anchored);
         maxWidth = std::max<std::int64_t>(maxWidth, width);
@@ -108,7 +113,7 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
     putFntHeader(out, header);
     std::uint32_t offset = header.dfBitsOffset;
     for (std::uint32_t i = 0; i < positions; ++i) {
-        const Glyph* glyph = positionGlyph(font, i);
+        const Glyph* glyph = glyphs[i];
         const std::int32_t width = glyph ? cellWidth(glyph->metrics, anchored) : 0;
         putFntCharEntry(out, static_cast<std::uint32_t>(width), offset);
         if (glyph) offset += static_cast<std::uint32_t>(cellColumns(width) * height);
@@ -117,7 +122,7 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
     out.bytes(faceName);
     out.u8(0);
     for (std::uint32_t i = 0; i < positions; ++i) {
-        const Glyph* glyph = positionGlyph(font, i);
+        const Glyph* glyph = glyphs[i];
         if (!glyph) continue;
         const std::size_t at = out.size();
         out.zeros(static_cast<std::size_t>(cellColumns(cellWidth(glyph->metrics, anchored))) *

@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "fon/glyph_lookup.h"
 
 namespace {
 
@@ -17,11 +16,10 @@ std::uint32_t positionCountOf(const FontInfo& info) {
     return n > 0 ? static_cast<std::uint32_t>(n) : 0;
 }
 
-// The ink records can be trusted only when every glyph has one.
+// The readers give every glyph an ink record when there are any (checkFontModel).
 bool hasInkSection(const Font& font) {
     const BitmapFont* bitmapFont = font.bitmapFont.get();
-    return (font.info.flags & FlagHasInkMetrics) && bitmapFont && bitmapFont->inkMetrics &&
-           bitmapFont->inkMetrics->size() >= bitmapFont->glyphs.size();
+    return (font.info.flags & FlagHasInkMetrics) && bitmapFont && bitmapFont->inkMetrics;
 }
 
 }  // namespace
@@ -148,7 +146,7 @@ void buildInfoResource(const Font& font, const BitmapFont* bitmapFont, InfoResou
     putInfoHeader(out, header);
 
     for (std::uint32_t i = 0; i < plan.positionCount; ++i) {
-        const Glyph* glyph = positionGlyph(font, i);
+        const Glyph* glyph = bitmapFont ? bitmapFont->encoding[i] : nullptr;
         putInfoCharRecord(out, glyph ? &glyph->metrics : nullptr);
     }
 
@@ -179,8 +177,7 @@ void buildInfoResource(const Font& font, const BitmapFont* bitmapFont, InfoResou
     putInfoCharRecord(out, &info.inkMinBounds);
     putInfoCharRecord(out, &info.inkMaxBounds);
     for (std::uint32_t i = 0; i < plan.positionCount; ++i) {
-        const Glyph* glyph = positionGlyph(font, i);
-        const std::ptrdiff_t index = glyph ? glyphIndex(*bitmapFont, glyph) : -1;
-        putInfoCharRecord(out, index >= 0 ? &(*bitmapFont->inkMetrics)[static_cast<std::size_t>(index)] : nullptr);
+        const Glyph* glyph = bitmapFont->encoding[i];
+        putInfoCharRecord(out, glyph ? &(*bitmapFont->inkMetrics)[glyph - bitmapFont->glyphs.data()] : nullptr);
     }
 }

@@ -171,3 +171,32 @@ const FontProperty* findFontProperty(const FontInfo& info, const char* name, std
     }
     return nullptr;
 }
+
+bool checkFontModel(const Font& font) {
+    const BitmapFont* store = font.bitmapFont.get();
+    if (!store) return false;
+    const FontInfo& info = font.info;
+    const std::size_t glyphCount = store->glyphs.size();
+    if (store->glyphCount < 0 || static_cast<std::size_t>(store->glyphCount) != glyphCount) return false;
+    if (info.propertyIsString.size() != info.properties.size()) return false;
+
+    std::size_t cells = 0;
+    if (info.firstRow <= info.lastRow && info.firstColumn <= info.lastColumn)
+        cells = static_cast<std::size_t>(info.lastRow - info.firstRow + 1) *
+                static_cast<std::size_t>(info.lastColumn - info.firstColumn + 1);
+    if (store->encoding.size() != cells) return false;
+    for (const Glyph* glyph : store->encoding)
+        if (glyph && glyphIndex(*store, glyph) < 0) return false;
+    if (store->defaultGlyph && glyphIndex(*store, store->defaultGlyph) < 0) return false;
+    if (store->inkMetrics && store->inkMetrics->size() != glyphCount) return false;
+
+    const bool textRead = !store->ownedBitmaps.empty();
+    if (textRead && store->ownedBitmaps.size() != glyphCount) return false;
+    for (std::size_t i = 0; i < glyphCount; ++i) {
+        const Glyph& glyph = store->glyphs[i];
+        const auto bytes = static_cast<std::size_t>(glyphBitmapBytes(glyph.metrics, font.glyphPad));
+        const ByteVector& owner = textRead ? store->ownedBitmaps[i] : store->bitmapBlock;
+        if (bytes > 0 && bytesWithin(owner.data(), owner.size(), glyph.bitmap) < bytes) return false;
+    }
+    return true;
+}

@@ -13,6 +13,7 @@
 
 #include "font/alloc.h"
 #include "font/atom.h"
+#include "font/bitmap.h"
 #include "font/status.h"
 
 struct GlyphMetrics {
@@ -28,6 +29,14 @@ struct GlyphMetrics {
 // 32 bits; either may be negative in a font that lies.
 inline std::int32_t glyphWidth(const GlyphMetrics& m) { return std::int32_t{m.rightBearing} - m.leftBearing; }
 inline std::int32_t glyphHeight(const GlyphMetrics& m) { return std::int32_t{m.ascent} + m.descent; }
+// Bytes of the bitmap of a glyph with these metrics at `pad`: 0 when the width or height is not
+// positive (no bitmap at all, not a huge unsigned one).
+[[nodiscard]] inline std::int64_t glyphBitmapBytes(const GlyphMetrics& m, std::int32_t pad) {
+    std::int32_t width = glyphWidth(m);
+    std::int32_t rows = glyphHeight(m);
+    if (width <= 0 || rows <= 0) return 0;
+    return static_cast<std::int64_t>(rows) * paddedRowBytes(width, pad);
+}
 
 struct Glyph {
     GlyphMetrics metrics;
@@ -165,6 +174,14 @@ void releaseTextFont(Font* font);
 // releaseFont of a binary-read font: ink metrics, encoding, bitmap block, glyphs, property flags,
 // properties, the BitmapFont; the record stays in place.
 void releaseBinaryFont(Font* font);
+
+// The invariants every reader establishes before it returns StatusOk, and that the writer relies
+// on without checking again: a string flag per property; glyphCount glyphs; one encoding entry per
+// code of the ranges, each null or one of the glyphs (so is the default glyph); one ink record per
+// glyph when there are any; every bitmap holds its rows at the font's pad inside the block that owns
+// it (the glyph's own in a text-read font, the shared one in a binary-read font). Not the bounds:
+// PCF accelerators stand as the file gives them, and the writer cuts glyphs to the cell they make.
+[[nodiscard]] bool checkFontModel(const Font& font);
 
 // The encoding-table entry of a code given as row and column, or null outside the ranges.
 Glyph* encodedGlyph(const FontInfo& info, const BitmapFont& store, unsigned row, unsigned column);

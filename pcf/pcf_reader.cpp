@@ -25,15 +25,6 @@ struct BitmapRequest {
     return padOk && unitOk && ordersOk;
 }
 
-// Bytes of a glyph's bitmap at `pad`. A negative width or height means no bitmap at all, not a
-// huge unsigned one.
-[[nodiscard]] std::int64_t glyphBytes(const GlyphMetrics& m, int pad) {
-    std::int32_t width = glyphWidth(m);
-    std::int32_t rows = glyphHeight(m);
-    if (width <= 0 || rows <= 0) return 0;
-    return static_cast<std::int64_t>(rows) * paddedRowBytes(width, pad);
-}
-
 void swapUnits(ByteVector& block, int unit) {
     auto count = static_cast<std::int64_t>(block.size());
     if (unit == 2) swapTwoBytes(block.data(), count);
@@ -46,7 +37,7 @@ void swapUnits(ByteVector& block, int unit) {
                                   int filePad) {
     std::int64_t end = 0;
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        std::int64_t bytes = glyphBytes(glyphs[i].metrics, filePad);
+        std::int64_t bytes = glyphBitmapBytes(glyphs[i].metrics, filePad);
         if (bytes == 0) continue;
         if (offsets[i] < end) return false;
         end = offsets[i] + bytes;
@@ -75,9 +66,9 @@ void relayGlyphs(const ModelVector<Glyph>& glyphs, ModelVector<std::uint32_t>& o
         const GlyphMetrics& m = glyphs[i].metrics;
         std::uint32_t oldOffset = offsets[i];
         offsets[i] = static_cast<std::uint32_t>(running);
-        if (glyphBytes(m, filePad) == 0) continue;
+        if (glyphBitmapBytes(m, filePad) == 0) continue;
         move(m, oldOffset, running);
-        running += glyphBytes(m, wantPad);
+        running += glyphBitmapBytes(m, wantPad);
     }
 }
 
@@ -113,7 +104,7 @@ void shrinkInPlace(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, 
     ModelVector<Glyph>& glyphs = bitmapFont.glyphs;
     // Size the new block from the glyphs themselves, never from the size entry the file claims.
     std::int64_t total = 0;
-    for (const Glyph& glyph : glyphs) total += glyphBytes(glyph.metrics, wantPad);
+    for (const Glyph& glyph : glyphs) total += glyphBitmapBytes(glyph.metrics, wantPad);
     if (total > claimedSize) return false;
     // Each re-padded row is at most eight times its old row, so glyphs that do not share bytes
     // stay within this; glyphs stacked on the same bytes must not multiply the memory.
@@ -171,7 +162,7 @@ int padIndex(int pad) { return pad == 1 ? 0 : pad == 2 ? 1 : pad == 4 ? 2 : 3; }
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
         // Subtract: offset + bytes could pass the 32-bit range.
         if (offsets[i] > size) return false;
-        if (glyphBytes(glyphs[i].metrics, filePad) > size - offsets[i]) return false;
+        if (glyphBitmapBytes(glyphs[i].metrics, filePad) > size - offsets[i]) return false;
     }
     return readBlock(input, bitmapFont.bitmapBlock, size);
 }
@@ -200,7 +191,7 @@ int padIndex(int pad) { return pad == 1 ? 0 : pad == 2 ? 1 : pad == 4 ? 2 : 3; }
 
     std::uint8_t* block = bitmapFont.bitmapBlock.data();
     for (std::size_t i = 0; i < glyphs.size(); ++i)
-        glyphs[i].bitmap = glyphBytes(glyphs[i].metrics, want.glyphPad) == 0 ? nullptr : block + table.offsets[i];
+        glyphs[i].bitmap = glyphBitmapBytes(glyphs[i].metrics, want.glyphPad) == 0 ? nullptr : block + table.offsets[i];
     return true;
 }
 
@@ -221,7 +212,7 @@ constexpr std::int64_t MaxKeptBitmapBytes = 8 * 65536;
         const std::int32_t claimed = table.sizes[padIndex(want.glyphPad)];
         if (claimed < 0) return false;
         std::int64_t total = 0;
-        for (const Glyph& glyph : glyphs) total += glyphBytes(glyph.metrics, want.glyphPad);
+        for (const Glyph& glyph : glyphs) total += glyphBitmapBytes(glyph.metrics, want.glyphPad);
         if (total > claimed || total > 8 * static_cast<std::int64_t>(bitmapFont.bitmapBlock.size())) return false;
     }
 
@@ -237,7 +228,7 @@ constexpr std::int64_t MaxKeptBitmapBytes = 8 * 65536;
         const auto index = static_cast<std::size_t>(glyph - glyphs.data());
         if (newIndex[index] >= 0) continue;
         newIndex[index] = 0;
-        keptBytes += glyphBytes(glyph->metrics, filePad);
+        keptBytes += glyphBitmapBytes(glyph->metrics, filePad);
         ++keptCount;
     }
     if (keptBytes > MaxKeptBitmapBytes) return true;
@@ -257,7 +248,7 @@ constexpr std::int64_t MaxKeptBitmapBytes = 8 * 65536;
         keptGlyphs.push_back(glyphs[i]);
         keptOffsets.push_back(at);
         if (keptInk) keptInk->push_back((*bitmapFont.inkMetrics)[i]);
-        const auto bytes = static_cast<std::uint32_t>(glyphBytes(glyphs[i].metrics, filePad));
+        const auto bytes = static_cast<std::uint32_t>(glyphBitmapBytes(glyphs[i].metrics, filePad));
         if (bytes > 0) std::memcpy(keptBlock.data() + at, bitmapFont.bitmapBlock.data() + table.offsets[i], bytes);
         at += bytes;
     }
@@ -374,7 +365,9 @@ Glyph* findDefaultGlyph(const FontInfo& info, const BitmapFont& bitmapFont) {
     font->releaseFont = releaseBinaryFont;
     font->releaseGlyphs = nullptr;
     font->bitmapFont = std::move(bitmapFont);
-    return true;
+    if (checkFontModel(*font)) return true;
+    font->bitmapFont.reset();
+    return false;
 }
 }  // namespace
 

@@ -1,10 +1,12 @@
 // The glyph store's look-ups and the release operations.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "font/alloc.h"
 #include "font/model.h"
+#include "tests/font/font_builder.h"
 
 namespace {
 // A one-row font with codes first..last, glyph k at code first + k, metrics advance = k + 1.
@@ -134,3 +136,36 @@ TEST(Allocation, ZeroBytesGiveABlockAndFailuresAreInjected) {
     failAllocationAt(0);
 }
 }  // namespace
+
+// Each invariant the readers establish, broken one at a time in an otherwise sound font.
+TEST(CheckFontModel, FindsEachBrokenInvariant) {
+    static Glyph stray{};
+    struct Case {
+        const char* broken;
+        void (*breakIt)(Font&);
+    } cases[] = {
+        {"nothing", [](Font&) {}},
+        {"no glyph store", [](Font& f) { f.bitmapFont.reset(); }},
+        {"glyph count", [](Font& f) { f.bitmapFont->glyphCount = 2; }},
+        {"encoding size", [](Font& f) { f.bitmapFont->encoding.pop_back(); }},
+        {"encoding entry", [](Font& f) { f.bitmapFont->encoding[1] = &stray; }},
+        {"default glyph", [](Font& f) { f.bitmapFont->defaultGlyph = &stray; }},
+        {"ink count", [](Font& f) { f.bitmapFont->inkMetrics.emplace(1); }},
+        {"short bitmap", [](Font& f) { f.bitmapFont->ownedBitmaps[1].pop_back(); }},
+        {"another glyph's bitmap", [](Font& f) { f.bitmapFont->glyphs[1].bitmap = f.bitmapFont->ownedBitmaps[0].data(); }},
+        {"pad", [](Font& f) { f.glyphPad = 4; }},
+        {"shared block too short", [](Font& f) {
+             BitmapFont& store = *f.bitmapFont;
+             store.bitmapBlock.assign(2 + 4 * 2 - 1, 0);  // glyph 1 needs 4 rows of 2 bytes after glyph 0's 2
+             store.glyphs[0].bitmap = store.bitmapBlock.data();
+             store.glyphs[1].bitmap = store.bitmapBlock.data() + 2;
+             store.ownedBitmaps.clear();
+         }},
+    };
+    for (const Case& c : cases) {
+        Font font;
+        buildFont(font, {metrics(0, 8, 8, 1, 0), metrics(0, 3, 4, 3, 1), metrics(0, 0, 0, 0, 0)}, {0, 1, 2}, true, 2);
+        c.breakIt(font);
+        EXPECT_EQ(checkFontModel(font), c.broken == std::string("nothing")) << c.broken;
+    }
+}
