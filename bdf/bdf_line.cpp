@@ -124,18 +124,11 @@ const char* readBdfLine(FontStream* stream, BdfLineBuffer& buffer) {
         char* out = first;
         bool ended = false;
         while (!ended) {
-            if (stream->remaining <= 0) {
-                // The buffer is empty: one byte through the stream's fill.
-                int c = getByte(stream);
-                if (c < 0) return nullptr;  // also drops a last line without a line feed
-                if (c == '\r') continue;
-                // The byte that overflows a full line ends it and is lost.
-                if (c == '\n' || out == full) break;
-                *out++ = static_cast<char>(c);
-                continue;
-            }
-            // Straight from the buffered run, by the same rules, without getByte's bookkeeping
-            // on every byte: line reading was most of a load.
+            // The end of data also drops a last line without a line feed.
+            if (!fillBuffer(stream)) return nullptr;
+            // Straight from the buffered run, without getByte's bookkeeping on every byte: line
+            // reading was most of a load. CR is dropped; the byte that overflows a full line ends
+            // it and is lost.
             const std::uint8_t* p = stream->cursor;
             const std::uint8_t* const end = p + stream->remaining;
             while (p != end) {

@@ -45,12 +45,16 @@ void swapFourBytes(std::uint8_t* bytes, std::int64_t count) {
 
 namespace {
 // Rows of a fixed width copy with one move each; a library call per row of a few bytes cost more
-// than the copy itself.
+// than the copy itself. Each row is loaded whole before it is stored, so a row's new place may
+// overlap its old one.
 template <std::int32_t Bytes>
 void copyRows(const std::uint8_t* source, std::uint8_t* destination, std::int32_t oldRow, std::int32_t newRow,
               std::int32_t rows) {
-    for (std::int32_t r = 0; r < rows; ++r, source += oldRow, destination += newRow)
-        std::memcpy(destination, source, Bytes);
+    for (std::int32_t r = 0; r < rows; ++r, source += oldRow, destination += newRow) {
+        std::uint8_t row[Bytes];
+        std::memcpy(row, source, Bytes);
+        std::memcpy(destination, row, Bytes);
+    }
 }
 }  // namespace
 
@@ -63,7 +67,7 @@ std::int64_t repadBitmap(const std::uint8_t* source, std::uint8_t* destination, 
     std::int32_t copy = oldRow < newRow ? oldRow : newRow;
     std::int64_t total = static_cast<std::int64_t>(rows) * newRow;
     if (oldRow == newRow) {
-        std::memcpy(destination, source, static_cast<std::size_t>(total));
+        std::memmove(destination, source, static_cast<std::size_t>(total));
         return total;
     }
     // Growing rows: the padding is cleared in one pass, then only the old bytes are copied.
@@ -75,7 +79,7 @@ std::int64_t repadBitmap(const std::uint8_t* source, std::uint8_t* destination, 
     case 8: copyRows<8>(source, destination, oldRow, newRow, rows); break;
     default:
         for (std::int32_t r = 0; r < rows; ++r, source += oldRow, destination += newRow)
-            std::memcpy(destination, source, static_cast<std::size_t>(copy));
+            std::memmove(destination, source, static_cast<std::size_t>(copy));
     }
     return total;
 }

@@ -45,58 +45,20 @@ void swapUnits(ByteVector& block, int unit) {
     return true;
 }
 
-// Moves `rows` rows of `Bytes` bytes each down the block; a row's new place may overlap its old
-// one, never a later row's, so each row is loaded whole before it is stored.
-template <std::int32_t Bytes>
-void moveRows(const std::uint8_t* source, std::uint8_t* destination, std::int32_t oldRow, std::int32_t rows) {
-    for (std::int32_t r = 0; r < rows; ++r, source += oldRow, destination += Bytes) {
-        std::uint8_t row[Bytes];
-        std::memcpy(row, source, Bytes);
-        std::memcpy(destination, row, Bytes);
-    }
-}
-
 // Walks the glyphs in order: each gets its new offset (the running total of the re-padded sizes) and
-// `move` lays its rows out from the old offset to the new one. Glyphs without bytes move nothing.
-template <class Move>
+// its rows are laid out at wantPad from its old offset in `source` to the new one in `destination`.
+// Glyphs without bytes move nothing.
 void relayGlyphs(const ModelVector<Glyph>& glyphs, ModelVector<std::uint32_t>& offsets, int filePad, int wantPad,
-                 Move move) {
+                 const std::uint8_t* source, std::uint8_t* destination) {
     std::int64_t running = 0;
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
         const GlyphMetrics& m = glyphs[i].metrics;
         std::uint32_t oldOffset = offsets[i];
         offsets[i] = static_cast<std::uint32_t>(running);
         if (glyphBitmapBytes(m, filePad) == 0) continue;
-        move(m, oldOffset, running);
+        (void)repadBitmap(source + oldOffset, destination + running, filePad, wantPad, glyphWidth(m), glyphHeight(m));
         running += glyphBitmapBytes(m, wantPad);
     }
-}
-
-// Narrower rows, glyphs in order: every glyph's new bitmap starts at or before its old one and ends
-// before the next glyph's old one, so the rows move down within the block they were read into. This
-// spares a second block of the font's size (and its fresh pages, most of a large font's load time).
-void shrinkInPlace(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, int filePad, int wantPad,
-                   std::int64_t total) {
-    std::uint8_t* block = bitmapFont.bitmapBlock.data();
-    relayGlyphs(bitmapFont.glyphs, offsets, filePad, wantPad,
-                [&](const GlyphMetrics& m, std::uint32_t oldOffset, std::int64_t newOffset) {
-                    const std::int32_t oldRow = paddedRowBytes(glyphWidth(m), filePad);
-                    const std::int32_t newRow = paddedRowBytes(glyphWidth(m), wantPad);
-                    const std::int32_t rows = glyphHeight(m);
-                    const std::uint8_t* source = block + oldOffset;
-                    std::uint8_t* destination = block + newOffset;
-                    switch (newRow) {
-                    case 1: moveRows<1>(source, destination, oldRow, rows); break;
-                    case 2: moveRows<2>(source, destination, oldRow, rows); break;
-                    case 4: moveRows<4>(source, destination, oldRow, rows); break;
-                    default:
-                        for (std::int32_t r = 0; r < rows; ++r)
-                            std::memmove(destination + static_cast<std::int64_t>(r) * newRow,
-                                         source + static_cast<std::int64_t>(r) * oldRow,
-                                         static_cast<std::size_t>(newRow));
-                    }
-                });
-    bitmapFont.bitmapBlock.resize(static_cast<std::size_t>(total));
 }
 
 [[nodiscard]] bool repadBlock(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, int filePad, int wantPad,
@@ -110,18 +72,18 @@ void shrinkInPlace(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, 
     // stay within this; glyphs stacked on the same bytes must not multiply the memory.
     if (total > 8 * static_cast<std::int64_t>(bitmapFont.bitmapBlock.size())) return false;
 
+    // Narrower rows, glyphs in order: every glyph's new bitmap starts at or before its old one and
+    // ends before the next glyph's old one, so the rows move down within the block they were read
+    // into. This spares a second block of the font's size (and its fresh pages, most of a large
+    // font's load time).
+    std::uint8_t* block = bitmapFont.bitmapBlock.data();
     if (wantPad < filePad && laidOutInOrder(glyphs, offsets, filePad)) {
-        shrinkInPlace(bitmapFont, offsets, filePad, wantPad, total);
+        relayGlyphs(glyphs, offsets, filePad, wantPad, block, block);
+        bitmapFont.bitmapBlock.resize(static_cast<std::size_t>(total));
         return true;
     }
-
     ByteVector repadded(static_cast<std::size_t>(total));
-    const std::uint8_t* old = bitmapFont.bitmapBlock.data();
-    relayGlyphs(glyphs, offsets, filePad, wantPad,
-                [&](const GlyphMetrics& m, std::uint32_t oldOffset, std::int64_t newOffset) {
-                    (void)repadBitmap(old + oldOffset, repadded.data() + newOffset, filePad, wantPad, glyphWidth(m),
-                                      glyphHeight(m));
-                });
+    relayGlyphs(glyphs, offsets, filePad, wantPad, block, repadded.data());
     bitmapFont.bitmapBlock = std::move(repadded);
     return true;
 }

@@ -8,24 +8,37 @@ namespace {
 // Large blocks arrive in pieces of this size, so memory follows the bytes actually read.
 constexpr std::int64_t BlockChunk = 64 * 1024;
 
+// The next `count` bytes of a field, consumed; null at end of data. Straight from the stream's
+// buffer when it holds them all (fields of a table are read millions of times in a large font,
+// mostly from the middle of a buffer), else gathered into `spare` through getByte, which refills.
+[[nodiscard]] const std::uint8_t* takeBytes(PcfInput& input, std::int32_t count, std::uint8_t* spare) {
+    FontStream* stream = input.stream;
+    const std::uint8_t* bytes = stream->cursor;
+    if (stream->remaining >= count) {
+        stream->cursor += count;
+        stream->remaining -= count;
+    } else {
+        for (std::int32_t i = 0; i < count; ++i) {
+            int byte = getByte(stream);
+            if (byte < 0) return nullptr;
+            spare[i] = static_cast<std::uint8_t>(byte);
+        }
+        bytes = spare;
+    }
+    input.position += count;
+    return bytes;
+}
+
 // One helper assembles every multi-byte integer of a table in that table's byte order.
 [[nodiscard]] bool readOrdered(PcfInput& input, bool mostSignificantFirst, int width, std::uint32_t& value) {
+    std::uint8_t spare[4];
+    const std::uint8_t* bytes = takeBytes(input, width, spare);
+    if (!bytes) return false;
     std::uint32_t result = 0;
-    if (const std::uint8_t* bytes = takeBuffered(input, width)) {
-        for (int i = 0; i < width; ++i) {
-            int shift = mostSignificantFirst ? 8 * (width - 1 - i) : 8 * i;
-            result |= static_cast<std::uint32_t>(bytes[i]) << shift;
-        }
-        value = result;
-        return true;
-    }
     for (int i = 0; i < width; ++i) {
-        int byte = getByte(input.stream);
-        if (byte < 0) return false;
         int shift = mostSignificantFirst ? 8 * (width - 1 - i) : 8 * i;
-        result |= static_cast<std::uint32_t>(byte) << shift;
+        result |= static_cast<std::uint32_t>(bytes[i]) << shift;
     }
-    input.position += width;
     value = result;
     return true;
 }
@@ -180,13 +193,9 @@ bool readFullMetric(PcfInput& input, std::uint32_t format, GlyphMetrics& metrics
 }
 
 bool readCompressedMetric(PcfInput& input, GlyphMetrics& metrics) {
-    std::uint8_t bytes[5];
-    if (const std::uint8_t* buffered = takeBuffered(input, 5)) {
-        std::memcpy(bytes, buffered, sizeof bytes);
-    } else {
-        for (std::uint8_t& byte : bytes)
-            if (!readByte(input, byte)) return false;
-    }
+    std::uint8_t spare[5];
+    const std::uint8_t* bytes = takeBytes(input, 5, spare);
+    if (!bytes) return false;
     metrics.leftBearing = static_cast<std::int16_t>(bytes[0] - 128);
     metrics.rightBearing = static_cast<std::int16_t>(bytes[1] - 128);
     metrics.advance = static_cast<std::int16_t>(bytes[2] - 128);

@@ -45,18 +45,6 @@ struct PcfInput {
 
 // Every reader below fails on end of data rather than inventing bytes: a value assembled from a
 // missing byte would be all ones and could pass as a plausible count or metric.
-// The next `count` bytes, consumed, when the stream's buffer holds them all; null otherwise (the
-// caller then goes byte by byte through getByte, which refills). Fields of a table are read
-// millions of times in a large font, mostly from the middle of a buffer.
-[[nodiscard]] inline const std::uint8_t* takeBuffered(PcfInput& input, std::int32_t count) {
-    FontStream* stream = input.stream;
-    if (stream->remaining < count) return nullptr;
-    const std::uint8_t* bytes = stream->cursor;
-    stream->cursor += count;
-    stream->remaining -= count;
-    input.position += count;
-    return bytes;
-}
 [[nodiscard]] bool readByte(PcfInput& input, std::uint8_t& value);
 [[nodiscard]] bool readLsbInt32(PcfInput& input, std::uint32_t& value);
 [[nodiscard]] bool readInt32(PcfInput& input, std::uint32_t format, std::int32_t& value);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <random>
 
 #include "tests/bdf/bdf_test_util.h"
 
@@ -82,6 +83,15 @@ TEST(BdfLine, LinesAcrossBufferBoundariesReadAsByteByByte) {
             EXPECT_EQ(deliveredLines(text), expectedLines(text)) << "lead " << lead;
         }
     }
+    // Random text over the characters that matter, with runs that make long lines.
+    std::mt19937 random(15);
+    const std::string alphabet("ab\r\n\0 C", 7);
+    std::string text;
+    while (text.size() < 60000) {
+        char c = alphabet[random() % alphabet.size()];
+        text.append(random() % 50 == 0 ? 600 + random() % 900 : 1, c);
+    }
+    EXPECT_EQ(deliveredLines(text), expectedLines(text));
 }
 
 TEST(BdfScan, GlyphLineScanAgreesWithTheFormatScanner) {

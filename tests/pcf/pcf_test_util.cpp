@@ -11,6 +11,7 @@ namespace {
 struct MemorySource {
     std::string bytes;
     std::size_t position = 0;
+    std::size_t fillSize = StreamBufferSize;
 };
 
 int memoryFill(FontStream* stream) {
@@ -20,7 +21,7 @@ int memoryFill(FontStream* stream) {
         stream->remaining = 0;
         return -1;
     }
-    std::size_t chunk = std::min<std::size_t>(left, StreamBufferSize);
+    std::size_t chunk = std::min(left, source->fillSize);
     std::memcpy(stream->buffer, source->bytes.data() + source->position, chunk);
     source->position += chunk;
     stream->cursor = stream->buffer + 1;
@@ -55,8 +56,8 @@ int glyphWidth(const TestGlyph& g) { return g.rightBearing - g.leftBearing; }
 int glyphRows(const TestGlyph& g) { return g.ascent + g.descent; }
 }  // namespace
 
-FontStream* openMemoryStream(const std::string& bytes) {
-    auto* source = new MemorySource{bytes, 0};
+FontStream* openMemoryStream(const std::string& bytes, std::size_t fillSize) {
+    auto* source = new MemorySource{bytes, 0, fillSize};
     FontStream* stream = newFontStream(source, memoryFill, memorySkip, memoryClose);
     if (!stream) delete source;
     return stream;

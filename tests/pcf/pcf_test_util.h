@@ -9,8 +9,9 @@
 #include "font/model.h"
 #include "stream/font_stream.h"
 
-// A reading FontStream over bytes held by the caller; skipping past the end fails, as a pipe would.
-FontStream* openMemoryStream(const std::string& bytes);
+// A reading FontStream over bytes held by the caller, `fillSize` bytes (1..StreamBufferSize) per
+// fill; skipping past the end fails, as a pipe would.
+FontStream* openMemoryStream(const std::string& bytes, std::size_t fillSize = StreamBufferSize);
 
 // readPcfFont over `bytes` into `font` (a fresh Font), in the given layout.
 int readPcfBytes(Font& font, const std::string& bytes, int bitOrder = 1, int byteOrder = 1, int glyphPad = 2,

@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 
 #include <cstring>
+#include <random>
 
 #include "font/alloc.h"
 #include "font/bitmap.h"
@@ -516,4 +517,51 @@ TEST(PcfReader, RejectsRequestsOutsideTheDocumentedLayouts) {
     EXPECT_EQ(readStatus(file, {1, 1, 3, 1}), StatusFail);
     EXPECT_EQ(readStatus(file, {1, 1, 2, 8}), StatusFail);
     EXPECT_EQ(readStatus(file, {2, 1, 2, 1}), StatusFail);
+}
+
+// Fields are taken straight from the stream's buffer when it holds them whole, and gathered byte
+// by byte across a refill otherwise: fills of 1 to 7 bytes put every boundary inside every field.
+TEST(PcfReader, SmallFillsReadTheSameFont) {
+    std::mt19937 random(15);
+    TestFont wide = TestFont::standard();
+    wide.glyphs.clear();
+    wide.encoding.clear();
+    for (int k = 0; k < 40; ++k) {
+        int width = 1 + static_cast<int>(random() % 31), ascent = static_cast<int>(random() % 6);
+        TestGlyph glyph{static_cast<int>(random() % 3), 0, width, ascent, static_cast<int>(random() % 3), {}};
+        glyph.rightBearing = glyph.leftBearing + width;
+        for (int r = 0; r < ascent + glyph.descent; ++r)
+            glyph.rows.push_back(static_cast<std::uint32_t>(random()) & ((1u << width) - 1));
+        wide.glyphs.push_back(glyph);
+        wide.encoding.push_back(k);
+    }
+    TestFont compressed = TestFont::standard(), lsb = TestFont::standard();
+    compressed.compressedMetrics = true;
+    lsb.msbTables = false;
+    auto describe = [](const std::string& file, std::size_t fillSize) {
+        FontStream* stream = openMemoryStream(file, fillSize);
+        Font font;
+        int status = readPcfFont(&font, stream, 1, 1, 2, 1);
+        closeFontStream(stream, 1);
+        std::string text = std::to_string(status);
+        if (status != StatusOk) return text;
+        const BitmapFont& store = *font.bitmapFont;
+        for (const Glyph& g : store.glyphs) {
+            const GlyphMetrics& m = g.metrics;
+            for (int v : {int{m.leftBearing}, int{m.rightBearing}, int{m.advance}, int{m.ascent}, int{m.descent},
+                          int{m.attributes}})
+                text += " " + std::to_string(v);
+            if (g.bitmap)
+                text.append(reinterpret_cast<const char*>(g.bitmap), static_cast<std::size_t>(glyphBitmapBytes(m, 2)));
+        }
+        for (const Glyph* g : store.encoding) text += g ? std::to_string(g - store.glyphs.data()) : "-";
+        for (const FontProperty& p : font.info.properties) text += " " + std::to_string(p.value);
+        return text;
+    };
+    for (const TestFont* source : {&wide, &compressed, &lsb}) {
+        const std::string file = source->build();
+        const std::string whole = describe(file, StreamBufferSize);
+        ASSERT_EQ(whole.substr(0, 2), std::to_string(StatusOk));
+        for (std::size_t fill = 1; fill <= 7; ++fill) EXPECT_EQ(describe(file, fill), whole) << "fill " << fill;
+    }
 }
