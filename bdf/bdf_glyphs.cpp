@@ -229,8 +229,7 @@ void buildEncoding(Font& font, const RowDirectory& directory) {
         state.xGlyphHeight = glyph.metrics.ascent > 0 ? glyph.metrics.ascent : height;
     }
 
-    std::int64_t rowBytes = paddedRowBytes(width, layout.glyphPad);
-    state.bitmapBytes += rowBytes * height;
+    state.bitmapBytes += glyphBitmapBytes(glyph.metrics, layout.glyphPad);
     if (state.bitmapBytes > MaxFontBitmapBytes) return false;
     if (!keep) return skipBdfBitmap(glyph, stream);
     ByteVector bitmap;

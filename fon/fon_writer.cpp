@@ -163,8 +163,7 @@ int writeFamilyChecked(FontStream* stream, std::span<const FontResources> fonts)
     for (std::size_t k = 0; k < fonts.size(); ++k)
         resources.push_back({{0, "SNF"}, {static_cast<std::uint16_t>(k + 1), nullptr}, fonts[k].info.data(),
                              static_cast<std::uint32_t>(fonts[k].info.size()), 0x0C30, k > 0});
-    const ModelString moduleName(faceName);
-    return writeNeModule(stream, resources, moduleName.c_str(), description.c_str());
+    return writeNeModule(stream, resources, stream->fontName, description.c_str());
 }
 
 }  // namespace

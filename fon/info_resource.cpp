@@ -3,12 +3,7 @@
 
 #include <cstring>
 
-
 namespace {
-
-std::uint8_t propertyIsStringAt(const FontInfo& info, std::size_t i) {
-    return i < info.propertyIsString.size() ? info.propertyIsString[i] : 0;
-}
 
 std::uint32_t positionCountOf(const FontInfo& info) {
     // writeFon has rejected ranges inverted by more than one.
@@ -96,7 +91,7 @@ bool planInfoResource(const Font& font, InfoResourcePlan& plan) {
     for (std::size_t i = 0; i < propertyCount; ++i) {
         const FontProperty& property = info.properties[i];
         if (!markUsed(property.name)) return false;
-        if (propertyIsStringAt(info, i) && !markUsed(static_cast<std::uint32_t>(property.value))) return false;
+        if (info.propertyIsString[i] && !markUsed(static_cast<std::uint32_t>(property.value))) return false;
     }
 
     std::uint64_t poolTotal = 0;
@@ -146,7 +141,7 @@ void buildInfoResource(const Font& font, const BitmapFont* bitmapFont, InfoResou
     putInfoHeader(out, header);
 
     for (std::uint32_t i = 0; i < plan.positionCount; ++i) {
-        const Glyph* glyph = bitmapFont ? bitmapFont->encoding[i] : nullptr;
+        const Glyph* glyph = font.bitmapFont->encoding[i];
         putInfoCharRecord(out, glyph ? &glyph->metrics : nullptr);
     }
 
@@ -159,7 +154,7 @@ void buildInfoResource(const Font& font, const BitmapFont* bitmapFont, InfoResou
 
     for (std::size_t i = 0; i < info.properties.size(); ++i) {
         const FontProperty& property = info.properties[i];
-        const std::uint8_t isString = propertyIsStringAt(info, i);
+        const std::uint8_t isString = info.propertyIsString[i];
         // planInfoResource has checked that every atom here has a record.
         const std::uint32_t value = isString ? plan.atomUse[static_cast<std::uint32_t>(property.value)].offset
                                              : static_cast<std::uint32_t>(property.value);

@@ -48,8 +48,7 @@ using ByteVector = ModelVector<std::uint8_t>;
 // Text beyond the string's own small buffer comes through the seam too.
 using ModelString = std::basic_string<char, std::char_traits<char>, ModelAllocator<char>>;
 
-// Base of the model records held by std::unique_ptr: make_unique and delete of them go through
-// the wrappers, and a failed allocation throws std::bad_alloc like a vector's.
+// Base of the model records held by std::unique_ptr: make_unique and delete go through the seam.
 struct ModelRecord {
     static void* operator new(std::size_t size) {
         void* p = ::allocate(size);

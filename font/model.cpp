@@ -166,7 +166,7 @@ const FontProperty* findFontProperty(const FontInfo& info, const char* name, std
     if (atom == 0) return nullptr;
     for (std::size_t i = 0; i < info.properties.size(); ++i) {
         if (info.properties[i].name != atom) continue;
-        *isString = i < info.propertyIsString.size() ? info.propertyIsString[i] : 0;
+        *isString = info.propertyIsString[i];
         return &info.properties[i];
     }
     return nullptr;

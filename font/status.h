@@ -1,12 +1,8 @@
-// Result codes shared by the readers, the writer and the front end, and the one way a component
-// fails.
-//
-// Inside bdf/, pcf/ and fon/ every internal step returns `[[nodiscard]] bool` (or a pointer, null
-// meaning failure) and the caller returns at once on false. An entry point (readBdfFont,
-// readPcfFont, writeFon, writeNeModule, a Font's operation slots) returns a Status. Model storage
-// reports exhausted memory by throwing (ModelAllocator in font/alloc.h); the entry point runs its
-// body through runGuarded, which turns that into StatusFail, so no exception leaves a component.
-// Streams keep their own convention: -1 for end of data and failure alike.
+// Result codes and the one way a component fails. Inside bdf/, pcf/ and fon/ every internal step
+// returns `[[nodiscard]] bool` (or a pointer, null meaning failure) and its caller returns at once
+// on false; entry points (the readers, writeFon, writeNeModule, a Font's operation slots) return a
+// Status. Model storage throws when memory runs out (font/alloc.h); each entry point runs its body
+// through runGuarded, so no exception leaves a component. Streams keep -1 for end and failure.
 #pragma once
 
 #include <new>

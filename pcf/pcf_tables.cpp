@@ -46,31 +46,6 @@ constexpr std::int64_t BlockChunk = 64 * 1024;
 GlyphMetrics& metricsOf(Glyph& glyph) { return glyph.metrics; }
 GlyphMetrics& metricsOf(GlyphMetrics& metrics) { return metrics; }
 
-template <class Record>
-[[nodiscard]] bool readMetricRecords(PcfInput& input, const PcfDirectory& directory, std::uint32_t type,
-                       ModelVector<Record>& records, bool& found) {
-    records.clear();
-    found = seekTable(input, directory, type);
-    if (!found) return true;
-    std::uint32_t format;
-    if (!readLsbInt32(input, format)) return false;
-    std::uint32_t kind = pcfFormatKind(format);
-    if (kind != PcfDefaultFormat && kind != PcfCompressedMetrics) return false;
-    std::int32_t count;
-    if (!(kind == PcfDefaultFormat ? readInt32(input, format, count) : readInt16(input, format, count)))
-        return false;
-    if (count < 0) return false;
-    reserveDeclared(records, count);
-    for (std::int32_t i = 0; i < count; ++i) {
-        Record record{};
-        bool read = kind == PcfDefaultFormat ? readFullMetric(input, format, metricsOf(record))
-                                             : readCompressedMetric(input, metricsOf(record));
-        if (!read) return false;
-        growAhead(records, count);
-        records.push_back(record);
-    }
-    return true;
-}
 
 struct PropertyRecord {
     std::int32_t nameOffset;
@@ -205,15 +180,33 @@ bool readCompressedMetric(PcfInput& input, GlyphMetrics& metrics) {
     return true;
 }
 
-bool readMetricsTable(PcfInput& input, const PcfDirectory& directory, std::uint32_t type,
-                      ModelVector<Glyph>& glyphs, bool& found) {
-    return readMetricRecords(input, directory, type, glyphs, found);
+template <class Record>
+bool readMetricsTable(PcfInput& input, const PcfDirectory& directory, std::uint32_t type, ModelVector<Record>& records,
+                      bool& found) {
+    records.clear();
+    found = seekTable(input, directory, type);
+    if (!found) return true;
+    std::uint32_t format;
+    if (!readLsbInt32(input, format)) return false;
+    std::uint32_t kind = pcfFormatKind(format);
+    if (kind != PcfDefaultFormat && kind != PcfCompressedMetrics) return false;
+    std::int32_t count;
+    if (!(kind == PcfDefaultFormat ? readInt32(input, format, count) : readInt16(input, format, count)))
+        return false;
+    if (count < 0) return false;
+    reserveDeclared(records, count);
+    for (std::int32_t i = 0; i < count; ++i) {
+        Record record{};
+        bool read = kind == PcfDefaultFormat ? readFullMetric(input, format, metricsOf(record))
+                                             : readCompressedMetric(input, metricsOf(record));
+        if (!read) return false;
+        growAhead(records, count);
+        records.push_back(record);
+    }
+    return true;
 }
-
-bool readMetricsTable(PcfInput& input, const PcfDirectory& directory, std::uint32_t type,
-                      ModelVector<GlyphMetrics>& metrics, bool& found) {
-    return readMetricRecords(input, directory, type, metrics, found);
-}
+template bool readMetricsTable(PcfInput&, const PcfDirectory&, std::uint32_t, ModelVector<Glyph>&, bool&);
+template bool readMetricsTable(PcfInput&, const PcfDirectory&, std::uint32_t, ModelVector<GlyphMetrics>&, bool&);
 
 bool readProperties(PcfInput& input, const PcfDirectory& directory, FontInfo& info) {
     if (!seekTable(input, directory, PcfProperties)) return false;

@@ -75,12 +75,12 @@ using PcfDirectory = ModelVector<PcfTable>;
 [[nodiscard]] bool readFullMetric(PcfInput& input, std::uint32_t format, GlyphMetrics& metrics);
 [[nodiscard]] bool readCompressedMetric(PcfInput& input, GlyphMetrics& metrics);
 
-// Type 4 fills glyph metrics (bitmaps come later), type 16 ink metrics. `found` is false (and the
-// result true) when seekTable cannot reach the table; false on a wrong kind or short data.
+// Type 4 fills glyph metrics (Glyph records; bitmaps come later), type 16 ink metrics (GlyphMetrics).
+// `found` is false (and the result true) when seekTable cannot reach the table; false on a wrong
+// kind or short data.
+template <class Record>
 [[nodiscard]] bool readMetricsTable(PcfInput& input, const PcfDirectory& directory, std::uint32_t type,
-                                    ModelVector<Glyph>& glyphs, bool& found);
-[[nodiscard]] bool readMetricsTable(PcfInput& input, const PcfDirectory& directory, std::uint32_t type,
-                                    ModelVector<GlyphMetrics>& metrics, bool& found);
+                                    ModelVector<Record>& records, bool& found);
 
 // Fills info.properties and info.propertyIsString; the first invalid record ends the list.
 [[nodiscard]] bool readProperties(PcfInput& input, const PcfDirectory& directory, FontInfo& info);

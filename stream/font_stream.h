@@ -44,9 +44,8 @@ inline int putByte(FontStream* stream, int value) {
     return stream->transfer.flush(value & 0xFF, stream);
 }
 
-// Makes the buffer hold at least one byte, through the fill when it is empty; false at end of data
-// or on failure. For readers that take whole runs from `cursor`: a fill hands out the first byte
-// of the run it brings and leaves `cursor` one past it, so that byte is simply put back.
+// Makes the buffer hold at least one byte, for readers that take whole runs from `cursor`; false at
+// end of data or on failure. A fill hands out the first byte of its run: that byte is put back.
 [[nodiscard]] inline bool fillBuffer(FontStream* stream) {
     if (stream->remaining > 0) return true;
     if (getByte(stream) < 0) return false;
