@@ -47,7 +47,7 @@ void swapUnits(ByteVector& block, int unit) {
 
 // Walks the glyphs in order: each gets its new offset (the running total of the re-padded sizes) and
 // its rows are laid out at wantPad from its old offset in `source` to the new one in `destination`.
-// Glyphs without bytes move nothing.
+// Glyphs without bytes move nothing (repadBitmap writes and counts nothing for them).
 void relayGlyphs(const ModelVector<Glyph>& glyphs, ModelVector<std::uint32_t>& offsets, int filePad, int wantPad,
                  const std::uint8_t* source, std::uint8_t* destination) {
     std::int64_t running = 0;
@@ -55,9 +55,7 @@ void relayGlyphs(const ModelVector<Glyph>& glyphs, ModelVector<std::uint32_t>& o
         const GlyphMetrics& m = glyphs[i].metrics;
         std::uint32_t oldOffset = offsets[i];
         offsets[i] = static_cast<std::uint32_t>(running);
-        if (glyphBitmapBytes(m, filePad) == 0) continue;
-        (void)repadBitmap(source + oldOffset, destination + running, filePad, wantPad, glyphWidth(m), glyphHeight(m));
-        running += glyphBitmapBytes(m, wantPad);
+        running += repadBitmap(source + oldOffset, destination + running, filePad, wantPad, glyphWidth(m), glyphHeight(m));
     }
 }
 
