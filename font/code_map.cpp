@@ -127,16 +127,10 @@ WindowsStyle styleOf(const FontInfo& info, std::uint8_t charSet) {
     return style;
 }
 
-// The bitmap bytes of `glyph` in the font's layout, copied as far as its block really holds them.
-ByteVector copyBitmap(const Font& font, const BitmapFont& store, const Glyph& glyph) {
-    const std::int32_t width = glyphWidth(glyph.metrics);
-    const std::int32_t height = glyphHeight(glyph.metrics);
-    if (width <= 0 || height <= 0) return {};
-    const std::size_t size = static_cast<std::size_t>(height) * static_cast<std::size_t>(paddedRowBytes(width, font.glyphPad));
-    ByteVector bitmap(size, 0);
-    const std::size_t available = glyphBitmapBytes(store, glyph);
-    if (available > 0) std::memcpy(bitmap.data(), glyph.bitmap, std::min(size, available));
-    return bitmap;
+// The bitmap bytes of `glyph` in the font's layout (the reader's checkFontModel vouches for them).
+ByteVector copyBitmap(const Font& font, const Glyph& glyph) {
+    const auto size = static_cast<std::size_t>(glyphBitmapBytes(glyph.metrics, font.glyphPad));
+    return size ? ByteVector(glyph.bitmap, glyph.bitmap + size) : ByteVector();
 }
 
 // Builds the store of positions first..last; every gap points at the glyph of `placeholder`.
@@ -150,12 +144,8 @@ std::unique_ptr<BitmapFont> buildStore(const Font& font, const std::array<const 
         if (!own[p]) continue;
         index[p] = static_cast<std::int32_t>(store->glyphs.size());
         store->glyphs.push_back(Glyph{own[p]->metrics, nullptr});
-        store->ownedBitmaps.push_back(copyBitmap(font, source, *own[p]));
-        if (store->inkMetrics) {
-            std::ptrdiff_t at = glyphIndex(source, own[p]);
-            bool known = at >= 0 && static_cast<std::size_t>(at) < source.inkMetrics->size();
-            store->inkMetrics->push_back(known ? (*source.inkMetrics)[static_cast<std::size_t>(at)] : own[p]->metrics);
-        }
+        store->ownedBitmaps.push_back(copyBitmap(font, *own[p]));
+        if (store->inkMetrics) store->inkMetrics->push_back((*source.inkMetrics)[own[p] - source.glyphs.data()]);
     }
     for (std::size_t i = 0; i < store->glyphs.size(); ++i)
         store->glyphs[i].bitmap = store->ownedBitmaps[i].empty() ? nullptr : store->ownedBitmaps[i].data();
@@ -193,7 +183,7 @@ CodeMapResult mapFont(Font& font, const CodePageRequest& request, CodeMapReport&
     for (int p = 0; p < 256; ++p) {
         const Glyph* glyph = nullptr;
         if (codes[p] != NoCode) glyph = encodedGlyph(font, static_cast<unsigned>(codes[p]) >> 8, codes[p] & 0xFF);
-        if (glyph && glyphIndex(source, glyph) >= 0) {
+        if (glyph) {
             own[p] = glyph;
             if (first < 0) first = p;
             last = p;

@@ -150,17 +150,6 @@ std::ptrdiff_t glyphIndex(const BitmapFont& bitmapFont, const Glyph* glyph) {
     return glyph - begin;
 }
 
-std::size_t glyphBitmapBytes(const BitmapFont& bitmapFont, const Glyph& glyph) {
-    if (!glyph.bitmap) return 0;
-    const std::ptrdiff_t index = glyphIndex(bitmapFont, &glyph);
-    const auto& owned = bitmapFont.ownedBitmaps;
-    if (index >= 0 && static_cast<std::size_t>(index) < owned.size()) {
-        if (std::size_t n = bytesWithin(owned[index].data(), owned[index].size(), glyph.bitmap)) return n;
-    }
-    // Every reader keeps a text font's bitmaps parallel to its glyphs, so no other block is searched.
-    return bytesWithin(bitmapFont.bitmapBlock.data(), bitmapFont.bitmapBlock.size(), glyph.bitmap);
-}
-
 const FontProperty* findFontProperty(const FontInfo& info, const char* name, std::uint8_t* isString) {
     const Atom atom = internAtom(name, static_cast<std::int32_t>(std::strlen(name)), 0);
     if (atom == 0) return nullptr;

@@ -190,11 +190,6 @@ Glyph* encodedGlyph(const Font& font, unsigned row, unsigned column);
 // Index of `glyph` in bitmapFont.glyphs, or -1 when it is not one of them.
 [[nodiscard]] std::ptrdiff_t glyphIndex(const BitmapFont& bitmapFont, const Glyph* glyph);
 
-// How many bytes from glyph.bitmap onwards belong to the block that holds it (the glyph's own
-// bitmap in a text-read font, the shared bitmap block in a binary-read one); 0 when unknown. No
-// pointer of the model is trusted blindly: a hostile file must not make anyone read outside a block.
-[[nodiscard]] std::size_t glyphBitmapBytes(const BitmapFont& bitmapFont, const Glyph& glyph);
-
 // The first property of that name (never creating its atom), or null; `isString` receives its
 // string flag.
 [[nodiscard]] const FontProperty* findFontProperty(const FontInfo& info, const char* name, std::uint8_t* isString);
