@@ -261,7 +261,10 @@ int runConversion(const Program& program, char* commandLine) {
     // One input keeps its own order: the output is created (an existing file truncated) before the
     // writer may refuse the font, and then removed. Several are all read and checked first.
     const bool single = inputs.size() == 1;
-    // The base name lives as long as the run; the stream only points at it.
+    // The base name lives as long as the run; the stream only points at it. The front end's own
+    // strings and lists (this, the inputs, summaries, message texts) come from the standard
+    // allocator, not the model's seam: a process that cannot get these few bytes ends through
+    // std::bad_alloc, and the readers and the writer, which hold the font, allocate only through it.
     const std::string baseName = fontBaseName(settings.outputPath);
     FontStream* output = nullptr;
     bool regularFile = false;
