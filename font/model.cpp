@@ -1,6 +1,7 @@
 // Glyph access through the encoding table, and the release operations of the two kinds of font.
 #include "font/model.h"
 
+#include <cstdint>
 #include <cstring>
 #include <functional>
 
@@ -132,12 +133,13 @@ Glyph* encodedGlyph(const Font& font, unsigned row, unsigned column) {
 }
 
 namespace {
-// Bytes from `at` to the end of [begin, begin + size), or 0 when `at` lies outside. std::less
-// gives a total order even for pointers into different blocks.
+// Bytes from `at` to the end of [begin, begin + size), or 0 when `at` lies outside. As integers,
+// one unsigned compare: an address before `begin` wraps past any size. (checkFontModel asks once
+// for every glyph and cell, so the test stays this small.)
 std::size_t bytesWithin(const std::uint8_t* begin, std::size_t size, const std::uint8_t* at) {
-    std::less<const std::uint8_t*> before;
-    if (!begin || before(at, begin) || !before(at, begin + size)) return 0;
-    return size - static_cast<std::size_t>(at - begin);
+    const std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(at) - reinterpret_cast<std::uintptr_t>(begin);
+    if (!begin || offset >= size) return 0;
+    return size - offset;
 }
 
 }  // namespace
@@ -174,18 +176,35 @@ bool checkFontModel(const Font& font) {
         cells = static_cast<std::size_t>(info.lastRow - info.firstRow + 1) *
                 static_cast<std::size_t>(info.lastColumn - info.firstColumn + 1);
     if (store->encoding.size() != cells) return false;
+    // Each pointer into the glyph array (what glyphIndex accepts), tested as one unsigned compare.
+    const auto glyphsBegin = reinterpret_cast<std::uintptr_t>(store->glyphs.data());
+    const std::uintptr_t glyphsSpan = glyphCount * sizeof(Glyph);
     for (const Glyph* glyph : store->encoding)
-        if (glyph && glyphIndex(*store, glyph) < 0) return false;
+        if (glyph && reinterpret_cast<std::uintptr_t>(glyph) - glyphsBegin >= glyphsSpan) return false;
     if (store->defaultGlyph && glyphIndex(*store, store->defaultGlyph) < 0) return false;
     if (store->inkMetrics && store->inkMetrics->size() != glyphCount) return false;
 
     const bool textRead = !store->ownedBitmaps.empty();
     if (textRead && store->ownedBitmaps.size() != glyphCount) return false;
+    // Every glyph's bytes lie within its owner: its own vector, or the one block of a binary read.
+    // A pad that is not 1, 2, 4 or 8 gives every glyph no bytes (glyphBitmapBytes' rule).
+    const int shift = padShift(font.glyphPad);
+    if (shift < 0) return true;
+    const std::uint8_t* ownerData = store->bitmapBlock.data();
+    std::size_t ownerSize = store->bitmapBlock.size();
+    const Glyph* glyphs = store->glyphs.data();
     for (std::size_t i = 0; i < glyphCount; ++i) {
-        const Glyph& glyph = store->glyphs[i];
-        const auto bytes = static_cast<std::size_t>(glyphBitmapBytes(glyph.metrics, font.glyphPad));
-        const ByteVector& owner = textRead ? store->ownedBitmaps[i] : store->bitmapBlock;
-        if (bytes > 0 && bytesWithin(owner.data(), owner.size(), glyph.bitmap) < bytes) return false;
+        const Glyph& glyph = glyphs[i];
+        const std::int32_t rows = glyphHeight(glyph.metrics);
+        if (rows <= 0) continue;
+        const auto bytes =
+            static_cast<std::size_t>(rows) * static_cast<std::size_t>(rowBytesAtShift(glyphWidth(glyph.metrics), shift));
+        if (bytes == 0) continue;
+        if (textRead) {
+            ownerData = store->ownedBitmaps[i].data();
+            ownerSize = store->ownedBitmaps[i].size();
+        }
+        if (bytesWithin(ownerData, ownerSize, glyph.bitmap) < bytes) return false;
     }
     return true;
 }

@@ -73,8 +73,9 @@ TEST(RepadBitmap, GrowsShrinksAndCopies) {
     EXPECT_EQ(untouched, Bytes(4, 0xEE));
 }
 
-// Narrowing rows in place (the PCF reader's block) gives what a copy into a new block gives, for
-// random and edge widths, every pad pair and the destination at or before the source.
+// Narrowing rows in place (the PCF reader's block), by repadBitmap and by the reader's inline
+// mover, gives what a copy into a new block gives, for random and edge widths, every pad pair and
+// the destination at or before the source.
 TEST(RepadBitmap, InPlaceAgreesWithACopy) {
     std::mt19937 random(15);
     for (int trial = 0; trial < 400; ++trial) {
@@ -84,17 +85,23 @@ TEST(RepadBitmap, InPlaceAgreesWithACopy) {
         // Edge widths: one pixel, a whole pad of each size, one past it; then random ones.
         const int edges[] = {1, 8, 9, 16, 32, 33, 64, 65};
         int width = trial < 8 ? edges[trial] : 1 + static_cast<int>(random() % 80);
-        int rows = static_cast<int>(random() % 6);
+        int rows = static_cast<int>(random() % 10);
         std::int64_t oldBytes = std::int64_t{rows} * paddedRowBytes(width, oldPad);
         std::size_t shift = random() % 9;  // the glyph's old offset past its new one
         Bytes block(shift + static_cast<std::size_t>(oldBytes));
         for (auto& b : block) b = static_cast<std::uint8_t>(random());
         Bytes copy(static_cast<std::size_t>(std::int64_t{rows} * paddedRowBytes(width, newPad)));
+        Bytes inlineBlock = block;
         std::int64_t copied = repadBitmap(block.data() + shift, copy.data(), oldPad, newPad, width, rows);
         std::int64_t moved = repadBitmap(block.data() + shift, block.data(), oldPad, newPad, width, rows);
+        std::int64_t movedInline = narrowRowsAtShifts(inlineBlock.data() + shift, inlineBlock.data(), padShift(oldPad),
+                                                      padShift(newPad), width, rows);
         ASSERT_EQ(moved, copied);
+        ASSERT_EQ(movedInline, copied);
         EXPECT_EQ(Bytes(block.begin(), block.begin() + moved), copy)
             << "width " << width << " rows " << rows << " pads " << oldPad << "->" << newPad;
+        EXPECT_EQ(Bytes(inlineBlock.begin(), inlineBlock.begin() + movedInline), copy)
+            << "inline: width " << width << " rows " << rows << " pads " << oldPad << "->" << newPad;
     }
 }
 }  // namespace
