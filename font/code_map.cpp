@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 #include "font/bitmap.h"
@@ -29,11 +30,14 @@ std::string_view stringProperty(const FontInfo& info, const char* name) {
     return text ? std::string_view(text) : std::string_view();
 }
 
-std::string encodingName(const FontInfo& info) {
+ModelString encodingName(const FontInfo& info) {
     std::string_view registry = stringProperty(info, "CHARSET_REGISTRY");
     std::string_view encoding = stringProperty(info, "CHARSET_ENCODING");
     if (registry.empty() && encoding.empty()) return {};
-    return std::string(registry) + "-" + std::string(encoding);
+    ModelString name(registry);
+    name += '-';
+    name += encoding;
+    return name;
 }
 
 // False when the font's encoding has no table.
@@ -76,7 +80,7 @@ Atom internText(std::string_view text) { return internAtom(text.data(), static_c
 
 // The XLFD name with its last two fields (registry and encoding) replaced; "" when `name` is no
 // XLFD name (it does not begin with a dash or has fewer than 14 fields).
-std::string renamedXlfd(std::string_view name, const std::string& registry, const std::string& encoding) {
+ModelString renamedXlfd(std::string_view name, std::string_view registry, std::string_view encoding) {
     if (name.empty() || name[0] != '-') return {};
     std::size_t dashes = 0, cut = 0;
     for (std::size_t i = 0; i < name.size(); ++i) {
@@ -84,7 +88,11 @@ std::string renamedXlfd(std::string_view name, const std::string& registry, cons
         if (++dashes == 13) cut = i;
     }
     if (dashes != 14) return {};
-    return std::string(name.substr(0, cut + 1)) + registry + "-" + encoding;
+    ModelString renamed(name.substr(0, cut + 1));
+    renamed += registry;
+    renamed += '-';
+    renamed += encoding;
+    return renamed;
 }
 
 // New string values for the encoding properties, interned ahead so that a failure changes nothing.
@@ -93,15 +101,26 @@ struct PropertyRewrite {
     Atom value;
 };
 
-bool planPropertyRewrites(const FontInfo& info, const CodePage& page, std::vector<PropertyRewrite>& rewrites) {
-    const std::string registry = page.oem ? "ibm" : "microsoft";
-    const std::string encoding = "cp" + std::to_string(page.number);
+// At most three rewrites: a fixed array, nothing to allocate.
+struct PropertyRewrites {
+    std::array<PropertyRewrite, 3> entries{};
+    std::size_t count = 0;
+    void push_back(const PropertyRewrite& rewrite) { entries[count++] = rewrite; }
+    const PropertyRewrite* begin() const { return entries.data(); }
+    const PropertyRewrite* end() const { return entries.data() + count; }
+};
+
+bool planPropertyRewrites(const FontInfo& info, const CodePage& page, PropertyRewrites& rewrites) {
+    const std::string_view registry = page.oem ? "ibm" : "microsoft";
+    char encodingText[16];
+    const int length = std::snprintf(encodingText, sizeof encodingText, "cp%d", static_cast<int>(page.number));
+    const std::string_view encoding(encodingText, static_cast<std::size_t>(length));
     Atom registryAtom = internText(registry);
     Atom encodingAtom = internText(encoding);
     if (!registryAtom || !encodingAtom) return false;
     rewrites.push_back({"CHARSET_REGISTRY", registryAtom});
     rewrites.push_back({"CHARSET_ENCODING", encodingAtom});
-    std::string name = renamedXlfd(stringProperty(info, "FONT"), registry, encoding);
+    const ModelString name = renamedXlfd(stringProperty(info, "FONT"), registry, encoding);
     if (!name.empty()) {
         Atom nameAtom = internText(name);
         if (!nameAtom) return false;
@@ -110,7 +129,7 @@ bool planPropertyRewrites(const FontInfo& info, const CodePage& page, std::vecto
     return true;
 }
 
-void applyPropertyRewrites(FontInfo& info, const std::vector<PropertyRewrite>& rewrites) {
+void applyPropertyRewrites(FontInfo& info, const PropertyRewrites& rewrites) {
     for (const PropertyRewrite& rewrite : rewrites) {
         std::uint8_t isString = 0;
         auto* property = const_cast<FontProperty*>(findFontProperty(info, rewrite.name, &isString));
@@ -137,7 +156,7 @@ ByteVector copyBitmap(const Font& font, const Glyph& glyph) {
 std::unique_ptr<BitmapFont> buildStore(const Font& font, const std::array<const Glyph*, 256>& own, int first, int last,
                                        int placeholder, CodeMapReport& report) {
     const BitmapFont& source = *font.bitmapFont;
-    auto store = std::make_unique<BitmapFont>();
+    auto store = std::make_unique<BitmapFont>();  // a ModelRecord: through the seam
     std::array<std::int32_t, 256> index{};
     if (source.inkMetrics) store->inkMetrics.emplace();
     for (int p = first; p <= last; ++p) {
@@ -211,7 +230,7 @@ CodeMapResult mapFont(Font& font, const CodePageRequest& request, CodeMapReport&
     if (placeholder < 0 && own[QuestionMark]) placeholder = QuestionMark;
     if (placeholder < 0) placeholder = first;
 
-    std::vector<PropertyRewrite> rewrites;
+    PropertyRewrites rewrites;
     if (request.page && !planPropertyRewrites(info, *request.page, rewrites)) return CodeMapResult::OutOfMemory;
     const WindowsStyle style = styleOf(info, request.page ? request.page->charSet : SymbolCharSet);
     std::unique_ptr<BitmapFont> store = buildStore(font, own, first, last, placeholder, report);
@@ -246,9 +265,13 @@ std::unique_ptr<CodeSet> keptSourceCodes(const FontInfo& info, const CodePageReq
 
 CodeMapResult mapToCodePage(Font& font, const CodePageRequest& request, CodeMapReport& report) {
     report = CodeMapReport{};
-    report.encoding = encodingName(font.info);
     if (!request.active()) return CodeMapResult::Mapped;
-    return runGuarded([&] { return mapFont(font, request, report); }, CodeMapResult::OutOfMemory);
+    return runGuarded(
+        [&] {
+            report.encoding = encodingName(font.info);
+            return mapFont(font, request, report);
+        },
+        CodeMapResult::OutOfMemory);
 }
 
 std::uint16_t weightOfName(std::string_view name) {

@@ -22,14 +22,15 @@ enum class CodeMapResult {
 };
 
 struct CodeMapReport {
-    std::string encoding;             // CHARSET_REGISTRY-CHARSET_ENCODING as the font names it; "" for none
+    ModelString encoding;             // CHARSET_REGISTRY-CHARSET_ENCODING as the font names it; "" for none
     std::int32_t fromFont = 0;        // positions filled with a glyph of their own
     std::int32_t placeholders = 0;    // positions between those given the placeholder glyph
-    std::vector<std::uint16_t> missing;  // characters of the page the font has no glyph for (controls aside)
+    ModelVector<std::uint16_t> missing;  // characters of the page the font has no glyph for (controls aside)
 };
 
-// One bit per 16-bit source code (row in the high byte).
-using CodeSet = std::bitset<65536>;
+// One bit per 16-bit source code (row in the high byte); a record of the model, so its 8 KiB come
+// through the allocation seam.
+struct CodeSet : ModelRecord, std::bitset<65536> {};
 
 // The source codes a mapping would keep, known from the properties alone; null when every glyph is
 // kept or nothing can be told yet (no request, symbol fonts, an unknown encoding).

@@ -375,6 +375,47 @@ TEST_F(FailureInjection, EveryAllocationOfAFamily) {
     EXPECT_GT(refused, 0);
 }
 
+// A conversion into code page 1252: the mapping's allocations come through the seam as the rest
+// do, and each failing one ends with one message and no output (or, in the reader, a quiet loss).
+TEST_F(FailureInjection, EveryAllocationOfACodePageConversion) {
+    std::string latin1 = CellFontBdf;
+    latin1.replace(latin1.find("STARTPROPERTIES 5"), 17,
+                   "STARTPROPERTIES 7\nCHARSET_REGISTRY \"ISO8859\"\nCHARSET_ENCODING \"1\"");
+    writeFile(dir.path("latin1.bdf"), latin1);
+    RunResult made = runCommand({"bdftopcf", "-o", dir.path("latin1.pcf"), dir.path("latin1.bdf")});
+    ASSERT_EQ(made.exitStatus, 0) << made.err;
+    const std::string input = "-c1252 " + dir.path("latin1.pcf");
+    // The mapping adds no allocation that bypasses the seam: the whole run calls the standard
+    // allocator (the front end's own text) as often as a run without a page does.
+    auto standardCalls = [&](const std::string& line) {
+        standardAllocations = 0;
+        countingStandardAllocations = true;
+        const Outcome outcome = run(pcfProgram, line, 0);
+        countingStandardAllocations = false;
+        EXPECT_EQ(outcome.exitStatus, 0) << line;
+        return standardAllocations;
+    };
+    EXPECT_EQ(standardCalls(input), standardCalls(dir.path("latin1.pcf")));
+    const Outcome baseline = run(pcfProgram, input, 0);
+    ASSERT_EQ(baseline.exitStatus, 0);
+    ASSERT_TRUE(baseline.outputExists);
+    int refused = 0;
+    for (long n = 1; n <= baseline.allocations; ++n) {
+        const Outcome outcome = run(pcfProgram, input, n);
+        const std::string context = "-c1252: allocation " + std::to_string(n);
+        if (outcome.exitStatus == 0) {
+            expectUsable(outcome, baseline, context);
+            continue;
+        }
+        EXPECT_EQ(outcome.exitStatus, 1) << context;
+        EXPECT_EQ(outcome.messages.size(), 1u) << context;
+        EXPECT_FALSE(outcome.outputExists) << context;
+        ++refused;
+    }
+    std::printf("-c1252: %ld allocations, %d refused\n", baseline.allocations, refused);
+    EXPECT_GT(refused, 0);
+}
+
 TEST_F(FailureInjection, OpenAndCreate) {
     std::string input = dir.path("cell.bdf");
     everyCall(bdfProgram, input, Call::OpenRead, "can't open bdf source file " + input, false, "input open");
