@@ -295,6 +295,30 @@ protected:
         std::printf("%s: %ld calls failed in turn\n", kind, count);
     }
 
+    // Fails every allocation of the run of `line` in turn: each run ends with exit status 1, one
+    // message and no output, or succeeds and `passed` checks it against the complete run.
+    template <class Passed>
+    void everyAllocationOfLine(const Program& program, const std::string& line, const char* kind, Passed passed) {
+        const Outcome baseline = run(program, line, 0);
+        ASSERT_EQ(baseline.exitStatus, 0) << kind;
+        ASSERT_TRUE(baseline.outputExists) << kind;
+        int refused = 0;
+        for (long n = 1; n <= baseline.allocations; ++n) {
+            const Outcome outcome = run(program, line, n);
+            const std::string context = std::string(kind) + ": allocation " + std::to_string(n);
+            if (outcome.exitStatus == 0) {
+                passed(outcome, baseline, context);
+                continue;
+            }
+            EXPECT_EQ(outcome.exitStatus, 1) << context;
+            EXPECT_EQ(outcome.messages.size(), 1u) << context;
+            EXPECT_FALSE(outcome.outputExists) << context;
+            ++refused;
+        }
+        std::printf("%s: %ld allocations, %d refused\n", kind, baseline.allocations, refused);
+        EXPECT_GT(refused, 0) << kind;
+    }
+
     // A message of the program naming a path.
     static std::string withPath(const Program& program, MessageId id, const std::string& path) {
         std::string text = messageFormat(id, program.words);
@@ -355,24 +379,11 @@ TEST_F(FailureInjectionLarge, EveryReadAndSeek) {
 TEST_F(FailureInjection, EveryAllocationOfAFamily) {
     writeFile(dir.path("tall.bdf"), solidBdf(codeRange(32, 126), 5, 31));
     const std::string inputs = dir.path("cell.bdf") + " " + dir.path("tall.bdf");
-    const Outcome baseline = run(bdfProgram, inputs, 0);
-    ASSERT_EQ(baseline.exitStatus, 0);
-    int refused = 0;
-    for (long n = 1; n <= baseline.allocations; ++n) {
-        const Outcome outcome = run(bdfProgram, inputs, n);
-        const std::string context = "family: allocation " + std::to_string(n);
-        if (outcome.exitStatus == 0) {
-            EXPECT_TRUE(outcome.messages.empty()) << context;
-            EXPECT_EQ(loadWithFreeType(dir.path("out.fon"), 1).faceCount, 2) << context;
-            continue;
-        }
-        EXPECT_EQ(outcome.exitStatus, 1) << context;
-        EXPECT_EQ(outcome.messages.size(), 1u) << context;
-        EXPECT_FALSE(outcome.outputExists) << context;
-        ++refused;
-    }
-    std::printf("family: %ld allocations, %d refused\n", baseline.allocations, refused);
-    EXPECT_GT(refused, 0);
+    everyAllocationOfLine(bdfProgram, inputs, "family", [&](const Outcome& outcome, const Outcome&,
+                                                             const std::string& context) {
+        EXPECT_TRUE(outcome.messages.empty()) << context;
+        EXPECT_EQ(loadWithFreeType(dir.path("out.fon"), 1).faceCount, 2) << context;
+    });
 }
 
 // A conversion into code page 1252: the mapping's allocations come through the seam as the rest
@@ -396,24 +407,10 @@ TEST_F(FailureInjection, EveryAllocationOfACodePageConversion) {
         return standardAllocations;
     };
     EXPECT_EQ(standardCalls(input), standardCalls(dir.path("latin1.pcf")));
-    const Outcome baseline = run(pcfProgram, input, 0);
-    ASSERT_EQ(baseline.exitStatus, 0);
-    ASSERT_TRUE(baseline.outputExists);
-    int refused = 0;
-    for (long n = 1; n <= baseline.allocations; ++n) {
-        const Outcome outcome = run(pcfProgram, input, n);
-        const std::string context = "-c1252: allocation " + std::to_string(n);
-        if (outcome.exitStatus == 0) {
-            expectUsable(outcome, baseline, context);
-            continue;
-        }
-        EXPECT_EQ(outcome.exitStatus, 1) << context;
-        EXPECT_EQ(outcome.messages.size(), 1u) << context;
-        EXPECT_FALSE(outcome.outputExists) << context;
-        ++refused;
-    }
-    std::printf("-c1252: %ld allocations, %d refused\n", baseline.allocations, refused);
-    EXPECT_GT(refused, 0);
+    everyAllocationOfLine(pcfProgram, input, "-c1252",
+                          [&](const Outcome& outcome, const Outcome& baseline, const std::string& context) {
+                              expectUsable(outcome, baseline, context);
+                          });
 }
 
 TEST_F(FailureInjection, OpenAndCreate) {
