@@ -68,14 +68,6 @@ bool findSourceCodes(const FontInfo& info, const CodePage& page, PositionCodes& 
 // A character a user would miss; the C0 controls and DEL are not.
 bool isPrintable(std::uint16_t u) { return u >= 0x20 && u != 0x7F && u != NoCharacter; }
 
-bool equalsIgnoringCase(std::string_view a, const char* b) {
-    if (a.size() != std::strlen(b)) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 Atom internText(std::string_view text) { return internAtom(text.data(), static_cast<std::int32_t>(text.size()), 1); }
 
 // The XLFD name with its last two fields (registry and encoding) replaced; "" when `name` is no

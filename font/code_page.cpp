@@ -5,6 +5,7 @@
 
 namespace {
 char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+}  // namespace
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -12,7 +13,6 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
         if (lower(a[i]) != lower(b[i])) return false;
     return true;
 }
-}  // namespace
 
 const CodePage* findCodePage(std::string_view number) {
     if (number.empty() || number.size() > 5) return nullptr;

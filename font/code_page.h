@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <string_view>
 
+// Encoding and property names compare without regard to case.
+[[nodiscard]] bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
 // A byte the table does not define.
 constexpr std::uint16_t NoCharacter = 0xFFFF;
 // dfCharSet of a font whose codes are its own (symbol fonts).

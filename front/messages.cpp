@@ -55,3 +55,9 @@ std::string formatMessage(const char* format, std::va_list args) {
     va_end(again);
     return message;
 }
+
+void writeCaptionedLine(const char* format, std::va_list args) {
+    const std::string message = std::string(MessageCaption) + ": " + formatMessage(format, args) + "\n";
+    std::fwrite(message.data(), 1, message.size(), stderr);
+    std::fflush(stderr);
+}

@@ -40,3 +40,5 @@ std::string messageFormat(MessageId id, const ProgramWords& words);
 
 // printf-style formatting into a string sized to the text: no message is ever cut or overflows.
 std::string formatMessage(const char* format, std::va_list args);
+// "Compile Fonts: <message>" and a line feed on standard error, flushed.
+void writeCaptionedLine(const char* format, std::va_list args);

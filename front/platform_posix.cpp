@@ -6,27 +6,20 @@
 #include <cstdio>
 #include <string>
 
+#include "front/messages.h"
 #include "front/run.h"
-
-namespace {
-void writeLine(const char* format, va_list args) {
-    std::string message = std::string(MessageCaption) + ": " + formatMessage(format, args) + "\n";
-    std::fwrite(message.data(), 1, message.size(), stderr);
-    std::fflush(stderr);
-}
-}  // namespace
 
 void reportError(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    writeLine(format, args);
+    writeCaptionedLine(format, args);
     va_end(args);
 }
 
 void reportNote(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    writeLine(format, args);
+    writeCaptionedLine(format, args);
     va_end(args);
 }
 

@@ -20,10 +20,8 @@ void reportError(const char* format, ...) {
 void reportNote(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::string message = std::string(MessageCaption) + ": " + formatMessage(format, args) + "\n";
+    writeCaptionedLine(format, args);
     va_end(args);
-    std::fwrite(message.data(), 1, message.size(), stderr);
-    std::fflush(stderr);
 }
 
 // Its result is not examined: a file that cannot be removed has nobody left to report to.

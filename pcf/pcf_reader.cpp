@@ -102,8 +102,6 @@ struct BitmapTable {
     std::int32_t sizes[4] = {};
 };
 
-int padIndex(int pad) { return pad == 1 ? 0 : pad == 2 ? 1 : pad == 4 ? 2 : 3; }
-
 [[nodiscard]] bool readBitmapTable(PcfInput& input, const PcfDirectory& directory, BitmapFont& bitmapFont,
                                    BitmapTable& table) {
     ModelVector<Glyph>& glyphs = bitmapFont.glyphs;
@@ -151,7 +149,7 @@ int padIndex(int pad) { return pad == 1 ? 0 : pad == 2 ? 1 : pad == 4 ? 2 : 3; }
     if (!fileSame) swapUnits(bitmapFont.bitmapBlock, pcfScanUnit(format));
 
     if (filePad != want.glyphPad) {
-        const std::int32_t claimed = table.sizes[padIndex(want.glyphPad)];
+        const std::int32_t claimed = table.sizes[padShift(want.glyphPad) - 3];
         if (claimed < 0) return false;
         if (!repadBlock(bitmapFont, table.offsets, filePad, want.glyphPad, claimed)) return false;
     }
@@ -177,7 +175,7 @@ constexpr std::int64_t MaxKeptBitmapBytes = 8 * 65536;
     ModelVector<Glyph>& glyphs = bitmapFont.glyphs;
     const int filePad = pcfGlyphPad(table.format);
     if (filePad != want.glyphPad) {
-        const std::int32_t claimed = table.sizes[padIndex(want.glyphPad)];
+        const std::int32_t claimed = table.sizes[padShift(want.glyphPad) - 3];
         if (claimed < 0) return false;
         std::int64_t total = 0;
         for (const Glyph& glyph : glyphs) total += glyphBitmapBytes(glyph.metrics, want.glyphPad);
