@@ -56,8 +56,6 @@ std::string formatMessage(const char* format, std::va_list args) {
     return message;
 }
 
-void writeCaptionedLine(const char* format, std::va_list args) {
-    const std::string message = std::string(MessageCaption) + ": " + formatMessage(format, args) + "\n";
-    std::fwrite(message.data(), 1, message.size(), stderr);
-    std::fflush(stderr);
+std::string captionedLine(const char* format, std::va_list args) {
+    return std::string(MessageCaption) + ": " + formatMessage(format, args) + "\n";
 }

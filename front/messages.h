@@ -7,7 +7,7 @@
 #include <cstdarg>
 #include <string>
 
-// The POSIX binding writes it before each text, the Win32 binding makes it the box's caption.
+// Written before each text on standard error, or the caption of the GUI programs' message box.
 inline constexpr const char* MessageCaption = "Compile Fonts";
 
 enum MessageId : int {
@@ -40,5 +40,5 @@ std::string messageFormat(MessageId id, const ProgramWords& words);
 
 // printf-style formatting into a string sized to the text: no message is ever cut or overflows.
 std::string formatMessage(const char* format, std::va_list args);
-// "Compile Fonts: <message>" and a line feed on standard error, flushed.
-void writeCaptionedLine(const char* format, std::va_list args);
+// "Compile Fonts: <message>" and a line feed: a message as standard error shows it.
+std::string captionedLine(const char* format, std::va_list args);

@@ -1,35 +1,74 @@
-// The Win32 binding of the programs: the GUI entry point, the message box sink and file removal.
-#include <windows.h>
+// The pieces both Windows programs share (see platform_win32.h), and the sinks and file removal
+// that the console and the GUI program do alike.
+#include "front/platform_win32.h"
 
+#include <shellapi.h>
+
+#include <algorithm>
 #include <cstdarg>
-#include <cstdio>
-#include <string>
 
+#include "front/messages.h"
 #include "front/run.h"
+#include "stream/file_calls.h"
 
-void reportError(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::string message = formatMessage(format, args);
-    va_end(args);
-    // No owner window: the programs never open one. 0x30 is MB_ICONWARNING with the OK button.
-    MessageBoxA(nullptr, message.c_str(), MessageCaption, 0x30);
+std::vector<std::string> commandLineWords() {
+    std::vector<std::string> words;
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!arguments) return words;
+    for (int k = 1; k < count; ++k) words.push_back(utf8FromUtf16(arguments[k]));
+    LocalFree(arguments);
+    return words;
 }
 
-// A GUI program has standard error only when it was redirected; the note goes there or nowhere.
+std::vector<std::string> expandWildcards(const std::string& word) {
+    if (word.find_first_of("*?") == std::string::npos) return {word};
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileExW(utf16FromUtf8(word).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                     nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) return {word};
+    std::vector<std::wstring> names;
+    do
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(found.cFileName);
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+    if (names.empty()) return {word};
+    std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) {
+        return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_LESS_THAN;
+    });
+    // The search gives bare names: each keeps the folder the pattern was written with (npos + 1
+    // is 0, no folder).
+    const std::string folder = word.substr(0, word.find_last_of("\\/:") + 1);
+    std::vector<std::string> paths;
+    for (const std::wstring& name : names) paths.push_back(folder + utf8FromUtf16(name));
+    return paths;
+}
+
+void writeStandard(DWORD which, const std::string& text) {
+    HANDLE handle = GetStdHandle(which);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
+    DWORD mode = 0, written = 0;
+    if (GetConsoleMode(handle, &mode)) {
+        // A console shows UTF-16; its bytes would be read in the console's code page.
+        const std::wstring wide = utf16FromUtf8(text);
+        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    for (std::size_t done = 0; done < text.size(); done += written)
+        if (!WriteFile(handle, text.data() + done, static_cast<DWORD>(text.size() - done), &written, nullptr) ||
+            written == 0)
+            return;
+}
+
+int runWindowsProgram() { return runConversion(thisProgram, commandLineWords(), expandWildcards); }
+
+// The GUI program has standard error only when it was redirected; the note goes there or nowhere.
 void reportNote(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    writeCaptionedLine(format, args);
+    writeStandard(STD_ERROR_HANDLE, captionedLine(format, args));
     va_end(args);
 }
 
 // Its result is not examined: a file that cannot be removed has nobody left to report to.
-void deleteOutputFile(const char* path) { DeleteFileA(path); }
-
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
-    // The run splits the words in place; work on a copy so the process's own command line
-    // (GetCommandLineA shares that memory) stays as it was.
-    std::string line = commandLine ? commandLine : "";
-    return runConversion(thisProgram, line.data());
-}
+void deleteOutputFile(const char* path) { DeleteFileW(utf16FromUtf8(path).c_str()); }

@@ -1,4 +1,5 @@
-// Option parsing, the one conversion of a run, and the mapping of results to messages.
+// What a command line asks for: the one conversion of a run, the mapping of its results to
+// messages, or the help or version text.
 #include "front/run.h"
 
 #include <cstdio>
@@ -11,17 +12,6 @@
 #include "font/code_page.h"
 
 namespace {
-struct Settings {
-    int bitOrder, byteOrder, glyphPad, scanUnit;
-    const char* outputPath = nullptr;
-    std::vector<const char*> inputPaths;  // in command-line order; each becomes one font of the file
-    CodePageRequest codePage;       // -c
-    const char* codePageName = nullptr;
-    bool verbose = false;           // -v
-};
-
-
-
 using Sink = void (*)(const char* format, ...);
 
 // Shows the message `id` of this program through `sink` (reportError or reportNote).
@@ -30,90 +20,6 @@ void show(Sink sink, const Program& program, MessageId id, Values... values) {
     std::string format = messageFormat(id, program.words);
     if constexpr (sizeof...(Values) == 0) sink("%s", format.c_str());
     else sink(format.c_str(), values...);
-}
-
-bool isDelimiter(char c) { return c == ' ' || c == '\t'; }
-
-// Splits the next word off in place, as the standard tokenizer with " \t" would; null at the end.
-char* nextWord(char** rest) {
-    char* p = *rest;
-    while (*p && isDelimiter(*p)) ++p;
-    if (!*p) {
-        *rest = p;
-        return nullptr;
-    }
-    char* word = p;
-    while (*p && !isDelimiter(*p)) ++p;
-    if (*p) *p++ = '\0';
-    *rest = p;
-    return word;
-}
-
-// A digit option ("-p4", "-u2"): the digit must be allowed and end the word.
-bool digitOption(const char* word, const char* allowed, int* setting) {
-    char digit = word[2];
-    if (digit == '\0' || word[3] != '\0' || !std::strchr(allowed, digit)) return false;
-    *setting = digit - '0';
-    return true;
-}
-
-// False on a usage error.
-bool parseCommandLine(char* commandLine, Settings* settings) {
-    char* rest = commandLine;
-    while (char* word = nextWord(&rest)) {
-        if (word[0] != '-') {
-            settings->inputPaths.push_back(word);
-            continue;
-        }
-        bool alone = word[1] != '\0' && word[2] == '\0';
-        switch (word[1]) {
-        case 'm':
-        case 'l':
-            if (!alone) return false;
-            settings->bitOrder = word[1] == 'm' ? 1 : 0;
-            break;
-        case 'M':
-        case 'L':
-            if (!alone) return false;
-            settings->byteOrder = word[1] == 'M' ? 1 : 0;
-            break;
-        case 't':
-        case 'i':
-            if (!alone) return false;
-            break;
-        case 'p':
-            if (!digitOption(word, "1248", &settings->glyphPad)) return false;
-            break;
-        case 'u':
-            if (!digitOption(word, "124", &settings->scanUnit)) return false;
-            break;
-        case 'c': {
-            const char* name = word + 2;
-            if (*name == '\0' && !(name = nextWord(&rest))) return false;
-            settings->codePage = CodePageRequest{};
-            if (std::strcmp(name, "symbol") == 0) settings->codePage.symbol = true;
-            else if (!(settings->codePage.page = findCodePage(name))) return false;
-            settings->codePageName = name;
-            break;
-        }
-        case 'v':
-            if (!alone) return false;
-            settings->verbose = true;
-            break;
-        case 'o':
-            if (word[2] != '\0') {
-                settings->outputPath = word + 2;
-            } else {
-                char* next = nextWord(&rest);
-                if (!next) return false;
-                settings->outputPath = next;
-            }
-            break;
-        default:
-            return false;
-        }
-    }
-    return !settings->inputPaths.empty() && settings->outputPath;
 }
 
 // Maps the font read from `inputPath` into the requested page; false after reporting why it
@@ -128,10 +34,10 @@ bool mapIntoCodePage(const Program& program, Font& font, const Settings& setting
         show(reportError, program, MessageNoMapping, inputPath,
              report.encoding.empty() ? messageFormat(MessageNoEncoding, program.words).c_str()
                                      : report.encoding.c_str(),
-             settings.codePageName);
+             settings.codePageName.c_str());
         return false;
     case CodeMapResult::NothingInPage:
-        show(reportError, program, MessageNothingInPage, inputPath, settings.codePageName);
+        show(reportError, program, MessageNothingInPage, inputPath, settings.codePageName.c_str());
         return false;
     case CodeMapResult::SpansRows:
         show(reportError, program, MessageTooManyCharacters, fontName);
@@ -175,7 +81,7 @@ std::string summaryLine(const Program& program, const char* fontName, const Sett
     for (std::size_t i = 0; i < report.missing.size() && i < Listed; ++i) append(MessageNoteMissing, report.missing[i]);
     if (report.missing.size() > Listed)
         append(MessageNoteMoreMissing, static_cast<int>(report.missing.size() - Listed));
-    return formatText(messageFormat(MessageNoteCodePage, program.words).c_str(), fontName, settings.codePageName,
+    return formatText(messageFormat(MessageNoteCodePage, program.words).c_str(), fontName, settings.codePageName.c_str(),
                       report.fromFont, report.placeholders,
                       static_cast<int>(report.missing.size()), missing.empty() ? "." : ":", missing.c_str());
 }
@@ -228,13 +134,6 @@ int finishOutput(const Program& program, int status, FontStream* output, bool re
 }
 }  // namespace
 
-void defaultBitmapFormat(int* bitOrder, int* byteOrder, int* glyphPad, int* scanUnit) {
-    *bitOrder = 1;
-    *byteOrder = 1;
-    *glyphPad = 2;
-    *scanUnit = 1;
-}
-
 std::string fontBaseName(const char* outputPath) {
     const char* name = outputPath;
     if (const char* backslash = std::strrchr(name, '\\')) name = backslash + 1;
@@ -245,19 +144,32 @@ std::string fontBaseName(const char* outputPath) {
     return base;
 }
 
-int runConversion(const Program& program, char* commandLine) {
+int runConversion(const Program& program, const std::vector<std::string>& words, InputExpander expand) {
     Settings settings;
-    defaultBitmapFormat(&settings.bitOrder, &settings.byteOrder, &settings.glyphPad, &settings.scanUnit);
-    if (!parseCommandLine(commandLine, &settings)) {
+    switch (parseCommandLine(words, settings)) {
+    case Request::Run:
+        break;
+    case Request::UsageError:
         show(reportError, program, MessageUsage);
         return 1;
+    case Request::Help:
+        showInformation(helpText(program.words));
+        return 0;
+    case Request::Version:
+        showInformation(versionText(program.words));
+        return 0;
     }
 
-    const std::vector<const char*>& inputs = settings.inputPaths;
+    std::vector<std::string> inputs;
+    if (!expand) inputs = settings.inputPaths;
+    for (std::size_t k = 0; expand && k < settings.inputPaths.size(); ++k)
+        for (std::string& path : expand(settings.inputPaths[k])) inputs.push_back(std::move(path));
     if (inputs.size() > MaxFamilyFonts) {
-        show(reportError, program, MessageTooManyFonts, inputs[MaxFamilyFonts], static_cast<unsigned>(MaxFamilyFonts));
+        show(reportError, program, MessageTooManyFonts, inputs[MaxFamilyFonts].c_str(),
+             static_cast<unsigned>(MaxFamilyFonts));
         return 1;
     }
+    const char* outputPath = settings.outputPath->c_str();
     // One input keeps its own order: the output is created (an existing file truncated) before the
     // writer may refuse the font, and then removed. Several are all read and checked first.
     const bool single = inputs.size() == 1;
@@ -265,7 +177,7 @@ int runConversion(const Program& program, char* commandLine) {
     // strings and lists (this, the inputs, summaries, message texts) come from the standard
     // allocator, not the model's seam: a process that cannot get these few bytes ends through
     // std::bad_alloc, and the readers and the writer, which hold the font, allocate only through it.
-    const std::string baseName = fontBaseName(settings.outputPath);
+    const std::string baseName = fontBaseName(outputPath);
     FontStream* output = nullptr;
     bool regularFile = false;
 
@@ -274,19 +186,20 @@ int runConversion(const Program& program, char* commandLine) {
     fonts.reserve(inputs.size());
     for (std::size_t k = 0; k < inputs.size(); ++k) {
         // A refused member of several is named by its input; the file's name says nothing.
-        const char* fontName = single ? baseName.c_str() : inputs[k];
+        const char* fontName = single ? baseName.c_str() : inputs[k].c_str();
         FontResources resources;
         {
             Font font;  // all zero: defaultChar 0 unless the input names one
             font.codePage = settings.codePage;
-            if (!readInput(program, settings, inputs[k], &font)) return 1;
+            if (!readInput(program, settings, inputs[k].c_str(), &font)) return 1;
             CodeMapReport report;
-            if (settings.codePage.active() && !mapIntoCodePage(program, font, settings, inputs[k], fontName, report))
+            if (settings.codePage.active() &&
+                !mapIntoCodePage(program, font, settings, inputs[k].c_str(), fontName, report))
                 return 1;
-            if (single && !(output = createOutput(program, settings.outputPath, &regularFile))) return 1;
+            if (single && !(output = createOutput(program, outputPath, &regularFile))) return 1;
             int status = buildFontResources(font, baseName, settings.glyphPad, &resources);
             if (status != StatusOk)
-                return finishOutput(program, status, output, regularFile, fontName, settings.outputPath);
+                return finishOutput(program, status, output, regularFile, fontName, outputPath);
             if (settings.verbose) summaries.push_back(summaryLine(program, fontName, settings, report, font));
         }
         // The font is gone and its resources hold its property texts: the next font numbers its
@@ -294,17 +207,17 @@ int runConversion(const Program& program, char* commandLine) {
         clearAtomTable();
         for (std::size_t j = 0; j < k; ++j) {
             if (sameWindowsSelection(fonts[j], resources)) {
-                show(reportError, program, MessageNotCombined, inputs[j], inputs[k]);
+                show(reportError, program, MessageNotCombined, inputs[j].c_str(), inputs[k].c_str());
                 return 1;
             }
         }
         fonts.push_back(std::move(resources));
     }
 
-    if (!single && !(output = createOutput(program, settings.outputPath, &regularFile))) return 1;
+    if (!single && !(output = createOutput(program, outputPath, &regularFile))) return 1;
     output->fontName = baseName.c_str();
-    int status = finishOutput(program, writeFonFamily(output, fonts), output, regularFile, baseName.c_str(),
-                              settings.outputPath);
+    int status =
+        finishOutput(program, writeFonFamily(output, fonts), output, regularFile, baseName.c_str(), outputPath);
     if (status == 0)
         for (const std::string& line : summaries) reportNote("%s", line.c_str());
     return status;

@@ -1,12 +1,14 @@
-// The conversion run shared by both programs: option parsing, one conversion, the mapping of
-// results to messages. Platform-free; the platform binding supplies reportError and
-// deleteOutputFile and hands the command line in.
+// The run shared by both programs: the command line's request, one conversion, the mapping of
+// results to messages. Platform-free; the platform binding hands in the command line's words and
+// supplies the sinks and file removal declared at the end.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "font/model.h"
 #include "front/messages.h"
+#include "front/options.h"
 #include "stream/font_stream.h"
 
 using FontReader = int (*)(Font* font, FontStream* stream, int bitOrder, int byteOrder, int glyphPad,
@@ -21,14 +23,17 @@ struct Program {
 // Defined by each program (front/varnel.cpp, front/corvane.cpp).
 extern const Program thisProgram;
 
-void defaultBitmapFormat(int* bitOrder, int* byteOrder, int* glyphPad, int* scanUnit);
-
 // The base name of an output path: after the last backslash, then after the last slash, cut at
 // the first full stop.
 std::string fontBaseName(const char* outputPath);
 
-// Parses `commandLine` (split in place) and runs one conversion. Returns the exit status (0 or 1).
-int runConversion(const Program& program, char* commandLine);
+// Expands an input word that the platform's shell leaves as it is (the wildcards of Windows) into
+// the paths it names, in order; a word that names nothing comes back alone, as it is.
+using InputExpander = std::vector<std::string> (*)(const std::string& word);
+
+// Parses `words` (UTF-8, one per argument, the program's name not among them) and does what they
+// ask: one conversion, or the help or version text. Returns the exit status (0 or 1).
+int runConversion(const Program& program, const std::vector<std::string>& words, InputExpander expand = nullptr);
 
 // Platform binding. reportError and reportNote show one text, formatted through formatMessage.
 void reportError(const char* format, ...)
@@ -37,6 +42,8 @@ void reportError(const char* format, ...)
 #endif
     ;
 void deleteOutputFile(const char* path);
+// The --help or --version text: standard output, or the message box of a program without one.
+void showInformation(const std::string& text);
 // A line of information asked for with -v (standard error; never a message box).
 void reportNote(const char* format, ...)
 #if defined(__GNUC__)

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 struct FileCalls {
     // Read-only, binary. -1 on failure.
@@ -27,3 +29,10 @@ struct FileCalls {
 extern FileCalls fileCalls;
 // The platform's own calls, for tests that restore them.
 extern const FileCalls platformFileCalls;
+
+#ifdef _WIN32
+// Text is UTF-8 inside the programs and UTF-16 at the Windows calls, so that every name the file
+// system holds can be given and opened. Malformed sequences become U+FFFD.
+std::wstring utf16FromUtf8(std::string_view utf8);
+std::string utf8FromUtf16(std::wstring_view wide);
+#endif

@@ -1,4 +1,5 @@
-// The C runtime's binary-mode descriptors behind the file-call table, for the Win32 build.
+// The C runtime's binary-mode descriptors behind the file-call table, for the Win32 build, opened
+// by their UTF-16 names; and the conversions between the programs' UTF-8 and those names.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -11,14 +12,34 @@
 
 #include "stream/file_calls.h"
 
+std::wstring utf16FromUtf8(std::string_view utf8) {
+    std::wstring wide;
+    if (utf8.empty() || utf8.size() > INT_MAX) return wide;
+    int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    wide.resize(static_cast<std::size_t>(length > 0 ? length : 0));
+    if (length > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+    return wide;
+}
+
+std::string utf8FromUtf16(std::wstring_view wide) {
+    std::string utf8;
+    if (wide.empty() || wide.size() > INT_MAX) return utf8;
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    utf8.resize(static_cast<std::size_t>(length > 0 ? length : 0));
+    if (length > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length, nullptr, nullptr);
+    return utf8;
+}
+
 namespace {
 // Binary mode everywhere: text mode would turn CR LF into LF and stop at a 0x1A byte on read,
 // and add a CR before every 0x0A written into the FON file.
-int win32OpenRead(const char* path) { return ::_open(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT); }
+int win32OpenRead(const char* path) { return ::_wopen(utf16FromUtf8(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT); }
 
 int win32Create(const char* path) {
     // Read and write permission is the runtime's form of 0666: the file is not made read-only.
-    return ::_open(path, _O_RDWR | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+    return ::_wopen(utf16FromUtf8(path).c_str(), _O_RDWR | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
+                    _S_IREAD | _S_IWRITE);
 }
 
 bool win32IsRegularFile(int fd) {

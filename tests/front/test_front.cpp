@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,10 @@
 namespace {
 std::vector<std::string> messages;
 std::vector<std::string> deleted;
+std::vector<std::string> shown;  // --help and --version texts
 }  // namespace
+
+void showInformation(const std::string& text) { shown.push_back(text); }
 
 void reportError(const char* format, ...) {
     va_list args;
@@ -49,12 +53,16 @@ protected:
     void SetUp() override {
         messages.clear();
         deleted.clear();
+        shown.clear();
         readerCalls.clear();
         writeFile(dir.path("in.bdf"), "data");
     }
-    int run(std::string line) {
-        for (size_t at; (at = line.find("IN")) != std::string::npos;) line.replace(at, 2, dir.path("in.bdf"));
-        return runConversion(fakeProgram, line.data());
+    // The words of `line` split at blanks and tabs, as a shell would, IN naming the input.
+    int run(const std::string& line, InputExpander expand = nullptr) {
+        std::istringstream split(line);
+        std::vector<std::string> words;
+        for (std::string word; split >> word;) words.push_back(word == "IN" ? dir.path("in.bdf") : word);
+        return runConversion(fakeProgram, words, expand);
     }
     TempDir dir;
 };
@@ -62,14 +70,64 @@ protected:
 TEST_F(RunTest, UsageErrors) {
     for (const char* line : {"", " \t  ", "-o out.fon", "IN", "IN -o", "-p3 -o a IN", "-p16 -o a IN", "-p -o a IN",
                              "-u8 -o a IN", "-u3 -o a IN", "-mm -o a IN", "- -o a IN", "-x -o a IN", "-tt -o a IN",
-                             "-mx -o a IN", "-Lx -o a IN", "-i2 -o a IN"}) {
+                             "-mx -o a IN", "-Lx -o a IN", "-i2 -o a IN", "-- -o a IN", "--x -o a IN",
+                             "--help=1", "--versions", "-help", "-x --help", "-o a IN -c 1253x --version"}) {
         messages.clear();
         EXPECT_EQ(run(line), 1) << line;
         ASSERT_EQ(messages.size(), 1u) << line;
         EXPECT_EQ(messages[0].rfind("usage: fake [-p#] ", 0), 0u) << line;
         EXPECT_NE(messages[0].find(" fon_file fak_file where "), std::string::npos) << line;
         EXPECT_TRUE(readerCalls.empty()) << line;
+        EXPECT_TRUE(shown.empty()) << line;
     }
+}
+
+// --help and --version answer wherever they stand, unless a usage error comes first or -o takes
+// them as its file; nothing is opened.
+TEST_F(RunTest, HelpAndVersion) {
+    const char* help = "usage: fake [-p#] ";
+    const struct {
+        const char* line;
+        const char* starts;
+    } cases[] = {{"--help", help}, {"-p4 --help -x", help}, {"-o a IN --help --version", help},
+                 {"--version --help", "fake "}, {"--version", "fake "}};
+    for (const auto& c : cases) {
+        shown.clear();
+        EXPECT_EQ(run(c.line), 0) << c.line;
+        ASSERT_EQ(shown.size(), 1u) << c.line;
+        EXPECT_EQ(shown[0].rfind(c.starts, 0), 0u) << c.line;
+        EXPECT_TRUE(messages.empty() && readerCalls.empty()) << c.line;
+    }
+    run("--help");
+    // Every option the parser takes has its line.
+    for (const char* option : {"-o FILE", "-p1 -p2 -p4 -p8", "-u1", "-m ", "-l ", "-M ", "-L ", "-t, -i", "-c PAGE",
+                               "-v ", "--help", "--version", "at most 64"})
+        EXPECT_NE(shown.back().find(option), std::string::npos) << option;
+    EXPECT_EQ(run("-o --help IN"), 1);
+    EXPECT_EQ(readerCalls.size(), 1u);
+}
+
+// One word is one path, blanks and all; an expander's paths replace the word, in its place.
+TEST_F(RunTest, WordsAndExpandedInputs) {
+    std::string spaced = dir.path("my fonts.bdf");
+    writeFile(spaced, "data");
+    EXPECT_EQ(runConversion(fakeProgram, {"-o", dir.path("out put.fon"), spaced}), 1);
+    EXPECT_EQ(readerCalls.size(), 1u);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "fak input, " + spaced + ", corrupt");
+
+    auto family = [](const std::string& word) {
+        std::vector<std::string> paths;
+        for (int k = 0; word == "ter*" && k < 70; ++k) paths.push_back("ter" + std::to_string(k));
+        return paths.empty() ? std::vector<std::string>{word} : paths;
+    };
+    messages.clear();
+    EXPECT_EQ(run("-o a ter* IN", family), 1);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Font ter64 not created:  more than 64 fonts in one file.");
+    messages.clear();
+    EXPECT_EQ(run("-o a ter?", family), 1);
+    EXPECT_EQ(messages[0], "can't open fak source file ter?");
 }
 
 TEST_F(RunTest, OptionsReachTheReader) {
@@ -171,5 +229,27 @@ TEST(Programs, UsageAndOpenMessages) {
     std::string longName = dir.path(std::string(300, 'n') + ".bdf");
     r = runCommand({varnelPath(), "-o", dir.path("a.fon"), longName});
     EXPECT_EQ(r.err, "Compile Fonts: can't open bdf source file " + longName + "\n");
+}
+}  // namespace
+
+namespace {
+// The two texts asked for go to standard output with status 0; a path with blanks is one word.
+TEST(Programs, HelpVersionAndPathsWithBlanks) {
+    for (const auto& [path, name] : {std::pair{varnelPath(), "varnel"}, std::pair{corvanePath(), "corvane"}}) {
+        RunResult r = runCommand({path, "--version"});
+        EXPECT_EQ(r.exitStatus, 0);
+        EXPECT_EQ(r.out, std::string(name) + " " PROJECT_VERSION "\n");
+        EXPECT_EQ(r.err, "");
+        r = runCommand({path, "--help"});
+        EXPECT_EQ(r.exitStatus, 0);
+        EXPECT_EQ(r.out.rfind(std::string("usage: ") + name + " [-p#]", 0), 0u) << r.out;
+        EXPECT_EQ(r.err, "");
+    }
+    TempDir dir;
+    ASSERT_EQ(runShell("mkdir '" + dir.path("my fonts") + "'").exitStatus, 0);
+    writeFile(dir.path("my fonts/a b.bdf"), solidBdf(codeRange(32, 126)));
+    RunResult r = runCommand({varnelPath(), "-o", dir.path("my fonts/c d.fon"), dir.path("my fonts/a b.bdf")});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_NE(readFile(dir.path("my fonts/c d.fon")).find("FONTRES 133, 96, 72: c d"), std::string::npos);
 }
 }  // namespace

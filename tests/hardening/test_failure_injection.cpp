@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,8 @@ void reportError(const char* format, ...) {
 void deleteOutputFile(const char* path) { std::remove(path); }
 
 void reportNote(const char*, ...) {}
+
+void showInformation(const std::string&) {}
 
 namespace {
 const Program bdfProgram = {{"varnel", "bdf"}, readBdfFont};
@@ -140,10 +143,12 @@ protected:
         outputDescriptor = -1;
         std::string output = dir.path("out.fon");
         std::remove(output.c_str());
-        std::string line = "-o " + output + " " + input;
+        std::vector<std::string> words = {"-o", output};
+        std::istringstream split(input);  // the input's words, as a shell would split them
+        for (std::string word; split >> word;) words.push_back(word);
         failAllocationAt(failAllocation);
         Outcome outcome;
-        outcome.exitStatus = runConversion(program, line.data());
+        outcome.exitStatus = runConversion(program, words);
         outcome.allocations = allocationCount();
         failAllocationAt(0);
         failingCall = Call::None;

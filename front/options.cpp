@@ -1,0 +1,137 @@
+// Option parsing for both programs: one table of options drives the parse and writes the help text,
+// so the two cannot disagree.
+#include "front/options.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "fon/fon_writer.h"
+#include "font/code_page.h"
+
+namespace {
+// What follows an option's name.
+enum class Takes {
+    Nothing,  // the word is the name alone
+    Digit,    // one of the option's digits, attached and ending the word ("-p4")
+    Value,    // the rest of the word ("-oout.fon", "--name=value"), else the next word whatever it is
+};
+
+struct Option {
+    std::string_view name;  // "-m", "--help"
+    Takes takes;
+    std::string_view digits;  // Takes::Digit only
+    // Applies the option's value; false when it is not one the option takes (a usage error). Null
+    // for an option that only asks for a text.
+    bool (*apply)(Settings& settings, const std::string& value);
+    Request request;  // Help and Version end the parse; Run for the others
+    const char* synopsis;  // the help text's left column
+    const char* help;      // what it does; a line feed continues it under itself
+};
+
+bool setCodePage(Settings& settings, const std::string& name) {
+    settings.codePage = CodePageRequest{};
+    if (name == "symbol") settings.codePage.symbol = true;
+    else if (!(settings.codePage.page = findCodePage(name))) return false;
+    settings.codePageName = name;
+    return true;
+}
+
+using S = Settings;
+using V = const std::string&;
+const Option options[] = {
+    {"-o", Takes::Value, {}, [](S& s, V v) { s.outputPath = v; return true; }, Request::Run, "-o FILE",
+     "the .FON file to write (required); its name up to a first full stop names the font"},
+    {"-p", Takes::Digit, "1248", [](S& s, V v) { s.glyphPad = v[0] - '0'; return true; }, Request::Run,
+     "-p1 -p2 -p4 -p8", "pad every bitmap row to this many bytes (default 2)"},
+    {"-u", Takes::Digit, "124", [](S& s, V v) { s.scanUnit = v[0] - '0'; return true; }, Request::Run,
+     "-u1 -u2 -u4", "the scan unit in bytes, within which -L swaps bytes (default 1)"},
+    {"-m", Takes::Nothing, {}, [](S& s, V) { s.bitOrder = 1; return true; }, Request::Run, "-m",
+     "the most significant bit is the leftmost pixel (the default)"},
+    {"-l", Takes::Nothing, {}, [](S& s, V) { s.bitOrder = 0; return true; }, Request::Run, "-l",
+     "the least significant bit is the leftmost pixel"},
+    {"-M", Takes::Nothing, {}, [](S& s, V) { s.byteOrder = 1; return true; }, Request::Run, "-M",
+     "the most significant byte comes first in a scan unit (the default)"},
+    {"-L", Takes::Nothing, {}, [](S& s, V) { s.byteOrder = 0; return true; }, Request::Run, "-L",
+     "the least significant byte comes first in a scan unit"},
+    {"-t", Takes::Nothing, {}, [](S&, V) { return true; }, Request::Run, "-t, -i", "accepted; no effect"},
+    {"-i", Takes::Nothing, {}, [](S&, V) { return true; }, Request::Run, nullptr, nullptr},
+    {"-c", Takes::Value, {}, setCodePage, Request::Run, "-c PAGE",
+     "take the characters of a Windows code page from the font: 1250 to 1258 or 874 (ANSI),\n"
+     "437, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 865, 866 or 869 (OEM),\n"
+     "or symbol (the font's own codes, in one row of 256)"},
+    {"-v", Takes::Nothing, {}, [](S& s, V) { s.verbose = true; return true; }, Request::Run, "-v",
+     "a line on standard error for each font written: positions filled, characters missing"},
+    {"--help", Takes::Nothing, {}, nullptr, Request::Help, "--help", "show this text"},
+    {"--version", Takes::Nothing, {}, nullptr, Request::Version, "--version", "show the version"},
+};
+
+const Option* findOption(std::string_view name) {
+    for (const Option& option : options)
+        if (option.name == name) return &option;
+    return nullptr;
+}
+}  // namespace
+
+void defaultBitmapFormat(int* bitOrder, int* byteOrder, int* glyphPad, int* scanUnit) {
+    *bitOrder = 1;
+    *byteOrder = 1;
+    *glyphPad = 2;
+    *scanUnit = 1;
+}
+
+Request parseCommandLine(const std::vector<std::string>& words, Settings& settings) {
+    defaultBitmapFormat(&settings.bitOrder, &settings.byteOrder, &settings.glyphPad, &settings.scanUnit);
+    for (std::size_t k = 0; k < words.size(); ++k) {
+        const std::string& word = words[k];
+        if (word.empty() || word[0] != '-') {
+            settings.inputPaths.push_back(word);
+            continue;
+        }
+        // A short option is its first two characters ("-" alone names none); a long one runs to
+        // an equals sign, after which its value stands.
+        const bool isLong = word.size() > 2 && word[1] == '-';
+        const std::size_t nameEnd = isLong ? std::min(word.find('='), word.size()) : std::min<std::size_t>(word.size(), 2);
+        const Option* option = findOption(std::string_view(word).substr(0, nameEnd));
+        if (!option) return Request::UsageError;
+        const bool attached = nameEnd < word.size();
+        std::string value;
+        switch (option->takes) {
+        case Takes::Nothing:
+            if (attached) return Request::UsageError;
+            break;
+        case Takes::Digit:
+            if (word.size() != nameEnd + 1 || option->digits.find(word[nameEnd]) == std::string_view::npos)
+                return Request::UsageError;
+            value = word.substr(nameEnd);
+            break;
+        case Takes::Value:
+            if (attached) value = word.substr(isLong ? nameEnd + 1 : nameEnd);
+            else if (++k < words.size()) value = words[k];
+            else return Request::UsageError;
+            break;
+        }
+        if (option->apply && !option->apply(settings, value)) return Request::UsageError;
+        if (option->request != Request::Run) return option->request;
+    }
+    return !settings.inputPaths.empty() && settings.outputPath ? Request::Run : Request::UsageError;
+}
+
+std::string helpText(const ProgramWords& words) {
+    constexpr std::size_t Column = 20;
+    const std::string indent(Column, ' ');
+    std::string text = messageFormat(MessageUsage, words) + "\n\n";
+    for (const Option& option : options) {
+        if (!option.synopsis) continue;  // described with the row above
+        std::string line = "  " + std::string(option.synopsis);
+        line.resize(std::max(line.size() + 1, Column), ' ');
+        for (const char* c = option.help; *c; ++c) line += *c == '\n' ? "\n" + indent : std::string(1, *c);
+        text += line + "\n";
+    }
+    return text + "\nEvery other word is an input font. Several inputs (at most " + std::to_string(MaxFamilyFonts) +
+           ") make one file holding\nall of them, as Windows ships the sizes of one face. Inputs named *.Z or *.gz "
+           "are expanded\nas they are read.\n";
+}
+
+std::string versionText(const ProgramWords& words) {
+    return std::string(words.program) + " " + COMPILE_FONTS_VERSION + "\n";
+}
