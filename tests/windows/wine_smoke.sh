@@ -1,13 +1,16 @@
 #!/bin/bash
-# Runs the Windows programs under wine and holds them to the POSIX build: the same fonts must give
-# byte-identical FON files, and failures must exit 1, leave no output and show the right message box.
+# Runs the Windows programs under wine and holds them to the POSIX build. The GUI programs
+# (varnelw.exe, corvanew.exe): the same fonts must give byte-identical FON files, and failures must
+# exit 1, leave no output and show the right message box. The console programs (varnel.exe,
+# corvane.exe): over one table of runs, the same exit status, standard output, standard error and
+# files as the POSIX programs; and cmd.exe gets their exit status.
 #
 #   wine_smoke.sh --source DIR --posix-bin DIR --mingw-build DIR [--cross-build] [--programs DIR]
 #
-# --posix-bin holds the POSIX varnel and corvane. --mingw-build holds varnel.exe and corvane.exe;
-# with --cross-build (or when it has none) they are cross-built there first. --programs runs the
-# varnel.exe and corvane.exe of another folder instead (those of the Windows zip). Everything the run makes, the private
-# WINEPREFIX included, lives under --mingw-build. Without wine or the cross compiler it reports a
+# --posix-bin holds the POSIX varnel and corvane. --mingw-build holds the four Windows programs;
+# with --cross-build (or when it lacks one) they are cross-built there first. --programs runs those
+# of another folder instead (the Windows zip's). Everything the run makes, the private WINEPREFIX
+# included, lives under --mingw-build. Without wine or the cross compiler it reports a
 # skip with exit status 77, or fails in CI (CI=true).
 set -u
 
@@ -46,7 +49,8 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 seconds() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$(seconds)" 'BEGIN { printf "%.1f", b - a }'; }
 
-if [ -n "$cross_build" ] || [ ! -x "$mingw_build/varnel.exe" ] || [ ! -x "$mingw_build/corvane.exe" ]; then
+built() { for p in varnel corvane varnelw corvanew; do [ -x "$mingw_build/$p.exe" ] || return 1; done; }
+if [ -n "$cross_build" ] || ! built; then
   command -v x86_64-w64-mingw32-g++ >/dev/null ||
     missing "the cross compiler (apt-get install g++-mingw-w64-x86-64 libz-mingw-w64-dev)"
   start=$(seconds)
@@ -57,7 +61,7 @@ if [ -n "$cross_build" ] || [ ! -x "$mingw_build/varnel.exe" ] || [ ! -x "$mingw
   echo "cross build: $(elapsed "$start") s"
 fi
 
-# A private prefix with no display: wine's MessageBoxA then returns at once instead of waiting.
+# A private prefix with no display: wine's MessageBoxW then returns at once instead of waiting.
 export WINEPREFIX="$mingw_build/wineprefix"
 export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
@@ -68,10 +72,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   start=$(seconds)
   timeout 300 "$wine" wineboot --init >"$mingw_build/wineboot.log" 2>&1 ||
     { tail -20 "$mingw_build/wineboot.log"; echo "FAIL: wine could not set up $WINEPREFIX"; exit 1; }
-  # Trace only MessageBoxA, so each run's message box (owner, text, caption, style) can be checked.
-  timeout 120 "$wine" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d user32.MessageBoxA \
-    >>"$mingw_build/wineboot.log" 2>&1 || { echo "FAIL: wine reg"; exit 1; }
   echo "wine prefix set up: $(elapsed "$start") s"
+fi
+# Trace only MessageBoxW, so each run's message box (owner, text, caption, style) can be checked.
+if ! grep -q 'user32.MessageBoxW' "$WINEPREFIX/user.reg" 2>/dev/null; then
+  timeout 120 "$wine" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d user32.MessageBoxW \
+    >>"$mingw_build/wineboot.log" 2>&1 || { echo "FAIL: wine reg"; exit 1; }
 fi
 
 work="$mingw_build/wine-smoke"
@@ -104,18 +110,18 @@ winrun() {
   WINEDEBUG=-all,+relay timeout 120 "$wine" "$programs/$program.exe" "$@" >"$name.log" 2>&1
   status=$?
   [ $status -eq 124 ] && fail "$name: timed out"
-  grep -a 'Call user32.MessageBoxA(' "$name.log" >"$name.box"
+  grep -a 'Call user32.MessageBoxW(' "$name.log" >"$name.box"
 }
 
-# expect_box NAME TEXT: exactly one box, with no owner, this text, the caption and style 0x30.
-# The trace escapes CR LF as \r\n and quotes as \".
+# expect_box NAME TEXT [STYLE]: exactly one box, with no owner, this text, the caption and the style
+# (0x30 unless given). The trace escapes CR LF as \r\n, quotes as \" and line feeds as \n.
 trace_works=
 expect_box() {
-  local name=$1 text=$2
+  local name=$1 text=$2 style=${3:-00000030}
   [ -n "$trace_works" ] || return 0
-  if [ "$(wc -l <"$name.box")" -ne 1 ] || ! grep -qF 'MessageBoxA(00000000,' "$name.box" ||
-    ! grep -qF -- " \"$text\"," "$name.box" || ! grep -qF '"Compile Fonts",00000030)' "$name.box"; then
-    fail "$name: expected one message box \"$text\" captioned \"Compile Fonts\", style 0x30, no owner;" \
+  if [ "$(wc -l <"$name.box")" -ne 1 ] || ! grep -qF 'MessageBoxW(00000000,' "$name.box" ||
+    ! grep -qF -- " L\"$text\"," "$name.box" || ! grep -qF "L\"Compile Fonts\",$style)" "$name.box"; then
+    fail "$name: expected one message box \"$text\" captioned \"Compile Fonts\", style $style, no owner;" \
       "got: $(cat "$name.box")"
   fi
 }
@@ -127,16 +133,16 @@ expect_no_box() {
 start=$(seconds)
 
 # Usage error: nothing given. Also tells whether this wine traces the message boxes at all.
-winrun usage varnel
+winrun usage varnelw
 [ $status -eq 1 ] || fail "usage: exit status $status, expected 1"
 if [ -s usage.box ]; then
   trace_works=1
 else
-  echo "note: this wine shows no MessageBoxA trace; message texts are not checked"
+  echo "note: this wine shows no MessageBoxW trace; message texts are not checked"
 fi
 options_line='\n       [-c codepage] [-v] where codepage is 1250 to 1258, 874, 437, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 865, 866, 869 or symbol'
 expect_box usage "usage: varnel [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file bdf_file where # for -p is 1, 2, 4, or 8 and   # for -s is 1, 2, or 4$options_line"
-winrun usage2 corvane -p3 -o x.fon in/real.pcf
+winrun usage2 corvanew -p3 -o x.fon in/real.pcf
 [ $status -eq 1 ] || fail "usage2: exit status $status, expected 1"
 [ -e x.fon ] && fail "usage2: output created"
 expect_box usage2 "usage: corvane [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file pcf_file where # for -p is 1, 2, 4, or 8 and   # for -s is 1, 2, or 4$options_line"
@@ -149,7 +155,7 @@ convert() {
   shift 3
   "$posix_bin/$program" -o "posix/$output" "$@" 2>"$name.posix.err"
   local posix_status=$?
-  winrun "$name" "$program" -o "win\\$output" "$@"
+  winrun "$name" "${program}w" -o "win\\$output" "$@"
   if [ $posix_status -ne 0 ]; then
     fail "$name: the POSIX build failed ($(cat "$name.posix.err")); cannot compare"
     return
@@ -178,29 +184,121 @@ done
 # Failures: exit 1, the message, and no output left behind.
 printf 'STARTFONT 2.1\nFONT broken\nSIZE\n' >in/bad.bdf
 head -c 300 in/real.pcf >in/bad.pcf
-winrun bad-bdf varnel -o bad1.fon in/bad.bdf
+winrun bad-bdf varnelw -o bad1.fon in/bad.bdf
 [ $status -eq 1 ] || fail "bad-bdf: exit status $status, expected 1"
 [ -e bad1.fon ] && fail "bad-bdf: output left behind"
 expect_box bad-bdf 'bdf input, in/bad.bdf, corrupt'
-winrun bad-pcf corvane -o bad2.fon in/bad.pcf
+winrun bad-pcf corvanew -o bad2.fon in/bad.pcf
 [ $status -eq 1 ] || fail "bad-pcf: exit status $status, expected 1"
 [ -e bad2.fon ] && fail "bad-pcf: output left behind"
 expect_box bad-pcf 'pcf input, in/bad.pcf, corrupt'
-winrun missing corvane -o missing.fon in/none.pcf
+winrun missing corvanew -o missing.fon in/none.pcf
 [ $status -eq 1 ] || fail "missing: exit status $status, expected 1"
 expect_box missing "can't open pcf source file in/none.pcf"
 
-# A writer failure deletes the output (DeleteFileA), even one that existed before the run.
+# A writer failure deletes the output (DeleteFileW), even one that existed before the run.
 echo old >wide.fon
-winrun wide corvane -o wide.fon in/wide.pcf
+winrun wide corvanew -o wide.fon in/wide.pcf
 [ $status -eq 1 ] || fail "wide: exit status $status, expected 1"
 [ -e wide.fon ] && fail "wide: the output was not deleted"
 expect_box wide 'Font wide not created:  too many characters.\r\n(Use PCF format.)'
 
 # An output that cannot be created (the trace doubles each backslash).
-winrun nofolder corvane -o 'no\such\folder.fon' in/real.pcf
+winrun nofolder corvanew -o 'no\such\folder.fon' in/real.pcf
 [ $status -eq 1 ] || fail "nofolder: exit status $status, expected 1"
 expect_box nofolder "Can't create file no\\\\such\\\\folder.fon"
+
+# The GUI programs show --help and --version in their box, with the information icon.
+winrun gui-version varnelw --version
+[ $status -eq 0 ] || fail "gui-version: exit status $status, expected 0"
+expect_box gui-version "$("$posix_bin/varnel" --version)" 00000040
+echo "GUI programs: $(elapsed "$start") s"
+
+# The console programs against the POSIX ones over one table of runs. Both run in one folder with
+# the same relative paths, so their messages must agree byte for byte; whatever a run leaves beside
+# in/ is its output. The POSIX words go through the shell (which expands wildcards); the Windows
+# program gets them unexpanded and expands them itself.
+table_start=$(seconds)
+table="$work/table"
+mkdir -p "$table/in/my fonts" "$table/in/ter" "$work/results" || exit 1
+cp in/real.pcf in/real.bdf in/bad.bdf in/bad.pcf in/wide.pcf in/realz.bdf.Z in/realgz.pcf.gz "$table/in/" || exit 1
+cp in/real.pcf "$table/in/my fonts/a b.pcf" && cp in/real.bdf "$table/in/кириллица.bdf" || exit 1
+for s in 12 14 16 20 24; do cp "/usr/share/fonts/X11/misc/ter-u${s}n_iso-8859-1.pcf.gz" "$table/in/ter/" || exit 1; done
+gzip -dc /usr/share/fonts/X11/misc/12x24rk.pcf.gz >"$table/in/jis.pcf" &&
+  gzip -dc /usr/share/fonts/X11/misc/arabic24.pcf.gz >"$table/in/arabic.pcf" &&
+  cp /usr/share/fonts/X11/misc/6x13.pcf.gz "$table/in/unicode.pcf.gz" || exit 1
+# 255 solid glyphs of 64 x 64 pixels: far more than a Windows font resource can hold.
+awk 'BEGIN { print "STARTFONT 2.1\nFONT big\nSIZE 64 75 75\nFONTBOUNDINGBOX 64 64 0 0\nCHARS 255"
+  for (c = 1; c < 256; c++) { print "STARTCHAR c" c "\nENCODING " c "\nSWIDTH 500 0\nDWIDTH 64 0\nBBX 64 64 0 0\nBITMAP"
+    for (r = 0; r < 64; r++) print "FFFFFFFFFFFFFFFF"; print "ENDCHAR" }
+  print "ENDFONT" }' >"$table/in/big.bdf"
+ter="in/ter/ter-u12n_iso-8859-1.pcf.gz in/ter/ter-u14n_iso-8859-1.pcf.gz in/ter/ter-u16n_iso-8859-1.pcf.gz"
+ter="$ter in/ter/ter-u20n_iso-8859-1.pcf.gz in/ter/ter-u24n_iso-8859-1.pcf.gz"
+# name | program | exit status | words, as a shell reads them
+runs=(
+  "pcf        | corvane | 0 | -o out.fon in/real.pcf"
+  "pcf-layout | corvane | 0 | -l -L -p4 -u2 -t -i -oout.fon in/real.pcf"
+  "pcf-gz     | corvane | 0 | -o out.fon in/realgz.pcf.gz"
+  "bdf-Z      | varnel  | 0 | -p8 -o out.fon in/realz.bdf.Z"
+  "codepage   | corvane | 0 | -c 1252 -v -o out.fon in/unicode.pcf.gz"
+  "blanks     | corvane | 0 | -o 'a b.fon' 'in/my fonts/a b.pcf'"
+  "cyrillic   | varnel  | 0 | -o шрифт.fon in/кириллица.bdf"
+  "cyrillic-no | varnel | 1 | -o шрифт.fon in/нет.bdf"
+  "family     | corvane | 0 | -v -o ter.fon $ter"
+  "wildcard   | corvane | 0 | -v -o ter.fon in/ter/ter-u*n_iso-8859-1.pcf.gz"
+  "help       | varnel  | 0 | --help"
+  "version    | corvane | 0 | -p4 --version"
+  "usage      | varnel  | 1 | "
+  "usage-p3   | corvane | 1 | -p3 -o out.fon in/real.pcf"
+  "usage-c    | corvane | 1 | -c 9999 -o out.fon in/real.pcf"
+  "no-input   | corvane | 1 | -o out.fon"
+  "missing    | corvane | 1 | -o out.fon in/none.pcf"
+  "no-match   | corvane | 1 | -o out.fon in/none*.pcf"
+  "bad-bdf    | varnel  | 1 | -o out.fon in/bad.bdf"
+  "bad-pcf    | corvane | 1 | -o out.fon in/bad.pcf"
+  "no-folder  | corvane | 1 | -o no/such/out.fon in/real.pcf"
+  "too-many   | corvane | 1 | -o out.fon in/wide.pcf"
+  "too-large  | varnel  | 1 | -o out.fon in/big.bdf"
+  "no-mapping | corvane | 1 | -c1252 -o out.fon in/jis.pcf"
+  "no-page    | corvane | 1 | -c1252 -o out.fon in/arabic.pcf"
+  "twins      | corvane | 1 | -o out.fon in/real.pcf in/realgz.pcf.gz"
+  "65-fonts   | corvane | 1 | -o out.fon $(printf 'in/ter/*.pcf.gz %.0s' {1..13})"
+)
+# Wine reads its command line in the locale's character set: UTF-8 keeps the Cyrillic names.
+export LC_ALL=C.UTF-8
+collect() { find "$table" -mindepth 1 -maxdepth 1 ! -name in -exec mv -t "$1" {} +; }
+for row in "${runs[@]}"; do
+  IFS='|' read -r name program expected words <<<"$row"
+  name=${name// /} program=${program// /} expected=${expected// /}
+  mkdir -p "$work/results/$name.posix" "$work/results/$name.win"
+  (cd "$table" && eval "\"\$posix_bin/\$program\" $words" >"$work/results/$name.posix.out" 2>"$work/results/$name.posix.err")
+  echo $? >"$work/results/$name.posix.status"
+  collect "$work/results/$name.posix"
+  set -f && eval "argv=($words)" && set +f
+  (cd "$table" && timeout 120 "$wine" "$programs/$program.exe" "${argv[@]}" >"$work/results/$name.win.out" \
+    2>"$work/results/$name.win.err")
+  echo $? >"$work/results/$name.win.status"
+  collect "$work/results/$name.win"
+  [ "$(cat "$work/results/$name.posix.status")" = "$expected" ] || fail "$name: the POSIX program did not exit $expected"
+  for part in status out err; do
+    cmp -s "$work/results/$name.posix.$part" "$work/results/$name.win.$part" ||
+      fail "$name: $part differs: POSIX $(head -c 300 "$work/results/$name.posix.$part"), Windows $(head -c 300 "$work/results/$name.win.$part")"
+  done
+  diff -r "$work/results/$name.posix" "$work/results/$name.win" >/dev/null || fail "$name: the files left differ"
+done
+cmp -s "$work/results/family.win/ter.fon" "$work/results/wildcard.win/ter.fon" ||
+  fail "wildcard: the pattern's family differs from the one named one by one"
+
+# cmd.exe waits for a console program and gets its exit status.
+program_path=$("$wine" winepath -w "$programs/corvane.exe" 2>/dev/null | tr -d '\r')
+for expected in 0 1; do
+  input=in/real.pcf && [ $expected -eq 1 ] && input=in/none.pcf
+  got=$(cd "$table" && timeout 120 "$wine" cmd /v:on /c "$program_path -o out.fon $input & echo !ERRORLEVEL!" 2>/dev/null |
+    tr -d '\r' | tail -n 1)
+  [ "$got" = "$expected" ] || fail "cmd /c: exit status $got, expected $expected"
+  rm -f "$table/out.fon"
+done
+echo "console table: ${#runs[@]} runs on both platforms, $(elapsed "$table_start") s"
 
 # The file calls themselves (binary mode, pipes), when the cross build made the check.
 if [ -x "$mingw_build/file_calls_check.exe" ]; then
