@@ -53,15 +53,15 @@ check-asan: asan-build
 check-asan-full: asan-build
 	COMPILE_FONTS_CORPUS=full $(SANITIZER_ENV) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-# The Windows programs: GUI-subsystem varnel.exe and corvane.exe, cross-built with Debian's
-# MinGW-w64 into $(MINGW_BUILD).
+# The Windows programs, cross-built with Debian's MinGW-w64 into $(MINGW_BUILD): the console
+# programs varnel.exe and corvane.exe, and varnelw.exe and corvanew.exe, the same as GUI programs.
 windows:
 	sh .ci/install-deps.sh windows
 	cmake -S . -B $(MINGW_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 	  -DCMAKE_BUILD_TYPE=Release -DCOMPILE_FONTS_TESTS=OFF
 	cmake --build $(MINGW_BUILD) -j $(JOBS)
 
-# Runs them under wine against the POSIX build: identical FON bytes, failures exit 1.
+# Runs them under wine against the POSIX build: the same files, messages and exit status.
 check-windows: windows build
 	sh .ci/install-deps.sh wine
 	bash tests/windows/wine_smoke.sh --source . --posix-bin $(BUILD) --mingw-build $(MINGW_BUILD)

@@ -1,7 +1,7 @@
 #!/bin/sh
-# The Windows zip, made with CPack in the cross build, as a Windows user gets it: its name and files,
-# the README with CRLF line ends, the manual as HTML with the version, and programs that pass the
-# wine smoke test when run straight from the unpacked zip.
+# The Windows zip, made with CPack in the cross build, as a Windows user gets it: its name and files
+# (the console and the GUI programs), the README with CRLF line ends, the manual as HTML with the
+# version, and programs that pass the wine smoke test when run straight from the unpacked zip.
 #
 #   zip_check.sh SOURCE-DIR POSIX-BIN-DIR MINGW-BUILD-DIR WORK-DIR VERSION
 #
@@ -30,7 +30,7 @@ zip="$work/out/$name.zip"
 echo "package: $name.zip, $(wc -c <"$zip") bytes"
 
 unzip -Z1 "$zip" | sort >"$work/files"
-printf "$name/%s\n" README.txt corvane.exe corvane.html varnel.exe varnel.html |
+printf "$name/%s\n" README.txt corvane.exe corvanew.exe corvane.html varnel.exe varnelw.exe varnel.html | sort |
   diff - "$work/files" >"$work/files.diff" || fail "files: $(cat "$work/files.diff")"
 unzip -q "$zip" -d "$work/unzipped" || { echo "FAIL: unzip"; exit 1; }
 dir="$work/unzipped/$name"
