@@ -62,7 +62,8 @@ void writeStandard(DWORD which, const std::string& text) {
 
 int runWindowsProgram() { return runConversion(thisProgram, commandLineWords(), expandWildcards); }
 
-// The GUI program has standard error only when it was redirected; the note goes there or nowhere.
+// Standard error: the console program's, or the GUI program's when it was redirected (else the
+// note goes nowhere).
 void reportNote(const char* format, ...) {
     va_list args;
     va_start(args, format);

@@ -58,11 +58,11 @@ protected:
         writeFile(dir.path("in.bdf"), "data");
     }
     // The words of `line` split at blanks and tabs, as a shell would, IN naming the input.
-    int run(const std::string& line, InputExpander expand = nullptr) {
+    int run(const std::string& line) {
         std::istringstream split(line);
         std::vector<std::string> words;
         for (std::string word; split >> word;) words.push_back(word == "IN" ? dir.path("in.bdf") : word);
-        return runConversion(fakeProgram, words, expand);
+        return runConversion(fakeProgram, words);
     }
     TempDir dir;
 };
@@ -98,36 +98,8 @@ TEST_F(RunTest, HelpAndVersion) {
         EXPECT_EQ(shown[0].rfind(c.starts, 0), 0u) << c.line;
         EXPECT_TRUE(messages.empty() && readerCalls.empty()) << c.line;
     }
-    run("--help");
-    // Every option the parser takes has its line.
-    for (const char* option : {"-o FILE", "-p1 -p2 -p4 -p8", "-u1", "-m ", "-l ", "-M ", "-L ", "-t, -i", "-c PAGE",
-                               "-v ", "--help", "--version", "at most 64"})
-        EXPECT_NE(shown.back().find(option), std::string::npos) << option;
     EXPECT_EQ(run("-o --help IN"), 1);
     EXPECT_EQ(readerCalls.size(), 1u);
-}
-
-// One word is one path, blanks and all; an expander's paths replace the word, in its place.
-TEST_F(RunTest, WordsAndExpandedInputs) {
-    std::string spaced = dir.path("my fonts.bdf");
-    writeFile(spaced, "data");
-    EXPECT_EQ(runConversion(fakeProgram, {"-o", dir.path("out put.fon"), spaced}), 1);
-    EXPECT_EQ(readerCalls.size(), 1u);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "fak input, " + spaced + ", corrupt");
-
-    auto family = [](const std::string& word) {
-        std::vector<std::string> paths;
-        for (int k = 0; word == "ter*" && k < 70; ++k) paths.push_back("ter" + std::to_string(k));
-        return paths.empty() ? std::vector<std::string>{word} : paths;
-    };
-    messages.clear();
-    EXPECT_EQ(run("-o a ter* IN", family), 1);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "Font ter64 not created:  more than 64 fonts in one file.");
-    messages.clear();
-    EXPECT_EQ(run("-o a ter?", family), 1);
-    EXPECT_EQ(messages[0], "can't open fak source file ter?");
 }
 
 TEST_F(RunTest, OptionsReachTheReader) {
