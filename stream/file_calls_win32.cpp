@@ -15,26 +15,29 @@
 std::wstring utf16FromUtf8(std::string_view utf8) {
     std::wstring wide;
     if (utf8.empty() || utf8.size() > INT_MAX) return wide;
-    int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    const int count = static_cast<int>(utf8.size());
+    int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), count, nullptr, 0);
     wide.resize(static_cast<std::size_t>(length > 0 ? length : 0));
-    if (length > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+    if (length > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), count, wide.data(), length);
     return wide;
 }
 
 std::string utf8FromUtf16(std::wstring_view wide) {
     std::string utf8;
     if (wide.empty() || wide.size() > INT_MAX) return utf8;
-    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    const int count = static_cast<int>(wide.size());
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), count, nullptr, 0, nullptr, nullptr);
     utf8.resize(static_cast<std::size_t>(length > 0 ? length : 0));
-    if (length > 0)
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length, nullptr, nullptr);
+    if (length > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), count, utf8.data(), length, nullptr, nullptr);
     return utf8;
 }
 
 namespace {
 // Binary mode everywhere: text mode would turn CR LF into LF and stop at a 0x1A byte on read,
 // and add a CR before every 0x0A written into the FON file.
-int win32OpenRead(const char* path) { return ::_wopen(utf16FromUtf8(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT); }
+int win32OpenRead(const char* path) {
+    return ::_wopen(utf16FromUtf8(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
 
 int win32Create(const char* path) {
     // Read and write permission is the runtime's form of 0666: the file is not made read-only.
