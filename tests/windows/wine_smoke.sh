@@ -76,8 +76,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 # Trace only MessageBoxW, so each run's message box (owner, text, caption, style) can be checked.
 if ! grep -q 'user32.MessageBoxW' "$WINEPREFIX/user.reg" 2>/dev/null; then
-  timeout 120 "$wine" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d user32.MessageBoxW \
-    >>"$mingw_build/wineboot.log" 2>&1 || { echo "FAIL: wine reg"; exit 1; }
+  # /f: a prefix made by an older build traces another function, and reg would ask on standard
+  # input whether to overwrite it (at end of input it asks forever).
+  timeout 120 "$wine" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d user32.MessageBoxW /f \
+    </dev/null >>"$mingw_build/wineboot.log" 2>&1 || { echo "FAIL: wine reg"; exit 1; }
 fi
 
 work="$mingw_build/wine-smoke"
