@@ -2,6 +2,7 @@
 // widths, glyph cells and the property look-ups that feed the header.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -67,6 +68,12 @@ void putFntCharEntry(ByteWriter& out, std::uint32_t width, std::uint32_t offset)
 // Cell height H = maxBounds.ascent + maxBounds.descent (negative for a font that lies).
 [[nodiscard]] inline std::int32_t cellHeight(const FontInfo& info) {
     return std::int32_t{info.maxBounds.ascent} + std::int32_t{info.maxBounds.descent};
+}
+// The cell's ascent: its rows above the baseline. Glyphs are placed with the baseline
+// maxBounds.ascent rows below the cell's top, which readers of the face take from dfAscent; a
+// baseline outside the cell (bounds that lie) gives the rows the cell has, 0 to H.
+[[nodiscard]] inline std::int32_t cellAscent(const FontInfo& info) {
+    return std::clamp<std::int32_t>(info.maxBounds.ascent, 0, std::max(cellHeight(info), 0));
 }
 
 // Writes the column-major cell of `glyph` into the front of `destination` and returns its size

@@ -58,7 +58,6 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
     header.dfPoints = integerPropertyOrZero(font, "POINT_SIZE");
     header.dfVertRes = integerPropertyOrZero(font, "RESOLUTION_Y");
     header.dfHorizRes = integerPropertyOrZero(font, "RESOLUTION_X");
-    header.dfAscent = static_cast<std::uint16_t>(info.fontAscent);
     header.dfItalic = font.windowsStyle.italic;
     header.dfWeight = font.windowsStyle.weight;
     header.dfCharSet = font.windowsStyle.charSet;
@@ -66,6 +65,9 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
     if (height < 0) return StatusFail;
     header.dfPixWidth = (info.flags & FlagUniformMetrics) ? static_cast<std::uint16_t>(info.maxBounds.advance) : 0;
     header.dfPixHeight = static_cast<std::uint16_t>(height);
+    // Where the cells put the baseline, not the X font's FONT_ASCENT, which the "SNF" resource keeps:
+    // readers of the face draw each cell that many rows above the baseline.
+    header.dfAscent = static_cast<std::uint16_t>(cellAscent(info));
     header.dfPitchAndFamily = (info.flags & FlagFixedAdvance) ? 0x50 : 0x51;
     header.dfAvgWidth = static_cast<std::uint16_t>(info.maxBounds.advance);
     header.dfFirstChar = static_cast<std::uint8_t>(info.firstColumn);

@@ -132,10 +132,12 @@ inline Resource resourceAt(const std::string& fon, int index) {
     return {le16(fon, record + 8) * 16u, le16(fon, record + 10)};
 }
 
-// The cell the rules give for a glyph, pixel by pixel: W columns, H rows, 1 = ink.
+// The cell the rules give for a glyph, pixel by pixel: W columns, H rows, 1 = ink; its top row
+// lies `ascent` rows above the baseline (where the glyph's own rows put it).
 struct Cell {
     int width = 0;
     int height = 0;
+    int ascent = 0;
     std::vector<std::uint8_t> pixels;
     bool pixel(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x] != 0; }
 };
@@ -147,6 +149,7 @@ inline Cell expectedCell(const Font& font, const Glyph& glyph, int pad) {
     const int w = m.rightBearing - m.leftBearing;
     Cell cell;
     cell.height = info.maxBounds.ascent + info.maxBounds.descent;
+    cell.ascent = info.maxBounds.ascent;
     cell.width = std::max(0, anchored ? (w < m.advance ? int{m.advance} : int{m.rightBearing}) : w);
     cell.pixels.assign(static_cast<std::size_t>(cell.width) * cell.height, 0);
     const int stride = paddedRowBytes(std::max(w, 0), pad);
@@ -161,11 +164,14 @@ inline Cell expectedCell(const Font& font, const Glyph& glyph, int pad) {
     return cell;
 }
 
-// FreeType's view of one character against the cell the rules give; empty when they agree.
+// FreeType's view of one character against the cell the rules give; empty when they agree. The
+// cell must stand where the source glyph does: its top row `ascent` rows above the baseline.
 inline std::string compareWithOracle(const OracleGlyph& seen, const Cell& cell) {
     if (seen.width != cell.width || (cell.width > 0 && seen.rows != cell.height))
         return "size " + std::to_string(seen.width) + "x" + std::to_string(seen.rows) + " expected " +
                std::to_string(cell.width) + "x" + std::to_string(cell.height);
+    if (cell.width > 0 && seen.top != cell.ascent)
+        return "cell top " + std::to_string(seen.top) + " rows above the baseline, expected " + std::to_string(cell.ascent);
     for (int y = 0; y < seen.rows && cell.width > 0; ++y)
         for (int x = 0; x < seen.width; ++x)
             if (seen.pixel(x, y) != cell.pixel(x, y))
@@ -177,6 +183,7 @@ inline std::string compareWithOracle(const OracleGlyph& seen, const Cell& cell) 
 // carries them; the hand-built tests check that it copies them faithfully).
 struct CellFrame {
     bool anchored = false;
+    bool terminal = false;  // every glyph is the terminal cell
     int maxAscent = 0;
     int height = 0;
 };
@@ -187,6 +194,7 @@ inline CellFrame frameOf(const std::string& fon) {
     const std::size_t snf = resourceAt(fon, 2).offset;
     CellFrame frame;
     frame.anchored = s16(le16(fon, snf + 34)) == 0;
+    frame.terminal = le16(fon, snf + 10) != 0;
     frame.maxAscent = s16(le16(fon, snf + 50 + 6));
     frame.height = frame.maxAscent + s16(le16(fon, snf + 50 + 8));
     return frame;
@@ -220,6 +228,7 @@ inline Cell cellOf(const OracleGlyph& source, const CellFrame& frame, const Layo
     const int w = source.width, left = source.left;
     Cell cell;
     cell.height = frame.height;
+    cell.ascent = frame.maxAscent;
     cell.width = std::max(0, frame.anchored ? (w < source.advance ? source.advance : left + w) : w);
     cell.pixels.assign(static_cast<std::size_t>(cell.width) * cell.height, 0);
     const int xoff = frame.anchored ? left : 0, top = frame.maxAscent - source.top;
