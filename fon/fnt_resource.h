@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "fon/byte_writer.h"
+#include "font/face_limit.h"
 #include "font/model.h"
 
 constexpr std::size_t FntHeaderSize = 118;
@@ -16,7 +17,7 @@ constexpr std::size_t FntDirectoryHeaderBytes = 113;  // dfVersion to dfBitsPoin
 constexpr std::size_t FntCharEntrySize = 4;
 constexpr std::size_t FontDirectoryEntryFixedSize = 117;  // plus the face name's characters
 constexpr std::size_t FntCopyrightSize = 60;
-constexpr std::int64_t FntMaxSize = 65536;
+constexpr std::int64_t FntMaxSize = MaxFaceBytes;
 
 struct FntHeader {
     std::uint16_t dfVersion = 0x0200;

@@ -48,6 +48,8 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
     // The reader has established the model's invariants; nothing below checks them again.
     assert(checkFontModel(font));
 
+    // Terminal cells found past the largest face were never built: the font cannot be written.
+    if (font.exceedsFaceLimit) return StatusFail;
     const bool anchored = isOriginAnchored(info);
 
     FntHeader header;

@@ -9,15 +9,16 @@
 
 #include "font/bitmap.h"
 #include "font/code_page.h"
+#include "font/face_limit.h"
 #include "font/ink.h"
 
 namespace {
 constexpr std::int32_t NoCode = -1;
 constexpr int QuestionMark = 0x3F;
-// A Windows font resource holds at most this many bytes, and every glyph's cell there has at least
-// as many bytes as its bitmap has in rows of whole bytes: glyphs beyond it can never be written,
-// and a hostile file whose metrics claim huge bitmaps must not make the copies take gigabytes.
-constexpr std::int64_t MaxPageBitmapBytes = 65536;
+// Every glyph's cell in a written face has at least as many bytes as its bitmap has in rows of
+// whole bytes: glyphs beyond the largest face can never be written, and a hostile file whose
+// metrics claim huge bitmaps must not make the copies take gigabytes.
+constexpr std::int64_t MaxPageBitmapBytes = MaxFaceBytes;
 
 // The source code behind each position of the page, or NoCode.
 using PositionCodes = std::array<std::int32_t, 256>;
@@ -241,6 +242,7 @@ CodeMapResult mapFont(Font& font, const CodePageRequest& request, CodeMapReport&
     if (font.bitmapFont->inkMetrics) info.flags |= FlagHasInkMetrics;
     else info.flags &= ~FlagHasInkMetrics;
     deriveFontSummary(font);
+    if (font.exceedsFaceLimit) return CodeMapResult::TooLarge;
     return CodeMapResult::Mapped;
 }
 }  // namespace

@@ -38,7 +38,8 @@ struct CodeSet : ModelRecord, std::bitset<65536> {};
 
 // Replaces the font's glyph store by the page's positions from the first to the last with a glyph,
 // sets the Windows style, rewrites the encoding properties and derives the font-wide values again.
-// On any result but Mapped the font is left as read (OutOfMemory: possibly without its new properties).
+// On any result but Mapped the font is left as read (OutOfMemory: possibly without its new properties;
+// TooLarge for terminal cells past the largest face: mapped, unpadded).
 [[nodiscard]] CodeMapResult mapToCodePage(Font& font, const CodePageRequest& request, CodeMapReport& report);
 
 // dfWeight for an X WEIGHT_NAME (400 for names it does not know).

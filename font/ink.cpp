@@ -6,6 +6,7 @@
 
 #include "font/bitmap.h"
 #include "font/bounds.h"
+#include "font/face_limit.h"
 
 namespace {
 // Pixel access to one glyph bitmap in the font's layout. Bitmaps may be byte-swapped within scan
@@ -161,6 +162,12 @@ bool padToTerminalCell(Font& font) {
     cell.ascent = font.info.fontAscent;
     cell.descent = font.info.fontDescent;
     std::int32_t height = cell.ascent + cell.descent;
+    // The face holds a cell as whole-byte columns of every row; cells that no face can hold are
+    // not built (a tiny file can declare cells of hundreds of megabytes), and the font is refused.
+    if (height > 0 && cellNeverFits((std::max<std::int64_t>(cell.rightBearing, 0) + 7) / 8 * height)) {
+        font.exceedsFaceLimit = true;
+        return false;
+    }
     std::int64_t cellBytes = height > 0 ? static_cast<std::int64_t>(paddedRowBytes(cell.rightBearing, font.glyphPad)) * height : 0;
     std::size_t count = std::min(static_cast<std::size_t>(std::max(store.glyphCount, 0)), store.glyphs.size());
     if (cellBytes > 0 && static_cast<std::int64_t>(count) > MaxTerminalCellBytes / cellBytes) return false;

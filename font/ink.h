@@ -19,11 +19,13 @@ void computeGlyphInk(const Font& font, const Glyph& glyph, GlyphMetrics& ink);
 // the block holding its full size), aligned on origin and baseline; pixels outside are dropped.
 void reshapeGlyph(const Font& font, const Glyph& oldGlyph, Glyph& newGlyph);
 // Replaces every glyph by a copy in the common cell. False when a cell bitmap cannot be allocated
-// (earlier glyphs stay converted) or when all cells together would pass MaxTerminalCellBytes
-// (nothing converted).
+// (earlier glyphs stay converted), when all cells together would pass MaxTerminalCellBytes
+// (nothing converted), or when one cell alone can never fit a written face (nothing converted,
+// and the font marked exceedsFaceLimit).
 [[nodiscard]] bool padToTerminalCell(Font& font);
 
 // The font-wide values of a font whose glyphs and encoding are in place, in their fixed order:
 // bounds, terminal-cell padding (bounds again), flags, ink metrics for uniform fonts that have
-// none yet, ink bounds. A cell or ink array that cannot be allocated leaves the font without it.
+// none yet, ink bounds. A cell or ink array that cannot be allocated leaves the font without it;
+// cells past the largest face leave it unpadded and marked exceedsFaceLimit.
 void deriveFontSummary(Font& font);

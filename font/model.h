@@ -154,6 +154,9 @@ struct Font {
     std::unique_ptr<BitmapFont> bitmapFont;
     CodePageRequest codePage;  // set by the front end before reading; readers only consult it
     WindowsStyle windowsStyle;
+    // Set by a step that found the font's terminal cells past the largest face and did not build
+    // them: the writer refuses the font as too large.
+    bool exceedsFaceLimit = false;
 };
 
 // The glyph store's access operations, installed by both readers.

@@ -9,6 +9,7 @@
 
 #include "font/bitmap.h"
 #include "font/code_map.h"
+#include "font/face_limit.h"
 
 namespace {
 struct BitmapRequest {
@@ -162,9 +163,9 @@ struct BitmapTable {
 }
 
 // The most bytes a code page's glyphs take in the file's layout before the conversion keeps only
-// them: eight times a Windows font's limit (rows of 8-byte pads around single bytes of pixels). A
-// page claiming more is laid out whole, as without a page, and refused by the mapping.
-constexpr std::int64_t MaxKeptBitmapBytes = 8 * 65536;
+// them: eight times the largest face (rows of 8-byte pads around single bytes of pixels). A page
+// claiming more is laid out whole, as without a page, and refused by the mapping.
+constexpr std::int64_t MaxKeptBitmapBytes = 8 * MaxFaceBytes;
 
 // For a conversion into a code page: drops the glyphs no kept code reaches, with their ink
 // metrics and bitmap bytes, so that only the page's glyphs are laid out. The checks the whole

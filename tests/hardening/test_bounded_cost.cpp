@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/hardening/hardening_support.h"
 #include "tests/support/test_support.h"
@@ -37,10 +39,12 @@ protected:
     // The program must refuse the file as corrupt (or, for a font it could read, as
     // `otherRefusal`), leave no output, and stay within the limits.
     void expectRefused(const std::string& program, const std::string& name, const std::string& content,
-                       const std::string& otherRefusal = "") {
+                       const std::string& otherRefusal = "", const std::string& option = "") {
         std::string input = dir.path(name), output = dir.path("out.fon");
         writeFile(input, content);
-        LimitedRun run = runLimited({program, "-o", output, input}, MemoryLimitMb, TimeLimitSeconds);
+        std::vector<std::string> argv{program, "-o", output, input};
+        if (!option.empty()) argv.insert(argv.begin() + 1, option);
+        LimitedRun run = runLimited(argv, MemoryLimitMb, TimeLimitSeconds);
         EXPECT_EQ(run.exitStatus, 1) << name << " (-1: killed or crashed) " << run.err;
         bool corrupt = run.err.find("corrupt") != std::string::npos;
         bool other = !otherRefusal.empty() && run.err.find(otherRefusal) != std::string::npos;
@@ -78,6 +82,38 @@ TEST_F(BoundedCost, BdfHugeDeclarations) {
                   "too many characters");
     // One line of a megabyte where a keyword belongs.
     expectRefused(varnelPath(), "line.bdf", head + props + "CHARS 1\n" + std::string(1 << 20, 'A') + "\n");
+}
+
+// Terminal cells that no face can hold: a font whose ascent and descent are 32767 and whose one
+// glyph, a dot, advances 32760 pixels. Each run must refuse it as too large without building the
+// cell (over 256 MB with the ink scan of it), with and without -c, from BDF and from bdftopcf's PCF.
+TEST_F(BoundedCost, TerminalCellsPastTheLargestFace) {
+    const std::string bdf = "STARTFONT 2.1\nFONT cell\nSIZE 8 75 75\nFONTBOUNDINGBOX 1 1 0 0\nSTARTPROPERTIES 4\n"
+                            "CHARSET_REGISTRY \"ISO10646\"\nCHARSET_ENCODING \"1\"\nFONT_ASCENT 32767\nFONT_DESCENT 32767\n"
+                            "ENDPROPERTIES\nCHARS 1\nSTARTCHAR A\nENCODING 65\nSWIDTH 500 0\nDWIDTH 32760 0\n"
+                            "BBX 1 1 0 0\nBITMAP\n80\nENDCHAR\nENDFONT\n";
+    for (const char* option : {"", "-c1252"}) expectRefused(varnelPath(), "cell.bdf", bdf, "too large", option);
+
+    // bdftopcf would write that cell out whole: it gets a dot 200 pixels apart in a one-row cell
+    // (metrics too wide for the compressed form), and the file is then patched to the huge cell.
+    REQUIRE_INSTALLED("bdftopcf");
+    std::string small = bdf;
+    for (auto [from, to] : {std::pair<std::string, std::string>{"ASCENT 32767", "ASCENT 1"}, {"DESCENT 32767", "DESCENT 0"},
+                            {"DWIDTH 32760", "DWIDTH 200"}})
+        small.replace(small.find(from), from.size(), to);
+    writeFile(dir.path("small.bdf"), small);
+    RunResult made = runCommand({"bdftopcf", "-L", "-o", dir.path("small.pcf"), dir.path("small.bdf")});
+    ASSERT_EQ(made.exitStatus, 0) << made.err;
+    std::string pcf = readFile(dir.path("small.pcf"));
+    for (std::uint32_t k = 0; k < le32(pcf, 4); ++k) {
+        const std::uint32_t type = le32(pcf, 8 + 16 * k), at = le32(pcf, 8 + 16 * k + 12);
+        if (type == 2 || type == 256) put32(pcf, at + 12, 32767), put32(pcf, at + 16, 32767);  // ascent, descent
+        if (type == 4) {
+            ASSERT_EQ(le32(pcf, at) & 0xFFFFFF00u, 0u) << "metrics in the full form";
+            put16(pcf, at + 8 + 2, 1), put16(pcf, at + 8 + 4, 32760);  // the dot's right bearing and advance
+        }
+    }
+    expectRefused(corvanePath(), "cell.pcf", pcf, "too large", "-c1252");
 }
 
 class BoundedCostPcf : public BoundedCost {
