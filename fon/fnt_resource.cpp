@@ -67,7 +67,7 @@ std::size_t putGlyphCell(std::span<std::uint8_t> destination, const Font& font, 
     if (!glyph) return 0;
     const FontInfo& info = font.info;
     const GlyphMetrics& metrics = glyph->metrics;
-    const bool anchored = isOriginAnchored(info);
+    const bool anchored = isOriginAnchored(font);
     const std::int32_t height = std::max(cellHeight(info), 0);
     const std::int32_t columns = cellColumns(cellWidth(metrics, anchored));
     const std::size_t cellSize = static_cast<std::size_t>(columns) * static_cast<std::size_t>(height);

@@ -60,8 +60,6 @@ void putFontDirectoryEntry(ByteWriter& out, std::uint32_t ordinal, std::span<con
                            std::string_view faceName);
 void putFntCharEntry(ByteWriter& out, std::uint32_t width, std::uint32_t offset);
 
-// Cells start at the glyph origin when no glyph reaches left of it and one starts on it.
-[[nodiscard]] inline bool isOriginAnchored(const FontInfo& info) { return info.minBounds.leftBearing == 0; }
 // Cell width W of a glyph; 0 rather than negative for metrics that contradict themselves.
 [[nodiscard]] std::int32_t cellWidth(const GlyphMetrics& metrics, bool originAnchored);
 // Cell columns K = ceil(W / 8).

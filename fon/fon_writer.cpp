@@ -50,7 +50,7 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
 
     // Terminal cells found past the largest face were never built: the font cannot be written.
     if (font.exceedsFaceLimit) return StatusFail;
-    const bool anchored = isOriginAnchored(info);
+    const bool anchored = isOriginAnchored(font);
 
     FntHeader header;
     if (const char* copyright = findStringProperty(font, "COPYRIGHT")) {

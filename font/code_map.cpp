@@ -229,6 +229,9 @@ CodeMapResult mapFont(Font& font, const CodePageRequest& request, CodeMapReport&
     std::unique_ptr<BitmapFont> store = buildStore(font, own, first, last, placeholder, report);
 
     // Nothing below allocates beyond what the derivation tolerates losing.
+    // The page's glyphs keep the cells the whole font gives them: their own bounds alone could
+    // anchor the cells elsewhere and cut pixels.
+    font.originAnchored = isOriginAnchored(font);
     font.bitmapFont = std::move(store);
     applyPropertyRewrites(info, rewrites);
     font.windowsStyle = style;

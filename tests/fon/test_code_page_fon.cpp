@@ -95,6 +95,15 @@ std::vector<int> sourceCodes(const Page& page, const OracleFont& source, const s
     return codes;
 }
 
+// Whether the cells of the font as read start at the glyph origin, which -c keeps: the smallest
+// left bearing of its glyphs is 0 (empty glyphs aside).
+bool anchoredAsRead(const OracleFont& source) {
+    int minLeft = 32767;
+    for (const auto& [code, g] : source.glyphs)
+        if (g.width != 0 || g.rows != 0 || g.advance != 0) minLeft = std::min(minLeft, g.left);
+    return minLeft == 0;
+}
+
 // A refusal without output; "" or what is wrong.
 std::string refusedWith(const RunResult& run, const std::string& fon, const std::string& message) {
     if (run.exitStatus != 1 || run.err.find(message) == std::string::npos) return "not refused: " + run.err;
@@ -155,8 +164,11 @@ std::string checkRun(std::vector<std::string> argv, const std::string& fon, cons
                               page.option.substr(2) + '\0';
     if (!page.codec.empty() && bytes.find(names) == std::string::npos) return "the SNF resource does not name the page";
 
-    // The cell over the written glyphs, unless they were padded to the font's terminal cell.
-    const CellFrame frame = frameOf(bytes);
+    // The cell over the written glyphs, unless they were padded to the font's terminal cell. The
+    // page keeps the whole font's anchoring, so its glyphs keep every pixel; terminal cells (each
+    // glyph as wide as its advance, from the origin) come out the same either way.
+    CellFrame frame = frameOf(bytes);
+    frame.anchored = anchoredAsRead(source) || frame.terminal;
     if (frame.maxAscent != tallest && frame.maxAscent != source.ascent)
         return "cell ascent " + std::to_string(frame.maxAscent) + " for glyphs up to " + std::to_string(tallest);
     for (int p = first; p <= last; ++p) {
