@@ -167,6 +167,17 @@ struct BitmapTable {
 // claiming more is laid out whole, as without a page, and refused by the mapping.
 constexpr std::int64_t MaxKeptBitmapBytes = 8 * MaxFaceBytes;
 
+// Copies `count` bytes of the block from `offset` with the file's byte swap undone. The file swaps
+// within units counted from the start of the whole block (across glyph boundaries when its pad is
+// narrower than its unit), so each byte is fetched from where the unit put it; a partial last unit
+// stays as it is, as the whole-block swap leaves it.
+void copyUnswapped(const ByteVector& block, std::uint32_t offset, std::uint32_t count, int unit, std::uint8_t* out) {
+    const std::uint64_t whole = block.size() - block.size() % static_cast<std::size_t>(unit);
+    const std::uint64_t flip = static_cast<std::uint64_t>(unit) - 1;
+    for (std::uint64_t at = offset, end = std::uint64_t{offset} + count; at < end; ++at)
+        *out++ = block[static_cast<std::size_t>(at < whole ? at ^ flip : at)];
+}
+
 // For a conversion into a code page: drops the glyphs no kept code reaches, with their ink
 // metrics and bitmap bytes, so that only the page's glyphs are laid out. The checks the whole
 // layout would make are made first, over every glyph. False only for a file the whole layout
@@ -208,6 +219,10 @@ constexpr std::int64_t MaxKeptBitmapBytes = 8 * MaxFaceBytes;
     ByteVector keptBlock(static_cast<std::size_t>(keptBytes));
     std::optional<ModelVector<GlyphMetrics>> keptInk;
     if (bitmapFont.inkMetrics) keptInk.emplace();
+    // Packed at new offsets, the glyphs no longer sit where the file's units do: their swap is undone
+    // while they are copied, and the format then says the block is in the file's bit order alone.
+    const int unit = pcfScanUnit(table.format);
+    const bool swapped = pcfByteOrder(table.format) != pcfBitOrder(table.format) && (unit == 2 || unit == 4);
     std::uint32_t at = 0;
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
         if (newIndex[i] < 0) continue;
@@ -216,9 +231,13 @@ constexpr std::int64_t MaxKeptBitmapBytes = 8 * MaxFaceBytes;
         keptOffsets.push_back(at);
         if (keptInk) keptInk->push_back((*bitmapFont.inkMetrics)[i]);
         const auto bytes = static_cast<std::uint32_t>(glyphBitmapBytes(glyphs[i].metrics, filePad));
-        if (bytes > 0) std::memcpy(keptBlock.data() + at, bitmapFont.bitmapBlock.data() + table.offsets[i], bytes);
+        if (swapped)
+            copyUnswapped(bitmapFont.bitmapBlock, table.offsets[i], bytes, unit, keptBlock.data() + at);
+        else if (bytes > 0)
+            std::memcpy(keptBlock.data() + at, bitmapFont.bitmapBlock.data() + table.offsets[i], bytes);
         at += bytes;
     }
+    if (swapped) table.format ^= PcfByteOrderBit;
     // Codes outside the page lose their glyphs: the encoding then says which remain.
     for (std::size_t e = 0; e < bitmapFont.encoding.size(); ++e) {
         Glyph*& entry = bitmapFont.encoding[e];

@@ -32,6 +32,7 @@ constexpr std::uint32_t PcfAccelWithInkBounds = 0x100;
 [[nodiscard]] constexpr std::uint32_t pcfFormatKind(std::uint32_t format) { return format & PcfFormatMask; }
 [[nodiscard]] constexpr int pcfGlyphPadIndex(std::uint32_t format) { return static_cast<int>(format & 3); }
 [[nodiscard]] constexpr int pcfGlyphPad(std::uint32_t format) { return 1 << (format & 3); }
+constexpr std::uint32_t PcfByteOrderBit = 4;
 [[nodiscard]] constexpr int pcfByteOrder(std::uint32_t format) { return (format >> 2) & 1; }
 [[nodiscard]] constexpr int pcfBitOrder(std::uint32_t format) { return (format >> 3) & 1; }
 [[nodiscard]] constexpr int pcfScanUnit(std::uint32_t format) { return 1 << ((format >> 4) & 3); }

@@ -3,12 +3,14 @@
 // can ask for. Then the same small files cut short and with hostile counts and offsets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <sstream>
 
 #include "font/bitmap.h"
+#include "font/code_page.h"
 #include "pcf/pcf_reader.h"
 #include "tests/pcf/pcf_test_util.h"
 #include "tests/support/freetype_oracle.h"
@@ -80,12 +82,14 @@ std::string sampleBdf() {
     struct G {
         int code, width, height, xoff, yoff, advance;
     };
-    std::vector<G> glyphs = {{32, 0, 0, 0, 0, 5},   {33, 1, 9, 2, 0, 4},    {34, 7, 3, -1, 6, 6},
+    // 188 (one quarter) is in no Cyrillic page: -c1251 drops it and packs the glyphs after it anew.
+    std::vector<G> glyphs = {{32, 0, 0, 0, 0, 5},   {188, 5, 3, 0, 0, 6},   {33, 1, 9, 2, 0, 4},    {34, 7, 3, -1, 6, 6},
                              {48, 8, 10, 0, -2, 8}, {49, 9, 12, -2, -3, 9}, {65, 16, 11, 0, 0, 17},
                              {66, 17, 14, 1, -3, 18}, {67, 33, 5, -4, 2, 30}, {90, 70, 4, 0, -1, 71},
                              {255, 3, 3, 0, 0, 4}};
     bdf << "STARTFONT 2.1\nFONT -test-sample-medium-r-normal--14-140-75-75-p-90-iso8859-1\nSIZE 14 75 75\n"
-        << "FONTBOUNDINGBOX 70 14 -4 -3\nSTARTPROPERTIES 5\nFONT_ASCENT 11\nFONT_DESCENT 3\nDEFAULT_CHAR 48\n"
+        << "FONTBOUNDINGBOX 70 14 -4 -3\nSTARTPROPERTIES 7\nFONT_ASCENT 11\nFONT_DESCENT 3\nDEFAULT_CHAR 48\n"
+        << "CHARSET_REGISTRY \"ISO8859\"\nCHARSET_ENCODING \"1\"\n"
         << "COPYRIGHT \"nobody\"\nFAMILY_NAME \"Sample\"\nENDPROPERTIES\nCHARS " << glyphs.size() << "\n";
     unsigned seed = 12345;
     for (const G& g : glyphs) {
@@ -169,17 +173,68 @@ bool consistentFile(const std::string& bytes) {
     return false;
 }
 
-void readAndCompare(const std::string& pcf, const std::vector<Layout>& layouts, const std::string& what) {
-    OracleFont oracle = loadWithFreeType(pcf);
+// Every glyph a read for a code page keeps has the metrics and bytes the whole read gives its code.
+void expectSameKeptGlyphs(const Font& whole, const Font& paged, const std::string& what) {
+    const FontInfo& info = paged.info;
+    const std::size_t columns = static_cast<std::size_t>(info.lastColumn - info.firstColumn) + 1;
+    for (std::size_t i = 0; i < paged.bitmapFont->encoding.size(); ++i) {
+        const Glyph* kept = paged.bitmapFont->encoding[i];
+        if (!kept) continue;
+        const Glyph* full = encodedGlyph(whole, static_cast<unsigned>(info.firstRow + i / columns),
+                                         static_cast<unsigned>(info.firstColumn + i % columns));
+        const std::size_t size = static_cast<std::size_t>(glyphBitmapBytes(kept->metrics, paged.glyphPad));
+        ASSERT_NE(full, nullptr) << what;
+        EXPECT_TRUE(std::memcmp(&kept->metrics, &full->metrics, sizeof(GlyphMetrics)) == 0 &&
+                    (size == 0 || std::memcmp(kept->bitmap, full->bitmap, size) == 0))
+            << what << ": code " << info.firstColumn + i % columns << " differs from the whole read";
+    }
+}
+
+// Every layout; for a file of our font also a read for -c1251, which drops and repacks glyphs.
+// `oracleFile`: where FreeType reads the same glyphs, when not from the file itself.
+void readAndCompare(const std::string& pcf, const std::vector<Layout>& layouts, const std::string& what,
+                    bool paged = false, const std::string& oracleFile = "") {
+    OracleFont oracle = loadWithFreeType(oracleFile.empty() ? pcf : oracleFile);
     std::string bytes = readFile(pcf);
-    bool comparable = consistentFile(bytes);
+    bool comparable = !oracleFile.empty() || consistentFile(bytes);
     for (const Layout& layout : layouts) {
         Font font;
         int status = readPcfBytes(font, bytes, layout.bitOrder, layout.byteOrder, layout.glyphPad, layout.scanUnit);
         ASSERT_EQ(status, StatusOk) << what << " read as " << describe(layout);
         if (comparable) expectSameAsFreeType(font, oracle, what + " read as " + describe(layout));
+        if (paged) {
+            Font page;
+            page.codePage.page = findCodePage("1251");
+            ASSERT_EQ(readPcfBytes(page, bytes, layout.bitOrder, layout.byteOrder, layout.glyphPad, layout.scanUnit),
+                      StatusOk);
+            ASSERT_LT(page.bitmapFont->glyphs.size(), font.bitmapFont->glyphs.size()) << what;
+            expectSameKeptGlyphs(font, page, what + " -c1251 read as " + describe(layout));
+        }
         if (::testing::Test::HasFailure()) return;
     }
+}
+
+// A file whose scan unit is wider than its pad, as a writer of that unit holds it (bdftopcf makes
+// no such file readable): bdftopcf's unit-1 file with the unit set in the bitmap table's format and
+// the block swapped in units counted from its start (a partial last unit as it is).
+std::string withWiderUnit(std::string pcf, int unit) {
+    auto u32 = [&](std::size_t at, bool msb) {
+        std::uint32_t v = 0;
+        for (int k = 0; k < 4; ++k) v |= std::uint32_t{static_cast<std::uint8_t>(pcf[at + k])} << (8 * (msb ? 3 - k : k));
+        return v;
+    };
+    for (std::uint32_t k = 0; k < u32(4, false); ++k) {
+        if (u32(8 + 16 * k, false) != 8) continue;
+        const std::size_t table = u32(8 + 16 * k + 12, false);
+        const std::uint32_t format = (u32(table, false) & ~0x30u) | (unit == 2 ? 0x10u : 0x20u);
+        for (std::size_t at : {std::size_t{8 + 16 * k + 4}, table})
+            for (int b = 0; b < 4; ++b) pcf[at + b] = static_cast<char>(format >> (8 * b));
+        const bool msb = format & 4;
+        const std::uint32_t count = u32(table + 4, msb);
+        const std::size_t block = table + 8 + 4 * count + 16, size = u32(table + 8 + 4 * count + 4 * (format & 3), msb);
+        for (std::size_t at = 0; at + unit <= size; at += unit) std::reverse(pcf.begin() + block + at, pcf.begin() + block + at + unit);
+    }
+    return pcf;
 }
 
 struct RealFont {
@@ -212,7 +267,16 @@ TEST(PcfFixtures, SampleFontInEveryBdftopcfFormatAndEveryLayout) {
     for (const auto& options : allBdftopcfFormats()) {
         std::string pcf = dir.path("sample.pcf");
         ASSERT_TRUE(runBdftopcf(dir.path("sample.bdf"), pcf, options)) << joined(options);
-        readAndCompare(pcf, allLayouts(), "sample " + joined(options));
+        readAndCompare(pcf, allLayouts(), "sample " + joined(options), true);
+        if (HasFailure()) return;
+    }
+    // Units wider than the pad, across glyph boundaries, with bytes swapped against the bit order.
+    for (auto [pad, unit] : {std::pair{1, 2}, {1, 4}, {2, 4}}) {
+        const std::string narrow = dir.path("narrow.pcf"), wide = dir.path("wide.pcf");
+        ASSERT_TRUE(runBdftopcf(dir.path("sample.bdf"), narrow, {"-p" + std::to_string(pad), "-u1", "-l", "-M"}));
+        writeFile(wide, withWiderUnit(readFile(narrow), unit));
+        readAndCompare(wide, allLayouts(), "sample -p" + std::to_string(pad) + " -u" + std::to_string(unit) + " -l -M",
+                       true, narrow);
         if (HasFailure()) return;
     }
 }
