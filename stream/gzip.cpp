@@ -26,6 +26,7 @@ struct GzipState {
     bool broken;          // corrupt data or no memory: the data has ended for good
     bool trailingJunk;    // what broke was bytes after a complete member that start no member
     std::int32_t membersEnded;  // members whose trailer checked out
+    std::uint8_t firstAfterMember;  // the first byte after the last complete member, once there is one
     std::uint8_t input[InputSize];
 };
 
@@ -53,9 +54,14 @@ void destroyState(GzipState* state) {
     return true;
 }
 
-// After a complete member, the bytes read since have not formed the header of another (zlib marks
-// a header in progress 0 and bytes that are no gzip header -1).
-bool startsNoMember(const GzipState* state) { return state->membersEnded > 0 && state->header.done != 1; }
+// After a complete member, the bytes read since start no other member, as gzip tells it: they are
+// no gzip header (zlib marks those -1), or, while zlib still waits for the two magic bytes, the
+// first is not the magic's. Such bytes are ignored. Bytes that begin with the magic start a member,
+// and the data's end or damage before that member is whole is an error, as gzip reports it.
+bool startsNoMember(const GzipState* state) {
+    if (state->membersEnded == 0) return false;
+    return state->header.done == -1 || (state->header.done == 0 && state->firstAfterMember != 0x1F);
+}
 
 // Inflates into [out, out + room); returns how many bytes were produced. Stops early at the end
 // of the input (truncated or complete data alike) or at corrupt data, which ends the data.
@@ -66,14 +72,14 @@ std::int32_t inflateInto(GzipState* state, std::uint8_t* out, std::int32_t room)
     while (zs.avail_out != 0 && !state->broken) {
         if (!refillInput(state)) break;
         if (state->memberEnded) {
-            // Another member follows: expand it as part of the same data.
-            // The header is watched again: bytes that end or fail before it is whole start no
-            // member and are ignored, as gzip ignores trailing garbage.
+            // Another member follows: expand it as part of the same data. The header is watched
+            // again, to tell trailing garbage, which gzip ignores, from a member cut short.
             if (inflateReset(&zs) != Z_OK || inflateGetHeader(&zs, &state->header) != Z_OK) {
                 state->broken = true;
                 break;
             }
             state->memberEnded = false;
+            state->firstAfterMember = *zs.next_in;
         }
         const uInt inputBefore = zs.avail_in, roomBefore = zs.avail_out;
         const int result = inflate(&zs, Z_NO_FLUSH);
