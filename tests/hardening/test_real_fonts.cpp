@@ -1,7 +1,7 @@
 // The real-font corpus: every font of xfonts-base, xfonts-75dpi, xfonts-100dpi and xfonts-terminus
 // through both programs, plain and compress'ed. A font whose codes lie in one row must convert and
-// show every source glyph's pixels by the cell rules, as FreeType reads the FON; a multi-row font
-// must be refused with "too many characters" and leave no output.
+// show every source glyph's pixels by the cell rules, at its height above the baseline, as FreeType
+// reads the FON; a multi-row font must be refused with "too many characters" and leave no output.
 //
 // The source glyphs and metrics come from pcf2bdf's text of the real PCF file; the cell geometry
 // is worked out here from them, not read back from the converters' own output.
@@ -217,6 +217,10 @@ std::string compareCells(const Expected& e, const std::string& fonPath) {
         if (shown.width != width || shown.rows != height)
             return where + "cell " + std::to_string(shown.width) + "x" + std::to_string(shown.rows) + ", expected " +
                    std::to_string(width) + "x" + std::to_string(height);
+        // On its baseline: the cell's top as far above it as the source puts the glyph's rows.
+        if (shown.top != e.frame.maxAscent)
+            return where + "cell top " + std::to_string(shown.top) + " rows above the baseline, expected " +
+                   std::to_string(e.frame.maxAscent);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
                 if (shown.pixel(x, y) != (cell[static_cast<std::size_t>(y) * width + x] != 0))
