@@ -8,7 +8,9 @@
 // selected by that height, and drawn as FreeType reads the face of the same number.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -48,6 +50,8 @@ struct FntHeader {
     int lastChar = 0;
     int defaultChar = 0;   // dfDefaultChar as GDI reads it: counted from dfFirstChar
     int xDefaultChar = -1; // the X font's default character (from the "SNF" resource), -1 if none
+    int cellAscent = -1;   // rows of the cells above the baseline: the "SNF" maxBounds.ascent the
+                           // cells were laid out with, within 0..height
     std::string face;
 
     // As EnumFontFamiliesEx lists it: in a LOGFONT the pitch bits say 1 fixed, 2 variable,
@@ -66,7 +70,7 @@ unsigned le16(const std::string& b, size_t at) {
 
 std::vector<FntHeader> readFntHeaders(const std::string& fon) {
     std::vector<FntHeader> fonts;
-    std::vector<int> xDefaults;  // one per "SNF" resource, in file order
+    std::vector<int> xDefaults, cellAscents;  // one per "SNF" resource, in file order
     const size_t table = 64 + le16(fon, 64 + 36);
     const unsigned shift = le16(fon, table);
     for (size_t at = table + 2; at + 8 <= fon.size() && le16(fon, at) != 0;) {
@@ -80,6 +84,9 @@ std::vector<FntHeader> readFntHeaders(const std::string& fon) {
                 const bool inside = code >> 8 == le16(fon, fnt + 20) && column >= le16(fon, fnt + 16) &&
                                     column <= le16(fon, fnt + 18);
                 xDefaults.push_back(inside ? static_cast<int>(column) : -1);
+                const int ascent = static_cast<std::int16_t>(le16(fon, fnt + 56));
+                const int height = ascent + static_cast<std::int16_t>(le16(fon, fnt + 58));
+                cellAscents.push_back(std::max(0, std::min(ascent, height)));
             }
             if (type != 0x8008 || fnt + 118 > fon.size()) continue;
             FntHeader h;
@@ -101,7 +108,7 @@ std::vector<FntHeader> readFntHeaders(const std::string& fon) {
         at += 8 + 12 * static_cast<size_t>(count);
     }
     if (xDefaults.size() == fonts.size())
-        for (size_t i = 0; i < fonts.size(); ++i) fonts[i].xDefaultChar = xDefaults[i];
+        for (size_t i = 0; i < fonts.size(); ++i) fonts[i].xDefaultChar = xDefaults[i], fonts[i].cellAscent = cellAscents[i];
     return fonts;
 }
 
@@ -397,8 +404,9 @@ void checkListing(const GdiFile& file, const std::vector<FntHeader>& fonts) {
     EXPECT_EQ(listed, wrote);
 }
 
-// GetTextMetrics of the selected font against the header.
+// GetTextMetrics of the selected font against the header; its ascent against the cells' too.
 void checkSelection(const GdiSelection& s, const FntHeader& font) {
+    EXPECT_EQ(number(s.metrics, "ascent"), font.cellAscent) << "GDI's baseline is not the cells'";
     EXPECT_EQ(s.error, "");
     auto row = [](const std::string& face, const std::vector<int>& values) {
         static const char* const keys[] = {"height", "ascent", "charset",     "avgwidth", "maxwidth", "weight",
