@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -281,6 +282,35 @@ TEST(CodePages, OptionsAndLimits) {
     r = runCommand({varnelPath(), "-c1252", "-o", fon, font(600, 900)});
     EXPECT_EQ(r.err, "Compile Fonts: Font out not created:  too large.\r\n(Use PCF format.)\n");
     EXPECT_FALSE(fileExists(fon));
+}
+
+// The glyphs of a page keep every pixel the whole font gives them: 75dpi luBIS08's smallest left
+// bearing is below 0, so its cells are the glyphs' boxes, and 'W' (7 pixels from 2, advance 8)
+// keeps its rightmost column under -c1251, whose glyphs alone would start the cells at the origin.
+TEST(CodePages, PageKeepsTheWholeFontsCells) {
+    const std::string source = "/usr/share/fonts/X11/75dpi/luBIS08-ISO8859-1.pcf.gz";
+    REQUIRE_INSTALLED("pcf2bdf", source);
+    TempDir dir;
+    const std::string pcf = dir.path("f.pcf"), bdf = dir.path("f.bdf"), fon = dir.path("f.fon");
+    ASSERT_TRUE(gunzipFile(source, pcf) && pcfToBdf(pcf, bdf));
+    // Set pixels by column and height above the baseline: the page's cell may have fewer rows.
+    auto ink = [](const OracleGlyph& glyph) {
+        std::set<std::pair<int, int>> pixels;
+        for (int y = 0; y < glyph.rows; ++y)
+            for (int x = 0; x < glyph.width; ++x)
+                if (glyph.pixel(x, y)) pixels.insert({x, glyph.top - y});
+        return pixels;
+    };
+    for (const std::string& input : {pcf, bdf}) {
+        const std::string program = input == pcf ? corvanePath() : varnelPath();
+        ASSERT_EQ(runCommand({program, "-o", fon, input}).exitStatus, 0) << input;
+        const OracleGlyph whole = loadWithFreeType(fon).glyphs.at('W');
+        ASSERT_EQ(runCommand({program, "-c1251", "-o", fon, input}).exitStatus, 0) << input;
+        const OracleGlyph page = loadWithFreeType(fon).glyphs.at('W');
+        EXPECT_EQ(whole.width, 7) << input;
+        EXPECT_EQ(page.width, whole.width) << input;
+        EXPECT_EQ(ink(page), ink(whole)) << input;
+    }
 }
 
 // The committed tables are what the generator writes today.
