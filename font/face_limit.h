@@ -9,7 +9,9 @@
 // Bytes of one Windows raster font resource, header and cells included.
 constexpr std::int64_t MaxFaceBytes = 65536;
 
-// True when cells of `cellBytes` bytes (columns of whole bytes times rows, as the face holds them)
-// can never be written: a face with a glyph also holds the sentinel's blank cell of the same
-// width, so even one such glyph passes the limit.
-[[nodiscard]] constexpr bool cellNeverFits(std::int64_t cellBytes) { return cellBytes > MaxFaceBytes / 2; }
+// True when a face can never hold `positions` cells of `cellBytes` bytes each (columns of whole
+// bytes times rows, as the face holds them) together with the sentinel's blank cell of the same
+// width: a font whose every written character has such a cell cannot be written.
+[[nodiscard]] constexpr bool cellsNeverFit(std::int64_t positions, std::int64_t cellBytes) {
+    return positions > 0 && cellBytes > MaxFaceBytes / (positions + 1);
+}

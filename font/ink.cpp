@@ -162,9 +162,11 @@ bool padToTerminalCell(Font& font) {
     cell.ascent = font.info.fontAscent;
     cell.descent = font.info.fontDescent;
     std::int32_t height = cell.ascent + cell.descent;
-    // The face holds a cell as whole-byte columns of every row; cells that no face can hold are
-    // not built (a tiny file can declare cells of hundreds of megabytes), and the font is refused.
-    if (height > 0 && cellNeverFits((std::max<std::int64_t>(cell.rightBearing, 0) + 7) / 8 * height)) {
+    // A face holds the cell of each encoded position as whole-byte columns of every row. Cells that
+    // no face can hold are not built (a tiny file can declare cells of hundreds of megabytes), and
+    // the font is refused.
+    const auto positions = std::count_if(store.encoding.begin(), store.encoding.end(), [](const Glyph* g) { return g; });
+    if (height > 0 && cellsNeverFit(positions, (std::max<std::int64_t>(cell.rightBearing, 0) + 7) / 8 * height)) {
         font.exceedsFaceLimit = true;
         return false;
     }

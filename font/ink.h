@@ -20,8 +20,8 @@ void computeGlyphInk(const Font& font, const Glyph& glyph, GlyphMetrics& ink);
 void reshapeGlyph(const Font& font, const Glyph& oldGlyph, Glyph& newGlyph);
 // Replaces every glyph by a copy in the common cell. False when a cell bitmap cannot be allocated
 // (earlier glyphs stay converted), when all cells together would pass MaxTerminalCellBytes
-// (nothing converted), or when one cell alone can never fit a written face (nothing converted,
-// and the font marked exceedsFaceLimit).
+// (nothing converted), or when the cells of the encoded positions can never fit a written face
+// (nothing converted, and the font marked exceedsFaceLimit).
 [[nodiscard]] bool padToTerminalCell(Font& font);
 
 // The font-wide values of a font whose glyphs and encoding are in place, in their fixed order:
