@@ -17,6 +17,20 @@
 #include "tests/support/test_support.h"
 
 namespace {
+std::uint32_t getLsb(const std::string& f, std::size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(f[at + i])) << (8 * i);
+    return v;
+}
+std::uint32_t getInt(const std::string& f, std::size_t at, int width, bool msb) {
+    std::uint32_t v = 0;
+    for (int i = 0; i < width; ++i) {
+        int shift = msb ? 8 * (width - 1 - i) : 8 * i;
+        v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(f[at + i])) << shift;
+    }
+    return v;
+}
+
 struct Layout {
     int bitOrder, byteOrder, glyphPad, scanUnit;
 };
@@ -218,20 +232,14 @@ void readAndCompare(const std::string& pcf, const std::vector<Layout>& layouts, 
 // no such file readable): bdftopcf's unit-1 file with the unit set in the bitmap table's format and
 // the block swapped in units counted from its start (a partial last unit as it is).
 std::string withWiderUnit(std::string pcf, int unit) {
-    auto u32 = [&](std::size_t at, bool msb) {
-        std::uint32_t v = 0;
-        for (int k = 0; k < 4; ++k) v |= std::uint32_t{static_cast<std::uint8_t>(pcf[at + k])} << (8 * (msb ? 3 - k : k));
-        return v;
-    };
-    for (std::uint32_t k = 0; k < u32(4, false); ++k) {
-        if (u32(8 + 16 * k, false) != 8) continue;
-        const std::size_t table = u32(8 + 16 * k + 12, false);
-        const std::uint32_t format = (u32(table, false) & ~0x30u) | (unit == 2 ? 0x10u : 0x20u);
+    for (std::uint32_t k = 0; k < getLsb(pcf, 4); ++k) {
+        if (getLsb(pcf, 8 + 16 * k) != 8) continue;
+        const std::size_t table = getLsb(pcf, 8 + 16 * k + 12);
+        const std::uint32_t format = (getLsb(pcf, table) & ~0x30u) | (unit == 2 ? 0x10u : 0x20u);
         for (std::size_t at : {std::size_t{8 + 16 * k + 4}, table})
             for (int b = 0; b < 4; ++b) pcf[at + b] = static_cast<char>(format >> (8 * b));
-        const bool msb = format & 4;
-        const std::uint32_t count = u32(table + 4, msb);
-        const std::size_t block = table + 8 + 4 * count + 16, size = u32(table + 8 + 4 * count + 4 * (format & 3), msb);
+        const std::uint32_t count = getInt(pcf, table + 4, 4, format & 4);
+        const std::size_t block = table + 8 + 4 * count + 16, size = getInt(pcf, block - 16 + 4 * (format & 3), 4, format & 4);
         for (std::size_t at = 0; at + unit <= size; at += unit) std::reverse(pcf.begin() + block + at, pcf.begin() + block + at + unit);
     }
     return pcf;
@@ -361,19 +369,6 @@ struct Field {
     bool mustFail;  // an extreme value here must fail the read
 };
 
-std::uint32_t getLsb(const std::string& f, std::size_t at) {
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(f[at + i])) << (8 * i);
-    return v;
-}
-std::uint32_t getInt(const std::string& f, std::size_t at, int width, bool msb) {
-    std::uint32_t v = 0;
-    for (int i = 0; i < width; ++i) {
-        int shift = msb ? 8 * (width - 1 - i) : 8 * i;
-        v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(f[at + i])) << shift;
-    }
-    return v;
-}
 std::string putInt(std::string f, const Field& field, std::uint32_t v) {
     for (int i = 0; i < field.width; ++i) {
         int shift = field.msb ? 8 * (field.width - 1 - i) : 8 * i;
