@@ -1,5 +1,5 @@
-// The little-endian byte writer behind every output layout of the FON file; the only place that
-// splits integers into bytes. Owns nothing: it appends to a vector its caller owns.
+// The little-endian byte writer behind every output layout of the FON file (and the big-endian
+// fields of its PNG picture); the only place that splits integers into bytes. Owns nothing: it appends to a vector its caller owns.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +22,13 @@ public:
     void u32(std::uint32_t value) {
         u16(value & 0xFFFF);
         u16(value >> 16);
+    }
+    // The one big-endian field, for the picture's PNG chunks.
+    void u32BigEndian(std::uint32_t value) {
+        u8(value >> 24);
+        u8(value >> 16);
+        u8(value >> 8);
+        u8(value);
     }
     void bytes(const std::uint8_t* source, std::size_t count) {
         if (count != 0) out_.insert(out_.end(), source, source + count);

@@ -1,0 +1,20 @@
+// PNG output of a grey picture: 8-bit greyscale, no interlace, each row unfiltered, compressed
+// with zlib's deflate; the chunk framing and CRCs are written here.
+#pragma once
+
+#include <cstdint>
+
+#include "fon/specimen.h"
+#include "stream/font_stream.h"
+
+// The most pixels a written picture may have once enlarged (a gigabyte of rows to compress).
+constexpr std::uint64_t MaxPngPixels = std::uint64_t{1} << 30;
+constexpr int MaxPngScale = 8;
+
+// Whether `image` enlarged `scale` times fits MaxPngPixels and the format's 31-bit dimensions.
+[[nodiscard]] bool pngDescribable(const GreyImage& image, int scale);
+
+// Writes `image` to `stream` with every pixel enlarged to scale x scale (1 to MaxPngScale).
+// StatusOk; StatusFail when the picture is not describable or compression fails (memory), before
+// or while writing; -1 as soon as a write fails. Never closes the stream.
+[[nodiscard]] int writePng(FontStream* stream, const GreyImage& image, int scale);
