@@ -27,6 +27,7 @@ enum MessageId : int {
     MessageNoteMoreMissing,     // -v: how many more are missing than listed
     MessageTooManyFonts,        // the first input past the limit, the limit
     MessageNotCombined,         // two input paths
+    MessagePictureTooLarge,     // --preview: the picture's path
     MessageCount
 };
 

@@ -36,6 +36,12 @@ bool setCodePage(Settings& settings, const std::string& name) {
     return true;
 }
 
+bool setPreviewScale(Settings& settings, const std::string& value) {
+    if (value.size() != 1 || value[0] < '1' || value[0] > '8') return false;
+    settings.previewScale = value[0] - '0';
+    return true;
+}
+
 using S = Settings;
 using V = const std::string&;
 const Option options[] = {
@@ -61,6 +67,11 @@ const Option options[] = {
      "or symbol (the font's own codes, in one row of 256)"},
     {"-v", Takes::Nothing, {}, [](S& s, V) { s.verbose = true; return true; }, Request::Run, "-v",
      "a line on standard error for each font written: positions filled, characters missing"},
+    {"--preview", Takes::Value, {}, [](S& s, V v) { s.previewPath = v; return true; }, Request::Run,
+     "--preview FILE.png", "after writing, read the file back and draw its specimen picture: every face's\n"
+     "title, its 256 positions in a 16 x 16 table, and a sample line in its own glyphs"},
+    {"--preview-scale", Takes::Value, {}, setPreviewScale, Request::Run, "--preview-scale N",
+     "enlarge the picture's pixels N times, 1 to 8 (default 1)"},
     {"--help", Takes::Nothing, {}, nullptr, Request::Help, "--help", "show this text"},
     {"--version", Takes::Nothing, {}, nullptr, Request::Version, "--version", "show the version"},
 };
@@ -113,7 +124,14 @@ Request parseCommandLine(const std::vector<std::string>& words, Settings& settin
         if (option->apply && !option->apply(settings, value)) return Request::UsageError;
         if (option->request != Request::Run) return option->request;
     }
-    return !settings.inputPaths.empty() && settings.outputPath ? Request::Run : Request::UsageError;
+    if (settings.inputPaths.empty() || !settings.outputPath) return Request::UsageError;
+    // The picture must not take the place of the font it shows or of a font it was made from.
+    if (const std::optional<std::string>& preview = settings.previewPath) {
+        if (*preview == *settings.outputPath) return Request::UsageError;
+        for (const std::string& input : settings.inputPaths)
+            if (*preview == input) return Request::UsageError;
+    }
+    return Request::Run;
 }
 
 std::string helpText(const ProgramWords& words) {

@@ -18,6 +18,8 @@ struct Settings {
     CodePageRequest codePage;             // -c
     std::string codePageName;             // as written after -c, for the messages
     bool verbose = false;                 // -v
+    std::optional<std::string> previewPath;  // --preview
+    int previewScale = 1;                    // --preview-scale
 };
 
 // What the command line asks for. The first word that is a usage error, --help or --version

@@ -10,6 +10,7 @@
 #include "font/atom.h"
 #include "font/code_map.h"
 #include "font/code_page.h"
+#include "front/preview.h"
 
 namespace {
 using Sink = void (*)(const char* format, ...);
@@ -220,5 +221,7 @@ int runConversion(const Program& program, const std::vector<std::string>& words,
         finishOutput(program, writeFonFamily(output, fonts), output, regularFile, baseName.c_str(), outputPath);
     if (status == 0)
         for (const std::string& line : summaries) reportNote("%s", line.c_str());
+    if (status == 0 && settings.previewPath)
+        status = writePreview(program, outputPath, regularFile, settings.previewPath->c_str(), settings.previewScale);
     return status;
 }

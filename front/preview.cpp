@@ -1,0 +1,35 @@
+// The preview of a written FON file: read it back, draw its specimen, write the PNG.
+#include "front/preview.h"
+
+#include "fon/fon_reader.h"
+#include "fon/png_writer.h"
+#include "fon/specimen.h"
+
+namespace {
+int refuse(const Program& program, MessageId id, const char* path) {
+    reportError(messageFormat(id, program.words).c_str(), path);
+    return 1;
+}
+}  // namespace
+
+int writePreview(const Program& program, const char* fonPath, bool fonIsFile, const char* pngPath, int scale) {
+    GreyImage image;
+    {
+        FonFile file;
+        // What the run wrote and closed must read back; if not, the picture cannot be had.
+        if (!fonIsFile || readFonFile(fonPath, &file) != StatusOk) return refuse(program, MessageCantOutput, pngPath);
+        if (drawSpecimen(file, &image) != StatusOk || !pngDescribable(image, scale))
+            return refuse(program, MessagePictureTooLarge, pngPath);
+    }
+    bool regularFile = false;
+    FontStream* output = createFontFile(pngPath, &regularFile);
+    if (!output) {
+        // Created but without its stream record: the empty file is ours to remove.
+        if (regularFile) deleteOutputFile(pngPath);
+        return refuse(program, MessageCantCreateOutput, pngPath);
+    }
+    const int status = writePng(output, image, scale);
+    if (closeFontFile(output) == 0 && status == StatusOk) return 0;
+    if (regularFile) deleteOutputFile(pngPath);
+    return refuse(program, MessageCantOutput, pngPath);
+}

@@ -1,0 +1,10 @@
+// --preview: the specimen picture of the FON file a run has just written, read back from the file.
+#pragma once
+
+#include "front/run.h"
+
+// Reads the FON file at `fonPath` and writes its specimen to `pngPath`, every pixel enlarged
+// `scale` times. Only a regular file is read back (`fonIsFile`): a device or pipe would give other
+// bytes, or wait. Returns the exit status: 0, or 1 after reporting why there is no picture (a
+// partly written one is removed; the FON file is left as it is).
+int writePreview(const Program& program, const char* fonPath, bool fonIsFile, const char* pngPath, int scale);
