@@ -43,8 +43,7 @@ bool isTextType(const ByteReader& file, std::uint64_t table, std::uint32_t type,
     return text.size() == length && textOf(text) == name;
 }
 
-// The resource table: every resource of the three kinds, its data cut to the file's end (the
-// last one's padding may be missing).
+// The resource table: every resource of the three kinds, its data cut to the file's end.
 [[nodiscard]] bool readResourceTable(const ByteReader& file, ModelVector<Resource>& resources) {
     std::uint32_t ne = 0, magic = 0, tableOffset = 0, shift = 0;
     if (!file.u16(0, &magic) || magic != 0x5A4D) return false;  // "MZ"
@@ -72,8 +71,8 @@ bool isTextType(const ByteReader& file, std::uint64_t table, std::uint32_t type,
             (void)file.u16(block, &unit);  // inside the checked block
             (void)file.u16(block + 2, &units);
             (void)file.u16(block + 6, &nameId);
-            const std::uint64_t offset = std::uint64_t{unit} << shift;
-            if (offset > file.size()) return false;
+            // A resource past the end is empty: a font cannot be read from it, an "SNF" resource names nothing.
+            const std::uint64_t offset = std::min(std::uint64_t{unit} << shift, file.size());
             const std::uint64_t length = std::min(std::uint64_t{units} << shift, file.size() - offset);
             // Fonts and their "SNF" resources go by number; the directory by any name.
             if ((nameId & IntegerId) || kind == Resource::Directory)
