@@ -61,11 +61,11 @@ constexpr std::uint32_t SampleGap = 5;       // between the grid and the sample 
 constexpr std::uint32_t FaceGap = 10;        // below a face's block
 
 // Pangrams, each in letters its pages hold: Russian and Greek ones for Cyrillic and Greek pages,
-// the English one for all others.
+// the English one for all others; the digits after them are in every font's page.
 constexpr std::u16string_view pangrams[] = {
-    u"В чащах юга жил бы цитрус? Да, но фальшивый экземпляр!",
-    u"Ξεσκεπάζω την ψυχοφθόρα βδελυγμία.",
-    u"The quick brown fox jumps over the lazy dog.",
+    u"В чащах юга жил бы цитрус? Да, но фальшивый экземпляр! 0123456789",
+    u"Ξεσκεπάζω την ψυχοφθόρα βδελυγμία. 0123456789",
+    u"The quick brown fox jumps over the lazy dog. 0123456789",
 };
 
 // The Unicode table of the page or encoding an "SNF" resource names ("microsoft-cp1251",
@@ -162,15 +162,22 @@ std::uint64_t textWidth(std::size_t characters) {
 }  // namespace
 
 ModelVector<std::uint8_t> sampleCodes(const FonFace& face) {
-    ModelVector<std::uint8_t> codes;
+    // Of the texts the page can spell, the one the face lacks fewest glyphs of; first in order on
+    // a tie, so a face with the page's letters shows them.
+    ModelVector<std::uint8_t> codes, best;
+    std::size_t bestMissing = 0;
     if (const UnicodeTable* table = pageOf(face))
-        for (std::u16string_view text : pangrams)
-            if (encodeInto(text, *table, codes)) return codes;
+        for (std::u16string_view text : pangrams) {
+            if (!encodeInto(text, *table, codes)) continue;
+            const auto missing = static_cast<std::size_t>(
+                std::count_if(codes.begin(), codes.end(), [&](std::uint8_t code) { return !drawnCell(face, code); }));
+            if (best.empty() || missing < bestMissing) best.swap(codes), bestMissing = missing;
+        }
+    if (!best.empty()) return best;
     // No known page: the English text in ASCII codes, the font's own (a symbol font shows its
     // symbols there).
-    codes.clear();
-    for (char16_t c : pangrams[std::size(pangrams) - 1]) codes.push_back(static_cast<std::uint8_t>(c));
-    return codes;
+    for (char16_t c : pangrams[std::size(pangrams) - 1]) best.push_back(static_cast<std::uint8_t>(c));
+    return best;
 }
 
 SpecimenPoint specimenCell(const SpecimenFace& face, std::uint32_t code) {

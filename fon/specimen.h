@@ -56,9 +56,10 @@ struct SpecimenLayout {
 [[nodiscard]] bool layoutSpecimen(const FonFile& file, SpecimenLayout* layout);
 // The top left pixel of the glyph of `code` in its table cell.
 [[nodiscard]] SpecimenPoint specimenCell(const SpecimenFace& face, std::uint32_t code);
-// The face's codes of the sample text: a pangram in the letters of its code page (Cyrillic and
-// Greek pages get one of their own), or the English one in the face's own codes when the "SNF"
-// resource names no page this system knows.
+// The face's codes of the sample text: a pangram and the digits in the letters of its code page
+// (Cyrillic and Greek pages have one of their own, shown unless the face lacks more of it than of
+// another), or the English one in the face's own codes when the "SNF" resource names no page
+// this system knows.
 [[nodiscard]] ModelVector<std::uint8_t> sampleCodes(const FonFace& face);
 
 // Draws the picture. StatusOk, or StatusFail when it would be too large or memory runs out.
