@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/fon/fon_reader_oracle.h"
 #include "tests/fon/fon_test_font.h"
 
 using namespace fontest;
@@ -85,6 +86,7 @@ void checkFamily(const std::string& program, const std::vector<std::string>& opt
     const std::string directory = table.byType.at("7").at(0).bytes;
     EXPECT_EQ(le16(directory, 0), n);
 
+    EXPECT_EQ(readerDisagreement(familyPath), "");
     OracleFont first = loadWithFreeType(familyPath);
     EXPECT_EQ(first.driver, "winfonts") << first.error;
     EXPECT_EQ(first.faceCount, static_cast<long>(n));
