@@ -1,7 +1,8 @@
 #!/bin/sh
 # Regenerates the seed corpora in fuzz/seeds/<target>/ from small fonts of our own, the sample
 # fonts in samples/ and one small real font: BDF text, PCF in every layout bdftopcf can write,
-# and compress-made streams. Needs bdftopcf, pcf2bdf and compress. Files named crash-*, leak-*,
+# compress-made streams, and FON files written by the programs of the build tree $BUILD (default
+# build). Needs bdftopcf, pcf2bdf, compress and python3. Files named crash-*, leak-*,
 # timeout-* or oom-* are regression inputs kept by `make fuzz` and are left alone.
 set -eu
 
@@ -11,7 +12,7 @@ seeds=$here/seeds
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-for target in bdf pcf lzw gzip convert; do
+for target in bdf pcf lzw gzip convert fon; do
     mkdir -p "$seeds/$target"
     find "$seeds/$target" -maxdepth 1 -type f ! -name 'crash-*' ! -name 'leak-*' ! -name 'timeout-*' \
         ! -name 'oom-*' -delete
@@ -266,3 +267,12 @@ seed 111 "$work/tiny.pcf.Z" tiny-pcf-Z
 { cat "$seeds/convert/tiny-bdf-110"; printf '\002'; } > "$seeds/convert/tiny-bdf-cp1252"
 { cat "$seeds/convert/tiny-pcf-110"; printf '\014'; } > "$seeds/convert/tiny-pcf-cp437"
 { cat "$seeds/convert/tworows-bdf"; printf '\001'; } > "$seeds/convert/tworows-bdf-symbol"
+
+# FON files: a face, a family, a code page (with its name in the "SNF" resource), and each rewritten in the Windows 3.0 layout.
+build=${BUILD:-$root/build}
+"$build/varnel" -o "$seeds/fon/seven.fon" "$root/samples/seven.bdf"
+"$build/varnel" -o "$seeds/fon/family.fon" "$work/tiny.bdf" "$work/cell.bdf"
+"$build/varnel" -c1251 -o "$seeds/fon/cp1251.fon" "$root/samples/seven.bdf"
+for name in seven family cp1251; do
+    python3 "$root/tests/fon/fnt300.py" "$seeds/fon/$name.fon" "$seeds/fon/$name-300.fon"
+done
