@@ -418,6 +418,38 @@ TEST_F(FailureInjection, EveryAllocationOfACodePageConversion) {
                           });
 }
 
+// A run with --preview: each allocation and each write failing in turn ends with one message and
+// no picture; when the picture's own step fails, the message names it and the font is complete.
+TEST_F(FailureInjection, EveryAllocationAndWriteOfAPreview) {
+    const std::string png = dir.path("out.png"), line = "--preview " + png + " " + dir.path("cell.bdf");
+    const Outcome baseline = run(bdfProgram, line, 0);
+    ASSERT_EQ(baseline.exitStatus, 0);
+    ASSERT_TRUE(fileExists(png));
+    auto check = [&](const Outcome& outcome, const std::string& context) {
+        if (outcome.exitStatus == 0) {
+            EXPECT_TRUE(outcome.messages.empty() && fileExists(png)) << context;
+            return;
+        }
+        ASSERT_EQ(outcome.messages.size(), 1u) << context;
+        EXPECT_FALSE(fileExists(png)) << context;
+        const bool ofPicture = outcome.messages[0].find(png) != std::string::npos;
+        EXPECT_EQ(outcome.outputExists, ofPicture) << context << ": " << outcome.messages[0];
+        if (ofPicture) {
+            EXPECT_TRUE(outcome.output == baseline.output) << context;
+        }
+    };
+    for (long n = 1; n <= baseline.allocations; ++n) {
+        std::remove(png.c_str());
+        check(run(bdfProgram, line, n), "allocation " + std::to_string(n));
+    }
+    for (long n = 1; n <= baseline.calls[static_cast<int>(Call::Write)]; ++n) {
+        std::remove(png.c_str());
+        check(run(bdfProgram, line, 0, Call::Write, n), "write " + std::to_string(n));
+    }
+    std::printf("preview: %ld allocations, %ld writes failed in turn\n", baseline.allocations,
+                baseline.calls[static_cast<int>(Call::Write)]);
+}
+
 TEST_F(FailureInjection, OpenAndCreate) {
     std::string input = dir.path("cell.bdf");
     everyCall(bdfProgram, input, Call::OpenRead, "can't open bdf source file " + input, false, "input open");
