@@ -12,8 +12,9 @@ PACKAGES="$PACKAGES lintian groff unzip"
 # codecs are their reference for every code page.
 PACKAGES="$PACKAGES xfonts-unifont python3"
 case "${1:-}" in
-  # The programs alone (the product needs only zlib); bdftopcf makes the demo's PCF input.
-  build) PACKAGES="make cmake ninja-build g++ zlib1g-dev xfonts-utils" ;;
+  # The programs alone (the product needs only zlib); bdftopcf makes the demo's PCF input, and
+  # xfonts-base has the Unicode font (misc-fixed 6x13) of its code-page picture.
+  build) PACKAGES="make cmake ninja-build g++ zlib1g-dev xfonts-utils xfonts-base" ;;
   windows) PACKAGES="g++-mingw-w64-x86-64 libz-mingw-w64-dev" ;;
   wine) PACKAGES="wine64 wine" ;;
   windows-package) PACKAGES="g++-mingw-w64-x86-64 libz-mingw-w64-dev groff" ;;
