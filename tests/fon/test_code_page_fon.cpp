@@ -143,7 +143,7 @@ std::string checkRun(std::vector<std::string> argv, const std::string& fon, cons
     if (run.exitStatus != 0) return "failed: " + run.err;
     const OracleFont written = loadWithFreeType(fon);
     if (!written.error.empty()) return "FreeType: " + written.error;
-    if (std::string disagreement = readerDisagreement(fon); !disagreement.empty()) return disagreement;
+    if (std::string disagreement = readerDisagreement(fon, &written); !disagreement.empty()) return disagreement;
     if (written.firstChar != first || written.lastChar != last)
         return "range " + std::to_string(written.firstChar) + ".." + std::to_string(written.lastChar);
     const int italic = lower(source.slant) == "i" || lower(source.slant) == "o" ? 1 : 0;

@@ -190,7 +190,7 @@ std::string compareCells(const Expected& e, const std::string& fonPath) {
     OracleFont fon = loadWithFreeType(fonPath);
     if (!fon.error.empty()) return "FreeType cannot open the FON: " + fon.error;
     // Our own reader, which the preview draws from, must read the file as FreeType does.
-    if (std::string disagreement = readerDisagreement(fonPath); !disagreement.empty()) return disagreement;
+    if (std::string disagreement = readerDisagreement(fonPath, &fon); !disagreement.empty()) return disagreement;
     std::vector<bool> seen(256, false);
     for (const auto& g : e.glyphs) {
         int code = g.code & 0xFF;
