@@ -1,5 +1,6 @@
 // The little-endian byte writer behind every output layout of the FON file (and the big-endian
-// fields of its PNG picture); the only place that splits integers into bytes. Owns nothing: it appends to a vector its caller owns.
+// fields of its PNG picture); the only place that splits integers into bytes. Owns nothing: it
+// appends to a vector its caller owns.
 #pragma once
 
 #include <cstddef>

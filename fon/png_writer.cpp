@@ -45,8 +45,8 @@ struct Deflater {
 
 // Feeds `size` bytes (or, with `flush` Z_FINISH, the end) to the compressor, writing each full
 // chunk of output. StatusOk, StatusFail, or -1.
-int compress(FontStream* stream, Deflater& d, ByteVector& out, const std::uint8_t* data, std::uint32_t size,
-             int flush) {
+int deflateInto(FontStream* stream, Deflater& d, ByteVector& out, const std::uint8_t* data, std::uint32_t size,
+                int flush) {
     d.z.next_in = const_cast<Bytef*>(data);
     d.z.avail_in = size;
     for (;;) {
@@ -98,11 +98,11 @@ int writeChecked(FontStream* stream, const GreyImage& image, int scale) {
         for (std::uint32_t x = 0; x < image.width; ++x)
             std::fill_n(row.begin() + 1 + std::size_t{x} * factor, factor, source[x]);
         for (std::uint32_t copy = 0; copy < factor; ++copy)
-            if (int status = compress(stream, d, out, row.data(), static_cast<std::uint32_t>(row.size()), Z_NO_FLUSH);
+            if (int status = deflateInto(stream, d, out, row.data(), static_cast<std::uint32_t>(row.size()), Z_NO_FLUSH);
                 status != StatusOk)
                 return status;
     }
-    if (int status = compress(stream, d, out, nullptr, 0, Z_FINISH); status != StatusOk) return status;
+    if (int status = deflateInto(stream, d, out, nullptr, 0, Z_FINISH); status != StatusOk) return status;
     return putChunk(stream, "IEND", nullptr, 0);
 }
 

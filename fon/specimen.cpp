@@ -181,7 +181,8 @@ ModelVector<std::uint8_t> sampleCodes(const FonFace& face) {
 }
 
 SpecimenPoint specimenCell(const SpecimenFace& face, std::uint32_t code) {
-    return {face.table.x + (code % 16) * face.pitchX + CellInset, face.table.y + (code / 16 % 16) * face.pitchY + CellInset};
+    return {face.table.x + (code % 16) * face.pitchX + CellInset,
+            face.table.y + (code / 16 % 16) * face.pitchY + CellInset};
 }
 
 bool layoutSpecimen(const FonFile& file, SpecimenLayout* layout) {

@@ -18,8 +18,9 @@ struct GreyImage {
 };
 
 // The greys of the picture. Inside a table cell a glyph's pixels are Ink on CellPaper across its
-// width and height (on Paper in the sample line); a position without a glyph (outside the face's range, or of width 0) is filled
-// with MissingFill and crossed by a MissingMark diagonal, so that it cannot pass for a blank one.
+// width and height (on Paper in the sample line); a position without a glyph (outside the face's
+// range, or of width 0) is filled with MissingFill and crossed by a MissingMark diagonal, so that
+// it cannot pass for a blank one.
 constexpr std::uint8_t Ink = 0x00;
 constexpr std::uint8_t Paper = 0xFF;
 constexpr std::uint8_t CellPaper = 0xEE;
