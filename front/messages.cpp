@@ -11,8 +11,7 @@ constexpr const char* messageTable[MessageCount] = {
     "usage: {program} [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file {input}_file where # for -p is 1, 2, "
     "4, or 8 and   # for -s is 1, 2, or 4\n"
     "       [-c codepage] [-v] where codepage is 1250 to 1258, 874, 437, 737, 775, 850, 852, 855, 857, 860, 861, "
-    "862, 863, 865, 866, 869 or symbol\n"
-    "       [--preview png_file] [--preview-scale n] where n is 1 to 8",
+    "862, 863, 865, 866, 869 or symbol",
     "can't open {input} source file %s",
     "{input} input, %s, corrupt",
     "Can't create file %s",

@@ -68,8 +68,8 @@ const Option options[] = {
     {"-v", Takes::Nothing, {}, [](S& s, V) { s.verbose = true; return true; }, Request::Run, "-v",
      "a line on standard error for each font written: positions filled, characters missing"},
     {"--preview", Takes::Value, {}, [](S& s, V v) { s.previewPath = v; return true; }, Request::Run,
-     "--preview FILE.png", "after writing, read the file back and draw its specimen picture: every face's\n"
-     "title, its 256 positions in a 16 x 16 table, and a sample line in its own glyphs"},
+     "--preview FILE.png", "after writing, read the file back and draw it into a PNG picture: each\n"
+     "face's title, its 256 positions in a 16 x 16 table, a line of sample text"},
     {"--preview-scale", Takes::Value, {}, setPreviewScale, Request::Run, "--preview-scale N",
      "enlarge the picture's pixels N times, 1 to 8 (default 1)"},
     {"--help", Takes::Nothing, {}, nullptr, Request::Help, "--help", "show this text"},
@@ -135,7 +135,7 @@ Request parseCommandLine(const std::vector<std::string>& words, Settings& settin
 }
 
 std::string helpText(const ProgramWords& words) {
-    constexpr std::size_t Column = 20;
+    constexpr std::size_t Column = 22;
     const std::string indent(Column, ' ');
     std::string text = messageFormat(MessageUsage, words) + "\n\n";
     for (const Option& option : options) {

@@ -167,8 +167,7 @@ TEST(DefaultBitmapFormat, IsMsbFirstPadTwoUnitOne) {
 // The built programs, run as a user would: exact text on standard error, nothing on standard output.
 TEST(Programs, UsageAndOpenMessages) {
     const std::string optionsLine = "       [-c codepage] [-v] where codepage is 1250 to 1258, 874, 437, 737, 775, 850, "
-                                    "852, 855, 857, 860, 861, 862, 863, 865, 866, 869 or symbol\n"
-                                    "       [--preview png_file] [--preview-scale n] where n is 1 to 8\n";
+                                    "852, 855, 857, 860, 861, 862, 863, 865, 866, 869 or symbol\n";
     const std::string varnelUsage =
         "Compile Fonts: usage: varnel [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file bdf_file where # for "
         "-p is 1, 2, 4, or 8 and   # for -s is 1, 2, or 4\n" + optionsLine;

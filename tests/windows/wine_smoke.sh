@@ -142,7 +142,7 @@ if [ -s usage.box ]; then
 else
   echo "note: this wine shows no MessageBoxW trace; message texts are not checked"
 fi
-options_line='\n       [-c codepage] [-v] where codepage is 1250 to 1258, 874, 437, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 865, 866, 869 or symbol\n       [--preview png_file] [--preview-scale n] where n is 1 to 8'
+options_line='\n       [-c codepage] [-v] where codepage is 1250 to 1258, 874, 437, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 865, 866, 869 or symbol'
 expect_box usage "usage: varnel [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file bdf_file where # for -p is 1, 2, 4, or 8 and   # for -s is 1, 2, or 4$options_line"
 winrun usage2 corvanew -p3 -o x.fon in/real.pcf
 [ $status -eq 1 ] || fail "usage2: exit status $status, expected 1"
