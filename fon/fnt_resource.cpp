@@ -37,6 +37,26 @@ void putFntHeader(ByteWriter& out, const FntHeader& h) {
     out.u32(h.dfBitsPointer);                                                // 109
     out.u32(h.dfBitsOffset);                                                 // 113
     out.u8(h.dfReserved);                                                    // 117
+    if (h.dfVersion != FntVersion3) return;
+    out.u32(h.dfFlags);                                                      // 118
+    out.u16(h.dfAspace);                                                     // 122
+    out.u16(h.dfBspace);                                                     // 124
+    out.u16(h.dfCspace);                                                     // 126
+    out.u32(h.dfColorPointer);                                               // 128
+    out.zeros(16);                                                           // 132: reserved
+}
+
+FntLayout planFntLayout(std::int64_t positions, std::int64_t faceNameLength, std::int64_t cellBytes) {
+    auto layout = [&](std::uint16_t version, std::size_t headerSize, std::size_t charEntrySize) {
+        FntLayout l{version, headerSize, charEntrySize};
+        // One entry per position and the sentinel's.
+        l.face = static_cast<std::int64_t>(headerSize) + static_cast<std::int64_t>(charEntrySize) * (positions + 1);
+        l.bitsOffset = l.face + faceNameLength + 1;
+        l.size = l.bitsOffset + cellBytes;
+        return l;
+    };
+    const FntLayout older = layout(FntVersion2, FntHeaderSize, FntCharEntrySize);
+    return older.size <= Fnt2MaxSize ? older : layout(FntVersion3, Fnt3HeaderSize, Fnt3CharEntrySize);
 }
 
 void putFontDirectoryEntry(ByteWriter& out, std::uint32_t ordinal, std::span<const std::uint8_t> fnt,
@@ -50,9 +70,12 @@ void putFontDirectoryEntry(ByteWriter& out, std::uint32_t ordinal, std::span<con
     out.u8(0);
 }
 
-void putFntCharEntry(ByteWriter& out, std::uint32_t width, std::uint32_t offset) {
-    out.u16(width);   // 0
-    out.u16(offset);  // 2: low 16 bits
+void putFntCharEntry(ByteWriter& out, std::uint16_t version, std::uint32_t width, std::uint32_t offset) {
+    out.u16(width);  // 0
+    if (version == FntVersion3)
+        out.u32(offset);  // 2
+    else
+        out.u16(offset);  // 2: low 16 bits
 }
 
 std::int32_t cellWidth(const GlyphMetrics& metrics, bool originAnchored) {

@@ -1,5 +1,5 @@
-// The Windows raster font resource (version 0x0200) and its font directory: header layout, cell
-// widths, glyph cells and the property look-ups that feed the header.
+// The Windows raster font resource (version 0x0200, or 0x0300 for a face past 64 KiB) and its font
+// directory: header layout, cell widths, glyph cells and the property look-ups that feed the header.
 #pragma once
 
 #include <algorithm>
@@ -17,7 +17,19 @@ constexpr std::size_t FntDirectoryHeaderBytes = 113;  // dfVersion to dfBitsPoin
 constexpr std::size_t FntCharEntrySize = 4;
 constexpr std::size_t FontDirectoryEntryFixedSize = 117;  // plus the face name's characters
 constexpr std::size_t FntCopyrightSize = 60;
-constexpr std::int64_t FntMaxSize = MaxFaceBytes;
+
+// The two layouts. Windows 2.x fonts (0x0200) address their cells with 16-bit offsets, so they end
+// at 64 KiB: every face that fits stays in that layout, as it always was written. A larger face
+// takes the Windows 3.0 layout (0x0300): the 118 bytes of the older header, 30 more, and
+// character entries with 32-bit offsets; its cells are laid out as before. Faces of either end at
+// MaxFaceBytes, the product's own limit.
+constexpr std::uint16_t FntVersion2 = 0x0200;
+constexpr std::uint16_t FntVersion3 = 0x0300;
+constexpr std::int64_t Fnt2MaxSize = 65536;
+constexpr std::size_t Fnt3HeaderSize = 148;
+constexpr std::size_t Fnt3CharEntrySize = 6;
+constexpr std::uint32_t Fnt3FixedPitch = 1;    // dfFlags
+constexpr std::uint32_t Fnt3Proportional = 2;
 
 struct FntHeader {
     std::uint16_t dfVersion = 0x0200;
@@ -50,15 +62,38 @@ struct FntHeader {
     std::uint32_t dfBitsPointer = 0;
     std::uint32_t dfBitsOffset = 0;
     std::uint8_t dfReserved = 0;
+    // Version 0x0300 only, after dfReserved; 16 reserved zero bytes follow them.
+    std::uint32_t dfFlags = 0;
+    std::uint16_t dfAspace = 0;
+    std::uint16_t dfBspace = 0;
+    std::uint16_t dfCspace = 0;
+    std::uint32_t dfColorPointer = 0;
 };
 
+// Where the parts of a face lie in the layout of its version.
+struct FntLayout {
+    std::uint16_t version = FntVersion2;
+    std::size_t headerSize = FntHeaderSize;
+    std::size_t charEntrySize = FntCharEntrySize;
+    std::int64_t face = 0;        // dfFace: after the header and positions + 1 character entries
+    std::int64_t bitsOffset = 0;  // dfBitsOffset: after the face name and its zero byte
+    std::int64_t size = 0;        // dfSize
+};
+// The layout of a face of `positions` character positions, a face name of `faceNameLength`
+// characters and `cellBytes` bytes of cells (the sentinel's included): version 0x0200 when the
+// resource fits it, else 0x0300. The size may pass MaxFaceBytes; the caller refuses such a face.
+[[nodiscard]] FntLayout planFntLayout(std::int64_t positions, std::int64_t faceNameLength, std::int64_t cellBytes);
+
+// The header in the layout dfVersion names: 118 bytes, or 148 for version 0x0300.
 void putFntHeader(ByteWriter& out, const FntHeader& header);
 // One entry of the font directory: the ordinal (the FNT resource's name id), the first 113 bytes of
 // that font resource as written, an empty device name and the face name. The directory is a count
 // word followed by one entry per font.
 void putFontDirectoryEntry(ByteWriter& out, std::uint32_t ordinal, std::span<const std::uint8_t> fnt,
                            std::string_view faceName);
-void putFntCharEntry(ByteWriter& out, std::uint32_t width, std::uint32_t offset);
+// One character entry: the cell width and the offset of its cell, 16 bits wide in version 0x0200
+// (the low bits), 32 in 0x0300.
+void putFntCharEntry(ByteWriter& out, std::uint16_t version, std::uint32_t width, std::uint32_t offset);
 
 // Cell width W of a glyph; 0 rather than negative for metrics that contradict themselves.
 [[nodiscard]] std::int32_t cellWidth(const GlyphMetrics& metrics, bool originAnchored);

@@ -95,13 +95,14 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
     header.dfWidthBytes = static_cast<std::uint16_t>(widthBytes & 0xFFFF);
 
     // 64 bits: H x dfWidthBytes can pass 2^32 long before the size check rejects it.
-    const std::int64_t face = 126 + 4 * (std::int64_t{header.dfLastChar} - std::int64_t{header.dfFirstChar});
-    const std::int64_t bitsOffset = face + static_cast<std::int64_t>(faceName.size()) + 1;
-    const std::int64_t size = bitsOffset + std::int64_t{height} * widthBytes;
-    if (size > FntMaxSize) return StatusFail;
-    header.dfFace = static_cast<std::uint32_t>(face);
-    header.dfBitsOffset = static_cast<std::uint32_t>(bitsOffset);
-    header.dfSize = static_cast<std::uint32_t>(size);
+    const FntLayout layout =
+        planFntLayout(positions, static_cast<std::int64_t>(faceName.size()), std::int64_t{height} * widthBytes);
+    if (layout.size > MaxFaceBytes) return StatusFail;
+    header.dfVersion = layout.version;
+    if (layout.version == FntVersion3) header.dfFlags = (info.flags & FlagFixedAdvance) ? Fnt3FixedPitch : Fnt3Proportional;
+    header.dfFace = static_cast<std::uint32_t>(layout.face);
+    header.dfBitsOffset = static_cast<std::uint32_t>(layout.bitsOffset);
+    header.dfSize = static_cast<std::uint32_t>(layout.size);
 
     ByteVector& fnt = resources.fnt;
     fnt.clear();
@@ -119,10 +120,10 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
     for (std::uint32_t i = 0; i < positions; ++i) {
         const Glyph* glyph = glyphs[i];
         const std::int32_t width = glyph ? cellWidth(glyph->metrics, anchored) : 0;
-        putFntCharEntry(out, static_cast<std::uint32_t>(width), offset);
+        putFntCharEntry(out, layout.version, static_cast<std::uint32_t>(width), offset);
         if (glyph) offset += static_cast<std::uint32_t>(cellColumns(width) * height);
     }
-    putFntCharEntry(out, header.dfMaxWidth, offset);
+    putFntCharEntry(out, layout.version, header.dfMaxWidth, offset);
     out.bytes(faceName);
     out.u8(0);
     for (std::uint32_t i = 0; i < positions; ++i) {
@@ -175,6 +176,10 @@ int writeFamilyChecked(FontStream* stream, std::span<const FontResources> fonts)
 int buildFontResources(const Font& font, std::string_view faceName, int glyphPad, FontResources* out) {
     if (!out) return StatusFail;
     return runGuarded([&] { return buildChecked(font, faceName, glyphPad, *out); });
+}
+
+std::uint16_t fntVersionOf(const FontResources& font) {
+    return font.fnt.size() < 2 ? 0 : static_cast<std::uint16_t>(font.fnt[0] | font.fnt[1] << 8);
 }
 
 bool sameWindowsSelection(const FontResources& a, const FontResources& b) {

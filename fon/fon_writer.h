@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string_view>
 
@@ -22,6 +23,10 @@ struct FontResources {
 // Builds the FNT and "SNF" resources of `font` with the face name `faceName`. StatusOk,
 // StatusBadFormat (codes in more than one row), StatusFail (too large, no memory).
 [[nodiscard]] int buildFontResources(const Font& font, std::string_view faceName, int glyphPad, FontResources* out);
+
+// The version of the font resource built: 0x0200, or 0x0300 for a face past the 64 KiB of the
+// older layout; 0 when none is built.
+[[nodiscard]] std::uint16_t fntVersionOf(const FontResources& font);
 
 // Windows chooses among the fonts of one face by pixel height, weight, italic flag and character
 // set alone: two fonts that agree on all four cannot both be reached.

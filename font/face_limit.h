@@ -1,13 +1,16 @@
-// The largest face the writer can write, and what follows from it for the steps before the writer:
+// The largest face the writer writes, and what follows from it for the steps before the writer:
 // a step that would build cells or a glyph store that no written face could hold refuses first,
 // so a small file cannot make a run spend memory and time on a font that is refused in the end.
-// Raising the limit (a later resource version holds more) moves every such refusal with it.
+// Every such refusal derives from MaxFaceBytes and moves with it.
 #pragma once
 
 #include <cstdint>
 
-// Bytes of one Windows raster font resource, header and cells included.
-constexpr std::int64_t MaxFaceBytes = 65536;
+// Bytes of one Windows raster font resource, header and cells included. Faces past the 65536
+// bytes of the Windows 2.x layout are written in the 3.0 layout, whose offsets are 32-bit; the
+// product stops at 16 MiB all the same: no real bitmap font comes near it (255 cells of 256 x 256
+// pixels take 2 MiB), and it bounds what a tiny hostile file can make a run build.
+constexpr std::int64_t MaxFaceBytes = std::int64_t{16} << 20;
 
 // True when a face can never hold `positions` cells of `cellBytes` bytes each (columns of whole
 // bytes times rows, as the face holds them) together with the sentinel's blank cell of the same

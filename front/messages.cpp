@@ -25,6 +25,7 @@ constexpr const char* messageTable[MessageCount] = {
     "Font %s: code page %s, %d positions from the font, %d placeholders, %d characters missing%s%s",
     " U+%04X",
     " and %d more",
+    "Font %s: written as a Windows 3.0 font (version 0x0300) of %u bytes, past the 65536 of version 0x0200.",
     "Font %s not created:  more than %u fonts in one file.",
     "Fonts %s and %s not combined:  Windows cannot tell them apart (same height, weight, italic and character set).",
     "Picture %s not created:  too large.",

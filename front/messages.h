@@ -25,6 +25,7 @@ enum MessageId : int {
     MessageNoteCodePage,        // -v: base name, code page, positions, placeholders, missing, ":" or ".", list
     MessageNoteMissing,         // -v: one missing character of the list
     MessageNoteMoreMissing,     // -v: how many more are missing than listed
+    MessageNoteWindows30,       // -v: base name, bytes of the font resource
     MessageTooManyFonts,        // the first input past the limit, the limit
     MessageNotCombined,         // two input paths
     MessagePictureTooLarge,     // --preview: the picture's path

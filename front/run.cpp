@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "fon/fnt_resource.h"
 #include "fon/fon_writer.h"
 #include "font/atom.h"
 #include "font/code_map.h"
@@ -202,6 +203,9 @@ int runConversion(const Program& program, const std::vector<std::string>& words,
             if (status != StatusOk)
                 return finishOutput(program, status, output, regularFile, fontName, outputPath);
             if (settings.verbose) summaries.push_back(summaryLine(program, fontName, settings, report, font));
+            if (settings.verbose && fntVersionOf(resources) == FntVersion3)
+                summaries.push_back(formatText(messageFormat(MessageNoteWindows30, program.words).c_str(), fontName,
+                                               static_cast<unsigned>(resources.fnt.size())));
         }
         // The font is gone and its resources hold its property texts: the next font numbers its
         // atoms from 1 as a run of its own would, which keeps its "SNF" resource the same.

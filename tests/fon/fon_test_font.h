@@ -122,14 +122,15 @@ inline std::uint32_t le16(const std::string& b, std::size_t at) {
 }
 inline std::uint32_t le32(const std::string& b, std::size_t at) { return le16(b, at) | le16(b, at + 2) << 16; }
 
-// Where a FON file's resources lie, found through its resource table as a reader would.
+// Where a FON file's resources lie, found through its resource table as a reader would (offsets in
+// bytes, lengths in the table's units).
 struct Resource {
     std::size_t offset = 0;
     std::size_t units = 0;
 };
 inline Resource resourceAt(const std::string& fon, int index) {
     const std::size_t record = 64 + 64 + 2 + 20 * static_cast<std::size_t>(index);
-    return {le16(fon, record + 8) * 16u, le16(fon, record + 10)};
+    return {std::size_t{le16(fon, record + 8)} << le16(fon, 128), le16(fon, record + 10)};
 }
 
 // The cell the rules give for a glyph, pixel by pixel: W columns, H rows, 1 = ink; its top row

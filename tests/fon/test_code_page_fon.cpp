@@ -247,7 +247,7 @@ TEST(CodePages, RealFontsThroughFreeType) {
     EXPECT_GT(converted["-c1252"], static_cast<int>(files.size() / every) / 2);
 }
 
-// What the corpus does not show: bad option values, -v, the last -c winning, glyphs too large.
+// What the corpus does not show: bad option values, -v, the last -c winning, a glyph past 64 KiB.
 TEST(CodePages, OptionsAndLimits) {
     TempDir dir;
     const std::string fon = dir.path("out.fon");
@@ -278,11 +278,13 @@ TEST(CodePages, OptionsAndLimits) {
                           "and 207 more\n", 0), 0u) << r.err;
     EXPECT_EQ(loadWithFreeType(fon).charSet, 0);
 
-    // Bitmaps that alone would not fit a Windows font are refused before they are copied.
-    std::remove(fon.c_str());
-    r = runCommand({varnelPath(), "-c1252", "-o", fon, font(600, 900)});
-    EXPECT_EQ(r.err, "Compile Fonts: Font out not created:  too large.\r\n(Use PCF format.)\n");
-    EXPECT_FALSE(fileExists(fon));
+    // A glyph past the 64 KiB of a Windows 2.x font makes a Windows 3.0 font, which -v names: 148
+    // header bytes, two entries of 6, "out" and its zero, the cell and the sentinel's of 75 x 900.
+    r = runCommand({varnelPath(), "-c1252", "-v", "-o", fon, font(600, 900)});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_NE(r.err.find("\nCompile Fonts: Font out: written as a Windows 3.0 font (version 0x0300) of 135164 bytes, "
+                         "past the 65536 of version 0x0200.\n"), std::string::npos) << r.err;
+    EXPECT_EQ(loadWithFreeType(fon).glyphs.at('A').width, 600);
 }
 
 // The glyphs of a page keep every pixel the whole font gives them: 75dpi luBIS08's smallest left

@@ -61,9 +61,13 @@ TEST(ByteWriter, LittleEndianFieldsAndFixedLayoutSizes) {
     EXPECT_EQ(sizeOf([&](ByteWriter& w) { putNeHeader(w, layout); }), 64u);
     EXPECT_EQ(sizeOf([&](ByteWriter& w) { putResourceTypeBlock(w, 0, 0); }), 8u);
     EXPECT_EQ(sizeOf([&](ByteWriter& w) { putResourceNameBlock(w, 0, 0, 0, 0); }), 12u);
+    FntHeader fnt3;
+    fnt3.dfVersion = FntVersion3;
     EXPECT_EQ(sizeOf([&](ByteWriter& w) { putFntHeader(w, fnt); }), 118u);
+    EXPECT_EQ(sizeOf([&](ByteWriter& w) { putFntHeader(w, fnt3); }), 148u);
     EXPECT_EQ(sizeOf([&](ByteWriter& w) { putFontDirectoryEntry(w, 1, {}, "cour10"); }), 123u);
-    EXPECT_EQ(sizeOf([&](ByteWriter& w) { putFntCharEntry(w, 0, 0); }), 4u);
+    EXPECT_EQ(sizeOf([&](ByteWriter& w) { putFntCharEntry(w, FntVersion2, 0, 0); }), 4u);
+    EXPECT_EQ(sizeOf([&](ByteWriter& w) { putFntCharEntry(w, FntVersion3, 0, 0); }), 6u);
     EXPECT_EQ(sizeOf([&](ByteWriter& w) { putInfoHeader(w, InfoHeader{}); }), 72u);
     EXPECT_EQ(sizeOf([&](ByteWriter& w) { putInfoCharRecord(w, &m); }), 16u);
     EXPECT_EQ(sizeOf([&](ByteWriter& w) { putInfoCharRecord(w, nullptr); }), 16u);
@@ -354,18 +358,37 @@ TEST(GlyphCells, EveryGlyphPadGivesTheSourcePixels) {
     }
 }
 
-TEST(FntSize, LimitIs65536Bytes) {
+// The largest face of the Windows 2.x layout stays in it; one byte more takes the 3.0 layout (a
+// longer header, entries with 32-bit offsets, the same cells); past MaxFaceBytes nothing is written.
+TEST(FntSize, Windows2LayoutUpTo65536BytesThenWindows3) {
     // 126 + 0 + name + 1 + 64 rows x (511 + 511 sentinel) columns: 65536 with a one-letter name.
     auto build = [] { return makeFont(0, 0, {solid(0, metrics(0, 4088, 4088, 64, 0))}); };
     TempDir dir;
     Font exact = build();
     Written w = writeFontFile(exact, dir, "f");
     ASSERT_EQ(w.status, StatusOk);
+    EXPECT_EQ(le16(w.bytes, fntOffset(w.bytes)), 0x200u);
     EXPECT_EQ(le32(w.bytes, fntOffset(w.bytes) + 2), 65536u);
     Font over = build();
     Written v = writeFontFile(over, dir, "fg");
-    EXPECT_EQ(v.status, StatusFail);
-    EXPECT_EQ(v.bytes.size(), 0u);
+    ASSERT_EQ(v.status, StatusOk);
+    const std::string& f = v.bytes;
+    const std::size_t h = fntOffset(f);
+    EXPECT_EQ(le16(f, h), 0x300u);
+    EXPECT_EQ(le32(f, h + 2), 163u + 64 * 1022);  // 148 + 2 entries of 6 + "fg" and its zero
+    EXPECT_EQ(le32(f, h + 105), 160u);
+    EXPECT_EQ(le32(f, h + 113), 163u);
+    EXPECT_EQ(le32(f, h + 118), 1u);  // dfFlags: fixed pitch
+    EXPECT_EQ(f.substr(h + 122, 26), std::string(26, '\0'));
+    EXPECT_EQ(f.substr(h + 148, 12), std::string("\xF8\x0F\xA3\0\0\0\xF8\x0F\x63\x80\0\0", 12));
+    EXPECT_EQ(f.substr(resourceAt(f, 0).offset + 4, 113), f.substr(h, 113));
+    EXPECT_EQ(checkWithFreeType(over, v.path, 1), "");
+
+    // A dot advancing 32760 pixels in cells 2100 rows tall: with the sentinel, 17 MB.
+    Font past = makeFont('a', 'b', {solid('a', metrics(0, 1, 32760, 1, 0)), solid('b', metrics(0, 1, 1, 2100, 0))});
+    Written p = writeFontFile(past, dir);
+    EXPECT_EQ(p.status, StatusFail);
+    EXPECT_EQ(p.bytes.size(), 0u);
 
     Font negative = makeFont('a', 'a', {solid('a', metrics(0, 3, 4, 4, 0))});
     negative.info.maxBounds.ascent = -10;

@@ -78,8 +78,7 @@ TEST_F(ConversionTest, WriterRefusalsDeleteTheOutputEvenIfItExisted) {
     EXPECT_EQ(r.err, "Compile Fonts: Font old not created:  too many characters.\r\n(Use PCF format.)\n");
     EXPECT_FALSE(fileExists(dir.path("old.fon")));
 
-    // 255 glyphs of 64 x 64 pixels need far more than 65536 bytes of cells.
-    writeFile(dir.path("big.bdf"), solidBdf(codeRange(1, 255), 64, 64));
+    writeFile(dir.path("big.bdf"), pastLargestFaceBdf());
     r = varnel("-o big.out.fon big.bdf");
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_EQ(r.err, "Compile Fonts: Font big not created:  too large.\r\n(Use PCF format.)\n");

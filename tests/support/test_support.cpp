@@ -243,6 +243,22 @@ std::string solidBdf(const std::vector<int>& codes, int width, int height) {
     return s + "ENDFONT\n";
 }
 
+std::string pastLargestFaceBdf() {
+    std::string s = "STARTFONT 2.1\nFONT wide\nSIZE 8 75 75\nFONTBOUNDINGBOX 1 2100 0 0\nSTARTPROPERTIES 2\n"
+                    "FONT_ASCENT 2100\nFONT_DESCENT 0\nENDPROPERTIES\nCHARS 2\n"
+                    "STARTCHAR dot\nENCODING 65\nSWIDTH 500 0\nDWIDTH 32760 0\nBBX 1 1 0 0\nBITMAP\n80\nENDCHAR\n"
+                    "STARTCHAR bar\nENCODING 66\nSWIDTH 500 0\nDWIDTH 1 0\nBBX 1 2100 0 0\nBITMAP\n";
+    for (int row = 0; row < 2100; ++row) s += "80\n";
+    return s + "ENDCHAR\nENDFONT\n";
+}
+
+std::string generatedFont(const std::string& dir, const std::string& name, bool pcf) {
+    const std::string bdf = dir + "/" + name + ".bdf";
+    if (runCommand({"python3", samplesDir() + "/../bench/gen_fonts.py", dir, name}).exitStatus != 0) return "";
+    if (pcf && runCommand({"bdftopcf", "-o", dir + "/" + name + ".pcf", bdf}).exitStatus != 0) return "";
+    return bdf;
+}
+
 std::vector<int> codeRange(int first, int last) {
     std::vector<int> v;
     for (int c = first; c <= last; ++c) v.push_back(c);

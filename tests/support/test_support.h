@@ -59,6 +59,12 @@ bool gunzipFile(const std::string& source, const std::string& destination);
 std::string solidBdf(const std::vector<int>& codes, int width = 5, int height = 7);
 // The codes first to last.
 std::vector<int> codeRange(int first, int last);
+// A BDF font of a few kilobytes whose face passes the largest the writer writes: a dot advancing
+// 32760 pixels beside a bar 2100 rows tall, so the dot's cell and the sentinel's take 8.6 MB each.
+std::string pastLargestFaceBdf();
+// A font of bench/gen_fonts.py by its name there ("big64x64"), written as <dir>/<name>.bdf, and
+// with `pcf` also through bdftopcf as <dir>/<name>.pcf; the BDF's path, or "" when that failed.
+std::string generatedFont(const std::string& dir, const std::string& name, bool pcf = false);
 // Converts a PCF file to BDF with pcf2bdf; false on failure.
 bool pcfToBdf(const std::string& pcf, const std::string& bdf);
 
