@@ -10,8 +10,11 @@ chosen for what each font exercises:
   six13      223 glyphs, 6x13, codes 32..254          a typical small single-row font
   term16x32  256 glyphs, 16x32, codes 0..255          a terminal font
   prop24     223 glyphs, 24 pixels high, widths 3..24 a proportional font
-  big32x60   255 glyphs, 32x60                         just under the 65536-byte resource limit
-  huge256    255 glyphs, 256x256                       about 4 MB of BDF; refused as too large
+  big32x60   255 glyphs, 32x60                         just under the 65536 bytes of a Windows 2.x font
+  big32x64   255 glyphs, 32x64                         a Windows 3.0 font: a 64-pixel terminal size
+  big64x64   255 glyphs, 64x64                         a Windows 3.0 font of 130 KB
+  noise128   255 glyphs, 128x128 of random bits        a Windows 3.0 font that compresses badly
+  huge256    255 glyphs, 256x256                       about 4 MB of BDF; a Windows 3.0 font of 2 MB
   many16     57000 glyphs, 16x16, codes 0..56999       about 9 MB; read fully, refused (many rows)
   grow_*     with many16, the linearity series: glyph count and glyph area doubled step by step
 """
@@ -75,6 +78,17 @@ def glyph_rows(width, height, seq):
     return rows
 
 
+def noise_rows(width, height, seq):
+    """Rows of random bits, about half of them set."""
+    rows = []
+    for _ in range(height):
+        row = 0
+        for x in range(0, width, 16):
+            row = row << 16 | seq.next(1 << 16)
+        rows.append(row >> (-width % 16))
+    return rows
+
+
 def write_font(path, name, glyphs, ascent, descent, point_size, resolution=75):
     """glyphs: list of (code, advance, width, height, x_offset, y_offset, rows)."""
     max_width = max(g[2] for g in glyphs)
@@ -84,7 +98,7 @@ def write_font(path, name, glyphs, ascent, descent, point_size, resolution=75):
         f"FONT -bench-{name}-medium-r-normal--{ascent + descent}-{point_size * 10}-{resolution}-{resolution}-c-{max_width * 10}-iso10646-1",
         f"SIZE {point_size} {resolution} {resolution}",
         f"FONTBOUNDINGBOX {max_width} {ascent + descent} 0 {-descent}",
-        "STARTPROPERTIES 10",
+        "STARTPROPERTIES 12",
         'FOUNDRY "bench"',
         f'FAMILY_NAME "{name}"',
         'WEIGHT_NAME "Medium"',
@@ -95,6 +109,8 @@ def write_font(path, name, glyphs, ascent, descent, point_size, resolution=75):
         f"FONT_DESCENT {descent}",
         f"DEFAULT_CHAR {glyphs[0][0]}",
         'COPYRIGHT "Public domain benchmark data"',
+        'CHARSET_REGISTRY "ISO10646"',
+        'CHARSET_ENCODING "1"',
         "ENDPROPERTIES",
         f"CHARS {len(glyphs)}",
     ]
@@ -118,9 +134,9 @@ def write_font(path, name, glyphs, ascent, descent, point_size, resolution=75):
         f.write("".join(out))
 
 
-def monospaced(name, codes, width, height, descent, point_size, seed):
+def monospaced(name, codes, width, height, descent, point_size, seed, rows=glyph_rows):
     seq = Sequence(seed)
-    glyphs = [(code, width, width, height, 0, -descent, glyph_rows(width, height, seq)) for code in codes]
+    glyphs = [(code, width, width, height, 0, -descent, rows(width, height, seq)) for code in codes]
     return name, glyphs, height - descent, descent, point_size
 
 
@@ -140,6 +156,9 @@ FONTS = {
     "term16x32": lambda: monospaced("term16x32", range(0, 256), 16, 32, 6, 24, 2),
     "prop24": lambda: proportional("prop24", 3),
     "big32x60": lambda: monospaced("big32x60", range(1, 256), 32, 60, 12, 44, 4),
+    "big32x64": lambda: monospaced("big32x64", range(1, 256), 32, 64, 12, 48, 8),
+    "big64x64": lambda: monospaced("big64x64", range(1, 256), 64, 64, 12, 48, 9),
+    "noise128": lambda: monospaced("noise128", range(1, 256), 128, 128, 24, 96, 10, noise_rows),
     "huge256": lambda: monospaced("huge256", range(1, 256), 256, 256, 52, 180, 5),
     "many16": lambda: monospaced("many16", range(0, 57000), 16, 16, 3, 12, 7),
     # Linearity: count 14250 -> 28500 -> 57000 (many16) at 16x16; area 16x16 -> 16x32 -> 32x32

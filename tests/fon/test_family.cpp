@@ -1,7 +1,7 @@
 // Several fonts in one FON file, through the built programs on real and generated fonts: each
 // member equals its own single conversion (font and "SNF" resources, FreeType's rendering of its
-// face), the directory repeats each font's header, a family past 1 MiB still loads, and every
-// refusal names its inputs and leaves the output alone.
+// face), the directory repeats each font's header, a family past 1 MiB still loads, Windows 2.x
+// and 3.0 fonts mix, and every refusal names its inputs and leaves the output alone.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -182,6 +182,24 @@ TEST(Family, PastOneMebibyteTheUnitGrows) {
     EXPECT_GT(fon.size(), 1u << 20);
     EXPECT_EQ(tableOf(fon).shift, 5u);
     EXPECT_EQ(le16(fon, 64 + 50), 5u);
+}
+
+// A Windows 2.x font and a Windows 3.0 one (six13 and big64x64 of bench/gen_fonts.py) in one file,
+// with and without a code page.
+TEST(Family, Windows2And3FontsTogether) {
+    REQUIRE_INSTALLED("bdftopcf", "python3");
+    TempDir dir;
+    std::vector<std::string> inputs;
+    for (const char* name : {"six13", "big64x64"}) {
+        ASSERT_NE(generatedFont(dir.dir(), name, true), "");
+        inputs.push_back(dir.path(std::string(name) + ".pcf"));
+    }
+    for (const std::vector<std::string>& options : {std::vector<std::string>{}, {"-c1252"}}) {
+        checkFamily(corvanePath(), options, inputs, dir, "mixed");
+        const FonTable table = tableOf(readFile(dir.path("mixed.fon")));
+        EXPECT_EQ(le16(table.byType.at("8").at(0).bytes, 0), 0x200u);
+        EXPECT_EQ(le16(table.byType.at("8").at(1).bytes, 0), 0x300u);
+    }
 }
 
 TEST(Family, RefusalsNameTheirInputsAndLeaveTheOutputAlone) {

@@ -1,10 +1,15 @@
 // varnel end to end over Debian's real fonts: every single-row font becomes a FON that FreeType
 // shows with the source glyphs' pixels in their cells, for every glyph pad; multi-row fonts are
 // refused. Layout options that reorder bits or bytes change the cells the way the writer reads them.
+// Generated faces past 64 KiB, from both programs, are Windows 3.0 fonts that FreeType and
+// FontForge read as the source.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/fon/fon_test_font.h"
@@ -103,6 +108,70 @@ TEST(VarnelEndToEnd, RealFontsAndTheSample) {
     }
     EXPECT_EQ(failures, 0);
     EXPECT_GT(converted, tried / 2);
+}
+
+// A glyph's set pixels about its origin on the baseline (x to the right, y up), and its advance.
+std::pair<int, std::set<std::pair<int, int>>> inkAboutOrigin(const OracleGlyph& glyph) {
+    std::set<std::pair<int, int>> ink;
+    for (int y = 0; y < glyph.rows; ++y)
+        for (int x = 0; x < glyph.width; ++x)
+            if (glyph.pixel(x, y)) ink.insert({glyph.left + x, glyph.top - y});
+    return {glyph.advance, ink};
+}
+
+// FontForge's Python module as Debian installs it, for Debian's own interpreter.
+const char* const FontForgePython = "/usr/bin/python3";
+
+TEST(Windows30Faces, FreeTypeAndFontForgeReadThemAsTheSource) {
+    REQUIRE_INSTALLED("bdftopcf", "python3");
+    if (runCommand({FontForgePython, "-c", "import fontforge"}).exitStatus != 0) {
+        if (runningInCi()) FAIL() << "needs FontForge's Python module (apt-get install python3-fontforge)";
+        GTEST_SKIP() << "needs FontForge's Python module (apt-get install python3-fontforge)";
+    }
+    TempDir dir;
+    // The two largest cost seconds under the sanitizers, and add no path the others do not take.
+    std::vector<std::string> names = {"big32x64", "big64x64"};
+    if (corpusStride() == 1) names.insert(names.end(), {"noise128", "huge256"});
+    std::vector<std::pair<std::string, OracleFont>> fons;  // each output and its source
+    for (const std::string& name : names) {
+        const std::string bdf = generatedFont(dir.dir(), name, true);
+        ASSERT_NE(bdf, "") << name;
+        const OracleFont source = loadWithFreeType(bdf);
+        for (const auto& [program, input] : {std::pair{varnelPath(), bdf}, {corvanePath(), dir.path(name + ".pcf")}}) {
+            const std::string fon = input + ".fon";
+            const RunResult run = runCommand({program, "-o", fon, input});
+            ASSERT_EQ(run.exitStatus, 0) << input << ": " << run.err;
+            const std::string written = readFile(fon);
+            EXPECT_EQ(le16(written, resourceAt(written, 1).offset), 0x300u) << input;
+            EXPECT_EQ(compareFonts(source, fon, Layout{}), "") << input;
+            fons.emplace_back(fon, source);
+        }
+    }
+
+    // FontForge's own reader of FON files writes each strike out as BDF, which FreeType reads.
+    std::string script = "import fontforge, sys\nfor fon in sys.argv[1:]:\n"
+                         "    fontforge.open(fon).generate(fon + '.ff/strike.', bitmap_type='bdf')\n";
+    std::vector<std::string> argv = {FontForgePython, "-c", script};
+    for (const auto& [fon, source] : fons) {
+        std::filesystem::create_directories(fon + ".ff");
+        argv.push_back(fon);
+    }
+    const RunResult ff = runCommand(argv, "", 600);
+    ASSERT_EQ(ff.exitStatus, 0) << ff.err;
+    for (const auto& [fon, source] : fons) {
+        SCOPED_TRACE(fon);
+        std::vector<std::filesystem::path> strikes(std::filesystem::directory_iterator(fon + ".ff"), {});
+        ASSERT_EQ(strikes.size(), 1u);
+        const OracleFont read = loadWithFreeType(strikes[0].string());
+        ASSERT_EQ(read.error, "");
+        int differences = 0;
+        for (const auto& [code, glyph] : source.glyphs) {
+            const auto found = read.glyphs.find(code);
+            if (found == read.glyphs.end() || inkAboutOrigin(found->second) != inkAboutOrigin(glyph))
+                if (++differences <= 3) ADD_FAILURE() << "code " << code << " differs";
+        }
+        EXPECT_EQ(differences, 0);
+    }
 }
 
 }  // namespace

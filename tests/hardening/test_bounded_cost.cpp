@@ -80,6 +80,8 @@ TEST_F(BoundedCost, BdfHugeDeclarations) {
     second.replace(second.find("ENCODING 65"), 11, "ENCODING 65535");
     expectRefused(varnelPath(), "codes.bdf", head + props + "CHARS 2\n" + glyph + second + "ENDFONT\n",
                   "too many characters");
+    // A face past the largest the writer writes, from a file of a few kilobytes: refused unbuilt.
+    expectRefused(varnelPath(), "face.bdf", pastLargestFaceBdf(), "too large");
     // One line of a megabyte where a keyword belongs.
     expectRefused(varnelPath(), "line.bdf", head + props + "CHARS 1\n" + std::string(1 << 20, 'A') + "\n");
 }
@@ -93,6 +95,15 @@ TEST_F(BoundedCost, TerminalCellsPastTheLargestFace) {
                             "ENDPROPERTIES\nCHARS 1\nSTARTCHAR A\nENCODING 65\nSWIDTH 500 0\nDWIDTH 32760 0\n"
                             "BBX 1 1 0 0\nBITMAP\n80\nENDCHAR\nENDFONT\n";
     for (const char* option : {"", "-c1252"}) expectRefused(varnelPath(), "cell.bdf", bdf, "too large", option);
+    // What the largest face lets such a file cost: 256 dots in cells of 65280 rows, 16.7 MB of
+    // cells at the default pad (the header then takes the face just past the limit).
+    std::string dots = bdf.substr(0, bdf.find("CHARS 1"));
+    dots.replace(dots.find("ASCENT 32767"), 12, "ASCENT 32640");
+    dots.replace(dots.find("DESCENT 32767"), 13, "DESCENT 32640");
+    dots += "CHARS 256\n";
+    for (int code = 0; code < 256; ++code)
+        dots += "STARTCHAR c\nENCODING " + std::to_string(code) + "\nSWIDTH 500 0\nDWIDTH 1 0\nBBX 1 1 0 0\nBITMAP\n80\nENDCHAR\n";
+    expectRefused(varnelPath(), "cells.bdf", dots + "ENDFONT\n", "too large");
 
     // bdftopcf would write that cell out whole: it gets a dot 200 pixels apart in a one-row cell
     // (metrics too wide for the compressed form), and the file is then patched to the huge cell.

@@ -308,6 +308,15 @@ protected:
             writeFile(large.back(), solidBdf(codeRange(1, 255), 24, height));
         }
         list.push_back({"varnel", {}, large, "large", 44});
+        // Faces past 64 KiB, Windows 3.0 fonts: generated ones from BDF and through bdftopcf from PCF,
+        // one into a code page, and a family of a 2.x and a 3.0 font.
+        for (const std::string name : {"big32x64", "big64x64", "noise128", "huge256"}) {
+            list.push_back({"varnel", {}, {generatedFont(work_, name, true)}, "w3b-" + name, 44});
+            list.push_back({"corvane", {}, {work_ + "/" + name + ".pcf"}, "w3p-" + name, 44});
+        }
+        generatedFont(work_, "six13", true);
+        list.push_back({"corvane", {"-c1252"}, {work_ + "/big64x64.pcf"}, "w3c-big64x64", 0});
+        list.push_back({"corvane", {}, {work_ + "/six13.pcf", work_ + "/big64x64.pcf"}, "w3-family", 44});
         const std::vector<std::vector<std::string>> layouts{{"-l"}, {"-u2", "-L"}, {"-u4", "-L"}, {"-l", "-u4", "-L"}};
         int oneRow = 0;
         for (const std::string& pcf : realFontFiles({"misc", "75dpi", "100dpi"})) {
