@@ -11,6 +11,8 @@ PACKAGES="$PACKAGES lintian groff unzip"
 # The code page tests and make bench convert unifont (ISO10646-1, about 57000 glyphs); Python's
 # codecs are their reference for every code page.
 PACKAGES="$PACKAGES xfonts-unifont python3"
+# FontForge's reader of FON files, through Debian's python3, judges the Windows 3.0 fonts.
+PACKAGES="$PACKAGES python3-fontforge"
 case "${1:-}" in
   # The programs alone (the product needs only zlib); bdftopcf makes the demo's PCF input, and
   # xfonts-base has the Unicode font (misc-fixed 6x13) of its code-page picture.

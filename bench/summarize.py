@@ -115,7 +115,7 @@ def main():
         "(user + system, mean of the runs). `ours` is varnel for BDF, corvane for PCF. Ratios: ours/FreeType (below 0.5",
         "meets the reading target), FontForge/ours (15 or more meets the conversion target),",
         "ours/true (1.5 or less meets the start-up target). A * marks a run the program refused,",
-        "as it must for the fonts over the limits (huge256, many16).",
+        "as it must for a font over the limits (many16, codes in many rows).",
         "",
         "| input | bytes | true | cat | ours | FreeType | FontForge | compress -dc | ours/FT | FF/ours | ours/true |",
         "|---|---|---|---|---|---|---|---|---|---|---|",
