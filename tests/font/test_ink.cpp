@@ -124,13 +124,14 @@ TEST(Ink, HugeCellsAreRefusedBeforeAnyGlyphChanges) {
     EXPECT_TRUE(font.exceedsFaceLimit);
     for (const Glyph& g : font.bitmapFont->glyphs) EXPECT_EQ(g.metrics.rightBearing, 1);
 
-    // Cells of 2 columns x 200 rows: 100 positions and the sentinel's fit a face, 200 never do.
+    // Cells of 2 columns x 60000 rows: 100 positions and the sentinel's fit the 16 MiB of a face
+    // (12.1 MB), 200 never do (24.1 MB).
     for (int positions : {100, 200}) {
         Font tall;
         std::vector<int> codes(static_cast<std::size_t>(positions));
         for (int i = 0; i < positions; ++i) codes[static_cast<std::size_t>(i)] = i;
         buildFont(tall, std::vector<GlyphMetrics>(codes.size(), metrics(0, 9, 16, 1, 0)), codes, true);
-        tall.info.fontAscent = 200;
+        tall.info.fontAscent = tall.info.fontDescent = 30000;
         tall.info.minBounds = metrics(0, 9, 16, 1, 0);
         EXPECT_EQ(padToTerminalCell(tall), positions == 100) << positions;
         EXPECT_EQ(tall.exceedsFaceLimit, positions == 200) << positions;
