@@ -149,13 +149,9 @@ TEST(Windows30Faces, FreeTypeAndFontForgeReadThemAsTheSource) {
     }
 
     // FontForge's own reader of FON files writes each strike out as BDF, which FreeType reads.
-    std::string script = "import fontforge, sys\nfor fon in sys.argv[1:]:\n"
-                         "    fontforge.open(fon).generate(fon + '.ff/strike.', bitmap_type='bdf')\n";
-    std::vector<std::string> argv = {FontForgePython, "-c", script};
-    for (const auto& [fon, source] : fons) {
-        std::filesystem::create_directories(fon + ".ff");
-        argv.push_back(fon);
-    }
+    std::vector<std::string> argv = {FontForgePython, "-c", "import fontforge, os, sys\nfor fon in sys.argv[1:]:\n"
+        "    os.mkdir(fon + '.ff'); fontforge.open(fon).generate(fon + '.ff/strike.', bitmap_type='bdf')\n"};
+    for (const auto& [fon, source] : fons) argv.push_back(fon);
     const RunResult ff = runCommand(argv, "", 600);
     ASSERT_EQ(ff.exitStatus, 0) << ff.err;
     for (const auto& [fon, source] : fons) {
@@ -165,11 +161,8 @@ TEST(Windows30Faces, FreeTypeAndFontForgeReadThemAsTheSource) {
         const OracleFont read = loadWithFreeType(strikes[0].string());
         ASSERT_EQ(read.error, "");
         int differences = 0;
-        for (const auto& [code, glyph] : source.glyphs) {
-            const auto found = read.glyphs.find(code);
-            if (found == read.glyphs.end() || inkAboutOrigin(found->second) != inkAboutOrigin(glyph))
-                if (++differences <= 3) ADD_FAILURE() << "code " << code << " differs";
-        }
+        for (const auto& [code, glyph] : source.glyphs)
+            differences += !read.glyphs.count(code) || inkAboutOrigin(read.glyphs.at(code)) != inkAboutOrigin(glyph);
         EXPECT_EQ(differences, 0);
     }
 }
