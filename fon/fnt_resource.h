@@ -32,7 +32,7 @@ constexpr std::uint32_t Fnt3FixedPitch = 1;    // dfFlags
 constexpr std::uint32_t Fnt3Proportional = 2;
 
 struct FntHeader {
-    std::uint16_t dfVersion = 0x0200;
+    std::uint16_t dfVersion = FntVersion2;
     std::uint32_t dfSize = 0;
     char dfCopyright[FntCopyrightSize] = {};
     std::uint16_t dfType = 0;
