@@ -4,10 +4,10 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <limits>
 #include <string_view>
 
 #include "fon/byte_writer.h"
+#include "stream/zlib_memory.h"
 
 namespace {
 
@@ -15,13 +15,6 @@ constexpr std::uint8_t Signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n
 constexpr std::uint32_t MaxDimension = 0x7FFFFFFF;
 // Compressed bytes per data chunk.
 constexpr std::uint32_t ChunkData = 1 << 15;
-
-// zlib's working memory comes through the allocation seam like every other block.
-voidpf pngAllocate(voidpf, uInt items, uInt size) {
-    if (size != 0 && items > std::numeric_limits<std::size_t>::max() / size) return Z_NULL;
-    return allocate(static_cast<std::size_t>(items) * size);
-}
-void pngRelease(voidpf, voidpf block) { release(block); }
 
 // One chunk: data length, type, data, and the CRC of type and data. StatusOk or -1.
 int putChunk(FontStream* stream, std::string_view type, const std::uint8_t* data, std::uint32_t size) {
@@ -71,8 +64,7 @@ int writeChecked(FontStream* stream, const GreyImage& image, int scale) {
     const std::uint32_t width = image.width * factor, height = image.height * factor;
 
     Deflater d;
-    d.z.zalloc = pngAllocate;
-    d.z.zfree = pngRelease;
+    useModelAllocator(d.z);
     if (deflateInit(&d.z, Z_BEST_COMPRESSION) != Z_OK) return StatusFail;
     d.ready = true;
     ByteVector out(ChunkData);

@@ -6,10 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <new>
 
 #include "font/alloc.h"
+#include "stream/zlib_memory.h"
 
 namespace {
 
@@ -29,14 +29,6 @@ struct GzipState {
     std::uint8_t firstAfterMember;  // the first byte after the last complete member, once there is one
     std::uint8_t input[InputSize];
 };
-
-// zlib's blocks come from the allocation wrappers too, so tests can make them fail.
-voidpf gzipAllocate(voidpf, uInt items, uInt size) {
-    if (size != 0 && items > std::numeric_limits<std::size_t>::max() / size) return Z_NULL;
-    return allocate(static_cast<std::size_t>(items) * size);
-}
-
-void gzipRelease(voidpf, voidpf block) { release(block); }
 
 void destroyState(GzipState* state) {
     if (state->inflaterReady) inflateEnd(&state->inflater);
@@ -154,9 +146,7 @@ FontStream* pushGzipFilter(FontStream* source) {
     void* block = allocate(sizeof(GzipState));
     if (!block) return nullptr;
     auto* state = new (block) GzipState{};
-    state->inflater.zalloc = gzipAllocate;
-    state->inflater.zfree = gzipRelease;
-    state->inflater.opaque = Z_NULL;
+    useModelAllocator(state->inflater);
     state->inflater.next_in = state->input;
     state->inflater.avail_in = 0;
     state->source.reset(source);
