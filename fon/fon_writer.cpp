@@ -17,6 +17,7 @@ namespace {
 constexpr std::uint16_t ResourceTypeFontDirectory = 0x8007;
 constexpr std::uint16_t ResourceTypeFont = 0x8008;
 constexpr std::uint32_t LetterX = 88;
+constexpr std::uint32_t Space = 32;
 
 std::uint16_t integerPropertyOrZero(const Font& font, const char* name) {
     const std::int32_t value = findIntegerProperty(font, name);
@@ -32,6 +33,13 @@ std::uint8_t defaultCharByte(const FontInfo& info) {
     if (row == info.firstRow && column >= info.firstColumn && column <= info.lastColumn)
         return static_cast<std::uint8_t>(column - info.firstColumn);
     return static_cast<std::uint8_t>(info.defaultChar & 0xFF);
+}
+
+// The break character (the space, by which justification widens a line) counts from dfFirstChar
+// too; a font whose range holds no space names its first character, 0.
+std::uint8_t breakCharByte(const FontInfo& info) {
+    return info.firstColumn <= Space && Space <= info.lastColumn ? static_cast<std::uint8_t>(Space - info.firstColumn)
+                                                                 : 0;
 }
 
 std::string_view faceNameOf(const FontStream* stream) {
@@ -75,6 +83,7 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
     header.dfFirstChar = static_cast<std::uint8_t>(info.firstColumn);
     header.dfLastChar = static_cast<std::uint8_t>(info.lastColumn);
     header.dfDefaultChar = defaultCharByte(info);
+    header.dfBreakChar = breakCharByte(info);
 
     const std::uint32_t positions =
         static_cast<std::uint32_t>(std::int32_t{info.lastColumn} - std::int32_t{info.firstColumn} + 1);
