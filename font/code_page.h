@@ -39,5 +39,8 @@ extern const std::size_t xEncodingCount;
 [[nodiscard]] const CodePage* findCodePage(std::string_view number);
 // The 8-bit X encoding of that registry and encoding, compared without case; null when unknown.
 [[nodiscard]] const XEncoding* findXEncoding(std::string_view registry, std::string_view encoding);
+// The IBM PC graphic character that an OEM page shows at control position `position` (1 to 31, 127)
+// where the console and DOS programs draw one; NoCharacter at every other position.
+[[nodiscard]] std::uint16_t oemGraphicCharacter(int position);
 // ISO10646-1 (any case): codes are Unicode characters themselves.
 [[nodiscard]] bool isUnicodeEncoding(std::string_view registry, std::string_view encoding);
