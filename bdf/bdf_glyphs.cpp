@@ -317,8 +317,8 @@ bool readBdfGlyphs(FontStream* stream, Font& font, BdfLoadState& state, const Bi
 
     info.firstColumn = info.firstRow = CodeRows;
     info.lastColumn = info.lastRow = 0;
-    // A conversion into a code page needs only the glyphs of its characters.
-    const std::unique_ptr<CodeSet> kept = keptSourceCodes(info, font.codePage);
+    // A conversion into code pages needs only the glyphs of their characters.
+    const std::unique_ptr<CodeSet> kept = keptSourceCodes(info, font.codePages);
     CodeMetrics everyCode;
     std::int32_t stored = 0;
     line = readBdfLine(stream, buffer);

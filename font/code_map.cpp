@@ -20,8 +20,9 @@ constexpr int QuestionMark = 0x3F;
 // metrics claim huge bitmaps must not make the copies take gigabytes.
 constexpr std::int64_t MaxPageBitmapBytes = MaxFaceBytes;
 
-// The source code behind each position of the page, or NoCode.
-using PositionCodes = std::array<std::int32_t, 256>;
+// The source codes that may stand behind each position of the page, in order of preference: the
+// first the font has a glyph for is taken. NoCode where there is none.
+using PositionCodes = std::array<std::array<std::int32_t, 2>, 256>;
 
 std::string_view stringProperty(const FontInfo& info, const char* name) {
     std::uint8_t isString = 0;
@@ -43,25 +44,25 @@ ModelString encodingName(const FontInfo& info) {
 
 // False when the font's encoding has no table.
 bool findSourceCodes(const FontInfo& info, const CodePage& page, PositionCodes& codes) {
-    codes.fill(NoCode);
     std::string_view registry = stringProperty(info, "CHARSET_REGISTRY");
     std::string_view encoding = stringProperty(info, "CHARSET_ENCODING");
-    if (isUnicodeEncoding(registry, encoding)) {
-        for (int p = 0; p < 256; ++p)
-            if ((*page.unicode)[p] != NoCharacter) codes[p] = (*page.unicode)[p];
-        return true;
-    }
-    const XEncoding* source = findXEncoding(registry, encoding);
-    if (!source) return false;
+    const bool unicode = isUnicodeEncoding(registry, encoding);
+    const XEncoding* source = unicode ? nullptr : findXEncoding(registry, encoding);
+    if (!unicode && !source) return false;
+    // A Unicode font's codes are the characters; in an 8-bit encoding, the first byte that decodes to
+    // the character (the reverse direction of its table).
+    auto sourceCode = [&](std::uint16_t character) -> std::int32_t {
+        if (character == NoCharacter) return NoCode;
+        if (unicode) return character;
+        for (int c = 0; c < 256; ++c)
+            if ((*source->unicode)[c] == character) return c;
+        return NoCode;
+    };
     for (int p = 0; p < 256; ++p) {
-        if ((*page.unicode)[p] == NoCharacter) continue;
-        // The reverse direction: the first byte of the source that decodes to the same character.
-        for (int c = 0; c < 256; ++c) {
-            if ((*source->unicode)[c] == (*page.unicode)[p]) {
-                codes[p] = c;
-                break;
-            }
-        }
+        // An OEM page shows the IBM PC's graphics at its control positions, as the console draws
+        // them, where the font has them; otherwise the control character's own glyph.
+        const std::uint16_t graphic = page.oem ? oemGraphicCharacter(p) : NoCharacter;
+        codes[p] = {sourceCode(graphic), sourceCode((*page.unicode)[p])};
     }
     return true;
 }
@@ -176,8 +177,8 @@ std::unique_ptr<BitmapFont> buildStore(const Font& font, const std::array<const 
     return store;
 }
 
-CodeMapResult mapFont(Font& font, const CodePageRequest& request, CodeMapReport& report) {
-    FontInfo& info = font.info;
+CodeMapResult mapFont(const Font& font, const CodePageRequest& request, Font& page, CodeMapReport& report) {
+    const FontInfo& info = font.info;
     if (!font.bitmapFont) return CodeMapResult::NothingInPage;
     const BitmapFont& source = *font.bitmapFont;
     PositionCodes codes;
@@ -185,18 +186,21 @@ CodeMapResult mapFont(Font& font, const CodePageRequest& request, CodeMapReport&
         // A font without encoded glyphs has its ranges inverted: nothing is in any page.
         if (info.firstRow > info.lastRow) return CodeMapResult::NothingInPage;
         if (info.firstRow != info.lastRow) return CodeMapResult::SpansRows;
-        for (int p = 0; p < 256; ++p) codes[p] = info.firstRow << 8 | p;
+        for (int p = 0; p < 256; ++p) codes[p] = {info.firstRow << 8 | p, NoCode};
     } else if (!findSourceCodes(info, *request.page, codes)) {
         return CodeMapResult::UnknownEncoding;
     }
 
     std::array<const Glyph*, 256> own{};
+    std::array<std::int32_t, 256> taken{};  // the source code of each position's own glyph
     int first = -1, last = -1;
     for (int p = 0; p < 256; ++p) {
-        const Glyph* glyph = nullptr;
-        if (codes[p] != NoCode) glyph = encodedGlyph(font, static_cast<unsigned>(codes[p]) >> 8, codes[p] & 0xFF);
-        if (glyph) {
-            own[p] = glyph;
+        for (std::int32_t code : codes[p]) {
+            if (own[p] || code == NoCode) continue;
+            own[p] = encodedGlyph(font, static_cast<unsigned>(code) >> 8, code & 0xFF);
+            taken[p] = code;
+        }
+        if (own[p]) {
             if (first < 0) first = p;
             last = p;
             ++report.fromFont;
@@ -218,55 +222,68 @@ CodeMapResult mapFont(Font& font, const CodePageRequest& request, CodeMapReport&
     int placeholder = -1;
     if (source.defaultGlyph) {
         for (int p = first; p <= last && placeholder < 0; ++p)
-            if (own[p] && codes[p] == info.defaultChar) placeholder = p;
+            if (own[p] && taken[p] == info.defaultChar) placeholder = p;
     }
     if (placeholder < 0 && own[QuestionMark]) placeholder = QuestionMark;
     if (placeholder < 0) placeholder = first;
 
     PropertyRewrites rewrites;
     if (request.page && !planPropertyRewrites(info, *request.page, rewrites)) return CodeMapResult::OutOfMemory;
-    const WindowsStyle style = styleOf(info, request.page ? request.page->charSet : SymbolCharSet);
-    std::unique_ptr<BitmapFont> store = buildStore(font, own, first, last, placeholder, report);
 
-    // Nothing below allocates beyond what the derivation tolerates losing.
-    // The page's glyphs keep the cells the whole font gives them: their own bounds alone could
-    // anchor the cells elsewhere and cut pixels.
-    font.originAnchored = isOriginAnchored(font);
-    font.bitmapFont = std::move(store);
-    applyPropertyRewrites(info, rewrites);
-    font.windowsStyle = style;
-    info.firstColumn = static_cast<std::uint16_t>(first);
-    info.lastColumn = static_cast<std::uint16_t>(last);
-    info.firstRow = info.lastRow = 0;
-    info.defaultChar = static_cast<std::uint16_t>(placeholder);
+    // The page's font: the read font's header, layout and operations with a store of its own. Its
+    // glyphs keep the cells the whole font gives them: their own bounds alone could anchor the
+    // cells elsewhere and cut pixels.
+    page.info = info;
+    page.originAnchored = isOriginAnchored(font);
+    page.bitOrder = font.bitOrder;
+    page.byteOrder = font.byteOrder;
+    page.glyphPad = font.glyphPad;
+    page.scanUnit = font.scanUnit;
+    page.getGlyphs = font.getGlyphs;
+    page.getMetrics = font.getMetrics;
+    page.releaseFont = font.releaseFont;
+    page.releaseGlyphs = font.releaseGlyphs;
+    page.windowsStyle = styleOf(info, request.page ? request.page->charSet : SymbolCharSet);
+    page.bitmapFont = buildStore(font, own, first, last, placeholder, report);
+
+    FontInfo& pageInfo = page.info;
+    applyPropertyRewrites(pageInfo, rewrites);
+    pageInfo.firstColumn = static_cast<std::uint16_t>(first);
+    pageInfo.lastColumn = static_cast<std::uint16_t>(last);
+    pageInfo.firstRow = pageInfo.lastRow = 0;
+    pageInfo.defaultChar = static_cast<std::uint16_t>(placeholder);
     // Every position holds a glyph now, its own or the placeholder.
-    info.flags |= FlagAllCodesPresent | FlagAlwaysSet;
-    info.flags &= ~FlagAlwaysClear;
-    if (font.bitmapFont->inkMetrics) info.flags |= FlagHasInkMetrics;
-    else info.flags &= ~FlagHasInkMetrics;
-    deriveFontSummary(font);
-    if (font.exceedsFaceLimit) return CodeMapResult::TooLarge;
+    pageInfo.flags |= FlagAllCodesPresent | FlagAlwaysSet;
+    pageInfo.flags &= ~FlagAlwaysClear;
+    if (page.bitmapFont->inkMetrics) pageInfo.flags |= FlagHasInkMetrics;
+    else pageInfo.flags &= ~FlagHasInkMetrics;
+    // Nothing below allocates beyond what the derivation tolerates losing.
+    deriveFontSummary(page);
+    if (page.exceedsFaceLimit) return CodeMapResult::TooLarge;
     return CodeMapResult::Mapped;
 }
 }  // namespace
 
-std::unique_ptr<CodeSet> keptSourceCodes(const FontInfo& info, const CodePageRequest& request) {
-    if (!request.page) return nullptr;
-    PositionCodes codes;
-    if (!findSourceCodes(info, *request.page, codes)) return nullptr;
+std::unique_ptr<CodeSet> keptSourceCodes(const FontInfo& info, std::span<const CodePageRequest> requests) {
+    if (requests.empty()) return nullptr;
     auto kept = std::make_unique<CodeSet>();
-    for (std::int32_t code : codes)
-        if (code != NoCode) kept->set(static_cast<std::size_t>(code));
+    for (const CodePageRequest& request : requests) {
+        PositionCodes codes;
+        if (!request.page || !findSourceCodes(info, *request.page, codes)) return nullptr;
+        for (const auto& candidates : codes)
+            for (std::int32_t code : candidates)
+                if (code != NoCode) kept->set(static_cast<std::size_t>(code));
+    }
     return kept;
 }
 
-CodeMapResult mapToCodePage(Font& font, const CodePageRequest& request, CodeMapReport& report) {
+CodeMapResult mapToCodePage(const Font& font, const CodePageRequest& request, Font& page, CodeMapReport& report) {
     report = CodeMapReport{};
-    if (!request.active()) return CodeMapResult::Mapped;
+    if (!request.active()) return CodeMapResult::NothingInPage;
     return runGuarded(
         [&] {
             report.encoding = encodingName(font.info);
-            return mapFont(font, request, report);
+            return mapFont(font, request, page, report);
         },
         CodeMapResult::OutOfMemory);
 }

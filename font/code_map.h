@@ -6,6 +6,7 @@
 #include <bitset>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,15 +33,20 @@ struct CodeMapReport {
 // through the allocation seam.
 struct CodeSet : ModelRecord, std::bitset<65536> {};
 
-// The source codes a mapping would keep, known from the properties alone; null when every glyph is
-// kept or nothing can be told yet (no request, symbol fonts, an unknown encoding).
-[[nodiscard]] std::unique_ptr<CodeSet> keptSourceCodes(const FontInfo& info, const CodePageRequest& request);
+// The source codes the mappings into `requests` would keep together, known from the properties
+// alone; null when every glyph is kept or nothing can be told yet (no request, symbol fonts, an
+// unknown encoding).
+[[nodiscard]] std::unique_ptr<CodeSet> keptSourceCodes(const FontInfo& info,
+                                                       std::span<const CodePageRequest> requests);
 
-// Replaces the font's glyph store by the page's positions from the first to the last with a glyph,
-// sets the Windows style, rewrites the encoding properties and derives the font-wide values again.
-// On any result but Mapped the font is left as read (OutOfMemory: possibly without its new properties;
-// TooLarge for terminal cells past the largest face: mapped, unpadded).
-[[nodiscard]] CodeMapResult mapToCodePage(Font& font, const CodePageRequest& request, CodeMapReport& report);
+// Makes `page` the font of one code page of `font`: the page's positions from the first to the
+// last with a glyph, the Windows style, the encoding properties rewritten and the font-wide values
+// derived again. `font` is only read, so one read font gives every page of a list; `page` starts
+// empty and holds its own copies, the whole font's cell anchoring among them. On any result but
+// Mapped `page` is not to be written (TooLarge also for terminal cells past the largest face). A
+// request for no page maps nothing (NothingInPage).
+[[nodiscard]] CodeMapResult mapToCodePage(const Font& font, const CodePageRequest& request, Font& page,
+                                          CodeMapReport& report);
 
 // dfWeight for an X WEIGHT_NAME (400 for names it does not know).
 [[nodiscard]] std::uint16_t weightOfName(std::string_view name);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 
 #include "font/alloc.h"
 #include "font/atom.h"
@@ -119,7 +120,7 @@ enum CodeKind : int {
 struct CodePage;  // font/code_page.h
 
 // A conversion into a Windows code page, asked for before the font is read (the -c option): the
-// readers may leave the bitmaps of glyphs the mapping will drop undecoded. Inactive by default.
+// readers may leave the bitmaps of glyphs no requested page keeps undecoded. Inactive by default.
 struct CodePageRequest {
     const CodePage* page = nullptr;
     bool symbol = false;  // the font's own codes, in one row
@@ -156,7 +157,9 @@ struct Font {
     ReleaseFontOp releaseFont = nullptr;  // frees what the font owns; the record stays its owner's
     void (*releaseGlyphs)(Font*) = nullptr;  // always null
     std::unique_ptr<BitmapFont> bitmapFont;
-    CodePageRequest codePage;  // set by the front end before reading; readers only consult it
+    // The pages the run makes of this font, one read serving them all: set by the front end before
+    // reading (a view of its list); readers only consult it. Empty without -c.
+    std::span<const CodePageRequest> codePages;
     WindowsStyle windowsStyle;
     // The cell anchoring of the font as read, kept by a conversion that keeps only some of its
     // glyphs (their own bounds could choose the other anchoring and cut pixels the full font

@@ -29,6 +29,8 @@ constexpr const char* messageTable[MessageCount] = {
     "Font %s not created:  more than %u fonts in one file.",
     "Fonts %s and %s not combined:  Windows cannot tell them apart (same height, weight, italic and character set).",
     "Picture %s not created:  too large.",
+    "Code pages %s and %s not combined:  Windows cannot tell their fonts apart (both have character set %u).",
+    "%s (code page %s)",
 };
 
 void fillWord(std::string& text, std::string_view placeholder, const char* word) {

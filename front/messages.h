@@ -29,6 +29,8 @@ enum MessageId : int {
     MessageTooManyFonts,        // the first input past the limit, the limit
     MessageNotCombined,         // two input paths
     MessagePictureTooLarge,     // --preview: the picture's path
+    MessagePagesNotCombined,    // two code pages as written after -c, their character set
+    MessageFontOfPage,          // an input path and the code page of one of its fonts, naming that font
     MessageCount
 };
 

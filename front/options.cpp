@@ -28,12 +28,21 @@ struct Option {
     const char* help;      // what it does; a line feed continues it under itself
 };
 
-bool setCodePage(Settings& settings, const std::string& name) {
-    settings.codePage = CodePageRequest{};
-    if (name == "symbol") settings.codePage.symbol = true;
-    else if (!(settings.codePage.page = findCodePage(name))) return false;
-    settings.codePageName = name;
-    return true;
+// A page, or several separated by commas ("1252,1251"); a later -c replaces the whole list.
+bool setCodePages(Settings& settings, const std::string& list) {
+    settings.codePages.clear();
+    settings.codePageNames.clear();
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = std::min(list.find(',', start), list.size());
+        const std::string name = list.substr(start, comma - start);
+        CodePageRequest request;
+        if (name == "symbol") request.symbol = true;
+        else if (!(request.page = findCodePage(name))) return false;
+        settings.codePages.push_back(request);
+        settings.codePageNames.push_back(name);
+        if (comma == list.size()) return true;
+        start = comma + 1;
+    }
 }
 
 bool setPreviewScale(Settings& settings, const std::string& value) {
@@ -61,10 +70,11 @@ const Option options[] = {
      "the least significant byte comes first in a scan unit"},
     {"-t", Takes::Nothing, {}, [](S&, V) { return true; }, Request::Run, "-t, -i", "accepted; no effect"},
     {"-i", Takes::Nothing, {}, [](S&, V) { return true; }, Request::Run, nullptr, nullptr},
-    {"-c", Takes::Value, {}, setCodePage, Request::Run, "-c PAGE",
+    {"-c", Takes::Value, {}, setCodePages, Request::Run, "-c PAGE[,PAGE]",
      "take the characters of a Windows code page from the font: 1250 to 1258 or 874 (ANSI),\n"
      "437, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 865, 866 or 869 (OEM),\n"
-     "or symbol (the font's own codes, in one row of 256)"},
+     "or symbol (the font's own codes, in one row of 256); several pages separated by\n"
+     "commas write each input once per page, one page at most per character set"},
     {"-v", Takes::Nothing, {}, [](S& s, V) { s.verbose = true; return true; }, Request::Run, "-v",
      "a line on standard error for each font written: positions filled, characters missing"},
     {"--preview", Takes::Value, {}, [](S& s, V v) { s.previewPath = v; return true; }, Request::Run,

@@ -15,8 +15,10 @@ struct Settings {
     int bitOrder = 1, byteOrder = 1, glyphPad = 2, scanUnit = 1;  // -m/-l, -M/-L, -p, -u
     std::optional<std::string> outputPath;                        // -o
     std::vector<std::string> inputPaths;  // in command-line order; each becomes one font of the file
-    CodePageRequest codePage;             // -c
-    std::string codePageName;             // as written after -c, for the messages
+    // -c: the pages to write each input in, in the order given; empty without -c. The names are as
+    // written on the command line, for the messages.
+    std::vector<CodePageRequest> codePages;
+    std::vector<std::string> codePageNames;
     bool verbose = false;                 // -v
     std::optional<std::string> previewPath;  // --preview
     int previewScale = 1;                    // --preview-scale

@@ -3,6 +3,7 @@
 #include "front/run.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -24,22 +25,21 @@ void show(Sink sink, const Program& program, MessageId id, Values... values) {
     else sink(format.c_str(), values...);
 }
 
-// Maps the font read from `inputPath` into the requested page; false after reporting why it
-// cannot be, naming the font `fontName` in the writer's refusals.
-bool mapIntoCodePage(const Program& program, Font& font, const Settings& settings, const char* inputPath,
-                     const char* fontName,
-                     CodeMapReport& report) {
-    switch (mapToCodePage(font, settings.codePage, report)) {
+// Makes `page` the font of one code page of the font read from `inputPath`; false after reporting
+// why it cannot be, naming the font `fontName` in the writer's refusals.
+bool mapIntoCodePage(const Program& program, const Font& font, const CodePageRequest& request, const char* pageName,
+                     const char* inputPath, const char* fontName, Font& page, CodeMapReport& report) {
+    switch (mapToCodePage(font, request, page, report)) {
     case CodeMapResult::Mapped:
         return true;
     case CodeMapResult::UnknownEncoding:
         show(reportError, program, MessageNoMapping, inputPath,
              report.encoding.empty() ? messageFormat(MessageNoEncoding, program.words).c_str()
                                      : report.encoding.c_str(),
-             settings.codePageName.c_str());
+             pageName);
         return false;
     case CodeMapResult::NothingInPage:
-        show(reportError, program, MessageNothingInPage, inputPath, settings.codePageName.c_str());
+        show(reportError, program, MessageNothingInPage, inputPath, pageName);
         return false;
     case CodeMapResult::SpansRows:
         show(reportError, program, MessageTooManyCharacters, fontName);
@@ -65,11 +65,11 @@ std::string formatText(const char* format, ...) {
     return text;
 }
 
-// -v: the line for one font written, shown once the file is complete. Without -c every encoded
-// position counts as from the font.
-std::string summaryLine(const Program& program, const char* fontName, const Settings& settings,
-                        const CodeMapReport& report, const Font& font) {
-    if (!settings.codePage.active()) {
+// -v: the line for one font written, shown once the file is complete. Without a code page
+// (`pageName` null) every encoded position counts as from the font.
+std::string summaryLine(const Program& program, const char* fontName, const char* pageName, const CodeMapReport& report,
+                        const Font& font) {
+    if (!pageName) {
         std::int32_t positions = 0;
         if (font.bitmapFont)
             for (const Glyph* glyph : font.bitmapFont->encoding) positions += glyph ? 1 : 0;
@@ -83,9 +83,26 @@ std::string summaryLine(const Program& program, const char* fontName, const Sett
     for (std::size_t i = 0; i < report.missing.size() && i < Listed; ++i) append(MessageNoteMissing, report.missing[i]);
     if (report.missing.size() > Listed)
         append(MessageNoteMoreMissing, static_cast<int>(report.missing.size() - Listed));
-    return formatText(messageFormat(MessageNoteCodePage, program.words).c_str(), fontName, settings.codePageName.c_str(),
-                      report.fromFont, report.placeholders,
-                      static_cast<int>(report.missing.size()), missing.empty() ? "." : ":", missing.c_str());
+    return formatText(messageFormat(MessageNoteCodePage, program.words).c_str(), fontName, pageName, report.fromFont,
+                      report.placeholders, static_cast<int>(report.missing.size()), missing.empty() ? "." : ":",
+                      missing.c_str());
+}
+
+// False after reporting two pages of the list that would give fonts of one character set, which
+// Windows cannot tell apart in one file.
+bool pagesCombine(const Program& program, const Settings& settings) {
+    const auto charSetOf = [](const CodePageRequest& request) {
+        return request.page ? request.page->charSet : SymbolCharSet;
+    };
+    for (std::size_t j = 1; j < settings.codePages.size(); ++j) {
+        for (std::size_t i = 0; i < j; ++i) {
+            if (charSetOf(settings.codePages[i]) != charSetOf(settings.codePages[j])) continue;
+            show(reportError, program, MessagePagesNotCombined, settings.codePageNames[i].c_str(),
+                 settings.codePageNames[j].c_str(), static_cast<unsigned>(charSetOf(settings.codePages[i])));
+            return false;
+        }
+    }
+    return true;
 }
 
 // Reads one input into `font`; false after reporting why not.
@@ -162,19 +179,22 @@ int runConversion(const Program& program, const std::vector<std::string>& words,
         return 0;
     }
 
+    if (!pagesCombine(program, settings)) return 1;
     std::vector<std::string> inputs;
     if (!expand) inputs = settings.inputPaths;
     for (std::size_t k = 0; expand && k < settings.inputPaths.size(); ++k)
         for (std::string& path : expand(settings.inputPaths[k])) inputs.push_back(std::move(path));
-    if (inputs.size() > MaxFamilyFonts) {
-        show(reportError, program, MessageTooManyFonts, inputs[MaxFamilyFonts].c_str(),
+    // Each input gives one font per page, input by input, pages in the order given.
+    const std::size_t pages = std::max<std::size_t>(settings.codePages.size(), 1);
+    if (inputs.size() > MaxFamilyFonts / pages) {
+        show(reportError, program, MessageTooManyFonts, inputs[MaxFamilyFonts / pages].c_str(),
              static_cast<unsigned>(MaxFamilyFonts));
         return 1;
     }
     const char* outputPath = settings.outputPath->c_str();
-    // One input keeps its own order: the output is created (an existing file truncated) before the
+    // One font keeps its own order: the output is created (an existing file truncated) before the
     // writer may refuse the font, and then removed. Several are all read and checked first.
-    const bool single = inputs.size() == 1;
+    const bool single = inputs.size() * pages == 1;
     // The base name lives as long as the run; the stream only points at it. The front end's own
     // strings and lists (this, the inputs, summaries, message texts) come from the standard
     // allocator, not the model's seam: a process that cannot get these few bytes ends through
@@ -184,39 +204,54 @@ int runConversion(const Program& program, const std::vector<std::string>& words,
     bool regularFile = false;
 
     std::vector<FontResources> fonts;
+    std::vector<std::string> fontNames;  // each font's name in the refusals
     std::vector<std::string> summaries;
-    fonts.reserve(inputs.size());
+    fonts.reserve(inputs.size() * pages);
+    fontNames.reserve(inputs.size() * pages);
     for (std::size_t k = 0; k < inputs.size(); ++k) {
-        // A refused member of several is named by its input; the file's name says nothing.
-        const char* fontName = single ? baseName.c_str() : inputs[k].c_str();
-        FontResources resources;
+        const char* inputPath = inputs[k].c_str();
         {
             Font font;  // all zero: defaultChar 0 unless the input names one
-            font.codePage = settings.codePage;
-            if (!readInput(program, settings, inputs[k].c_str(), &font)) return 1;
-            CodeMapReport report;
-            if (settings.codePage.active() &&
-                !mapIntoCodePage(program, font, settings, inputs[k].c_str(), fontName, report))
-                return 1;
-            if (single && !(output = createOutput(program, outputPath, &regularFile))) return 1;
-            int status = buildFontResources(font, baseName, settings.glyphPad, &resources);
-            if (status != StatusOk)
-                return finishOutput(program, status, output, regularFile, fontName, outputPath);
-            if (settings.verbose) summaries.push_back(summaryLine(program, fontName, settings, report, font));
-            if (settings.verbose && fntVersionOf(resources) == FntVersion3)
-                summaries.push_back(formatText(messageFormat(MessageNoteWindows30, program.words).c_str(), fontName,
-                                               static_cast<unsigned>(resources.fnt.size())));
+            font.codePages = settings.codePages;
+            if (!readInput(program, settings, inputPath, &font)) return 1;
+            for (std::size_t j = 0; j < pages; ++j) {
+                // A refused member of several is named by its input, and by its page when the input
+                // gives several; the file's name says nothing.
+                const char* pageName = settings.codePages.empty() ? nullptr : settings.codePageNames[j].c_str();
+                fontNames.push_back(single ? baseName : inputs[k]);
+                if (pages > 1)
+                    fontNames.back() = formatText(messageFormat(MessageFontOfPage, program.words).c_str(), inputPath,
+                                                  pageName);
+                const char* fontName = fontNames.back().c_str();
+                CodeMapReport report;
+                Font page;
+                if (pageName && !mapIntoCodePage(program, font, settings.codePages[j], pageName, inputPath, fontName,
+                                                 page, report))
+                    return 1;
+                const Font& written = pageName ? page : font;
+                if (single && !(output = createOutput(program, outputPath, &regularFile))) return 1;
+                FontResources resources;
+                int status = buildFontResources(written, baseName, settings.glyphPad, &resources);
+                if (status != StatusOk)
+                    return finishOutput(program, status, output, regularFile, fontName, outputPath);
+                // -v names each font by its input; the line names the page.
+                const char* noteName = single ? baseName.c_str() : inputPath;
+                if (settings.verbose) summaries.push_back(summaryLine(program, noteName, pageName, report, written));
+                if (settings.verbose && fntVersionOf(resources) == FntVersion3)
+                    summaries.push_back(formatText(messageFormat(MessageNoteWindows30, program.words).c_str(),
+                                                   noteName, static_cast<unsigned>(resources.fnt.size())));
+                for (std::size_t i = 0; i < fonts.size(); ++i) {
+                    if (sameWindowsSelection(fonts[i], resources)) {
+                        show(reportError, program, MessageNotCombined, fontNames[i].c_str(), fontName);
+                        return 1;
+                    }
+                }
+                fonts.push_back(std::move(resources));
+            }
         }
         // The font is gone and its resources hold its property texts: the next font numbers its
         // atoms from 1 as a run of its own would, which keeps its "SNF" resource the same.
         clearAtomTable();
-        for (std::size_t j = 0; j < k; ++j) {
-            if (sameWindowsSelection(fonts[j], resources)) {
-                show(reportError, program, MessageNotCombined, inputs[j].c_str(), inputs[k].c_str());
-                return 1;
-            }
-        }
-        fonts.push_back(std::move(resources));
     }
 
     if (!single && !(output = createOutput(program, outputPath, &regularFile))) return 1;

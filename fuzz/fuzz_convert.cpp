@@ -52,12 +52,14 @@ int readFont(const std::uint8_t* data, std::size_t size, int options, const Code
     int glyphPad = 1 << ((options >> 3) & 3);
     int scanUnit = ((options >> 5) & 3) == 3 ? 1 : 1 << ((options >> 5) & 3);
 
-    font->codePage = request;
-    int status = ((options & 1) ? readPcfFont : readBdfFont)(font, input, bitOrder, byteOrder, glyphPad, scanUnit);
+    Font read;
+    if (request.active()) read.codePages = std::span<const CodePageRequest>(&request, 1);
+    Font& target = request.active() ? read : *font;
+    int status = ((options & 1) ? readPcfFont : readBdfFont)(&target, input, bitOrder, byteOrder, glyphPad, scanUnit);
     closeFontFile(input);
-    if (status != StatusOk) return status;
+    if (status != StatusOk || !request.active()) return status;
     CodeMapReport report;
-    return mapToCodePage(*font, font->codePage, report) == CodeMapResult::Mapped ? StatusOk : StatusFail;
+    return mapToCodePage(read, request, *font, report) == CodeMapResult::Mapped ? StatusOk : StatusFail;
 }
 
 // Runs `writer` on an output that counts and drops the bytes.

@@ -310,9 +310,9 @@ Glyph* findDefaultGlyph(const FontInfo& info, const BitmapFont& bitmapFont) {
     auto bitmapFont = std::make_unique<BitmapFont>();
     bool found = false;
     if (!readMetricsTable(input, directory, PcfMetrics, bitmapFont->glyphs, found) || !found) return false;
-    // A conversion into a code page needs the bitmaps of the page's glyphs only; which those are,
+    // A conversion into code pages needs the bitmaps of the pages' glyphs only; which those are,
     // the encodings say, and they come after the bitmaps.
-    const std::unique_ptr<CodeSet> kept = keptSourceCodes(info, font->codePage);
+    const std::unique_ptr<CodeSet> kept = keptSourceCodes(info, font->codePages);
     BitmapTable bitmapTable;
     if (!readBitmapTable(input, directory, *bitmapFont, bitmapTable)) return false;
     if (!kept && !layOutBitmaps(bitmapTable, want, *bitmapFont)) return false;
