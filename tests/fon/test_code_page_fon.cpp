@@ -1,7 +1,9 @@
 // -c over Debian's real fonts, FreeType as the judge: every position of the written code page shows
-// the source glyph of the character it stands for (Python's codecs say which), placed by the cell
-// rules; gaps show the placeholder; the header names the page, the weight and the slant. Fonts
-// whose encoding is unknown, or with nothing in the page, are refused without output.
+// the source glyph of the character it stands for (Python's codecs say which; at the control
+// positions of an OEM page, the IBM PC graphic character Python's unicodedata names, where the font
+// has it), placed by the cell rules; gaps show the placeholder; the header names the page, the
+// weight and the slant, the "SNF" resource the page's encoding. Fonts whose encoding is unknown, or
+// with nothing in the page, are refused without output. A list of pages gives one font per page.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,8 +11,10 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "font/code_page.h"
 #include "tests/fon/fon_reader_oracle.h"
 #include "tests/fon/fon_test_font.h"
 
@@ -26,6 +30,30 @@ struct Page {
 const Page pages[] = {{"-c1252", 0, "cp1252"}, {"-c1251", 204, "cp1251"}, {"-c437", 255, "cp437"}};
 const Page samplePage = {"-c1250", 238, "cp1250"};  // on the fonts that also go through varnel
 const Page symbolPage = {"-csymbol", 2, ""};         // on the fonts of no known encoding
+
+// What the console draws at an OEM page's positions 1 to 31 and 127, by Unicode name.
+const char* const oemGraphicNames[32] = {
+    "WHITE SMILING FACE", "BLACK SMILING FACE", "BLACK HEART SUIT", "BLACK DIAMOND SUIT", "BLACK CLUB SUIT",
+    "BLACK SPADE SUIT", "BULLET", "INVERSE BULLET", "WHITE CIRCLE", "INVERSE WHITE CIRCLE", "MALE SIGN",
+    "FEMALE SIGN", "EIGHTH NOTE", "BEAMED EIGHTH NOTES", "WHITE SUN WITH RAYS", "BLACK RIGHT-POINTING POINTER",
+    "BLACK LEFT-POINTING POINTER", "UP DOWN ARROW", "DOUBLE EXCLAMATION MARK", "PILCROW SIGN", "SECTION SIGN",
+    "BLACK RECTANGLE", "UP DOWN ARROW WITH BASE", "UPWARDS ARROW", "DOWNWARDS ARROW", "RIGHTWARDS ARROW",
+    "LEFTWARDS ARROW", "RIGHT ANGLE", "LEFT RIGHT ARROW", "BLACK UP-POINTING TRIANGLE",
+    "BLACK DOWN-POINTING TRIANGLE", "HOUSE"};
+int oemGraphicPosition(int k) { return k < 31 ? k + 1 : 127; }
+
+// The character of each position an OEM page fills with a graphic (-1 elsewhere), from the names.
+std::vector<int> oemGraphics() {
+    std::vector<std::string> argv{"python3", "-c",
+                                  "import sys, unicodedata\n"
+                                  "print(' '.join(str(ord(unicodedata.lookup(n))) for n in sys.argv[1:]))\n"};
+    argv.insert(argv.end(), std::begin(oemGraphicNames), std::end(oemGraphicNames));
+    std::istringstream values(runCommand(argv).out);
+    std::vector<int> graphics(256, -1);
+    for (int k = 0; k < 32 && values >> graphics[static_cast<std::size_t>(oemGraphicPosition(k))]; ++k) {
+    }
+    return graphics;
+}
 
 std::string lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -78,20 +106,19 @@ int expectedWeight(const std::string& name) {
 
 // The source code behind each position of the page, or -1.
 std::vector<int> sourceCodes(const Page& page, const OracleFont& source, const std::string& codec,
-                             const std::map<std::string, std::vector<int>>& tables) {
+                             const std::map<std::string, std::vector<int>>& tables, const std::vector<int>& graphics) {
     std::vector<int> codes(256, -1);
     const int row = source.glyphs.empty() ? 0 : static_cast<int>(source.glyphs.begin()->first >> 8);
+    auto codeOf = [&](int u) {
+        if (u < 0 || codec == "unicode") return u;
+        const std::vector<int>& table = tables.at(codec);
+        auto at = std::find(table.begin(), table.end(), u);
+        return at == table.end() ? -1 : static_cast<int>(at - table.begin());
+    };
     for (int p = 0; p < 256; ++p) {
-        const int u = page.codec.empty() ? -1 : tables.at(page.codec)[p];
-        if (page.codec.empty()) {
-            codes[p] = row << 8 | p;
-        } else if (u >= 0 && codec == "unicode") {
-            codes[p] = u;
-        } else if (u >= 0) {
-            const std::vector<int>& table = tables.at(codec);
-            auto at = std::find(table.begin(), table.end(), u);
-            if (at != table.end()) codes[p] = static_cast<int>(at - table.begin());
-        }
+        codes[p] = page.codec.empty() ? row << 8 | p : codeOf(tables.at(page.codec)[p]);
+        const int graphic = page.charSet == 255 ? codeOf(graphics[p]) : -1;
+        if (graphic >= 0 && source.glyphs.count(static_cast<std::uint32_t>(graphic))) codes[p] = graphic;
     }
     return codes;
 }
@@ -103,6 +130,14 @@ bool anchoredAsRead(const OracleFont& source) {
     for (const auto& [code, g] : source.glyphs)
         if (g.width != 0 || g.rows != 0 || g.advance != 0) minLeft = std::min(minLeft, g.left);
     return minLeft == 0;
+}
+
+// The XLFD name with the page's registry and encoding as its last two fields; any other name as it is.
+std::string renamedFont(const std::string& name, const std::string& registryAndEncoding) {
+    if (name.empty() || name[0] != '-' || std::count(name.begin(), name.end(), '-') != 14) return name;
+    std::size_t at = 0;
+    for (int dash = 0; dash < 13; ++dash) at = name.find('-', at) + 1;
+    return name.substr(0, at) + registryAndEncoding;
 }
 
 // A refusal without output; "" or what is wrong.
@@ -160,11 +195,14 @@ std::string checkRun(std::vector<std::string> argv, const std::string& fon, cons
     if (fromBdf && placeholder != (expected >= 0 ? expected : own('?') ? '?' : first))
         return "placeholder " + std::to_string(placeholder);
 
-    // The "SNF" resource names the encoding written; a symbol font keeps its own.
+    // The "SNF" resource names the encoding written, in the FONT name too; a symbol font keeps its own.
     const std::string bytes = readFile(fon);
-    const std::string names = (written.charSet == 255 ? "ibm" : "microsoft") + std::string(1, '\0') + "cp" +
-                              page.option.substr(2) + '\0';
-    if (!page.codec.empty() && bytes.find(names) == std::string::npos) return "the SNF resource does not name the page";
+    const std::string registry = written.charSet == 255 ? "ibm" : "microsoft", encoding = "cp" + page.option.substr(2);
+    if (!page.codec.empty() && bytes.find(registry + '\0' + encoding + '\0') == std::string::npos)
+        return "the SNF resource does not name the page";
+    const std::string fontName = renamedFont(source.name, registry + "-" + encoding);
+    if (!page.codec.empty() && !source.name.empty() && bytes.find('\0' + fontName + '\0') == std::string::npos)
+        return "the SNF resource's FONT is not " + fontName;
 
     // The cell over the written glyphs, unless they were padded to the font's terminal cell. The
     // page keeps the whole font's anchoring, so its glyphs keep every pixel; terminal cells (each
@@ -189,6 +227,7 @@ TEST(CodePages, RealFontsThroughFreeType) {
     std::vector<std::string> files = realFontFiles({"misc", "75dpi", "100dpi"});
     const std::map<std::string, std::vector<int>> tables = decodeTables();
     ASSERT_EQ(tables.size(), 31u) << "python3 codecs";
+    const std::vector<int> graphics = oemGraphics();
 
     TempDir dir;
     const std::string pcf = dir.path("font.pcf"), bdf = dir.path("font.bdf"), fon = dir.path("out.fon");
@@ -221,7 +260,7 @@ TEST(CodePages, RealFontsThroughFreeType) {
         const OracleFont bdfSource = alsoBdf ? loadWithFreeType(bdf) : OracleFont{};
         if (alsoBdf) toCheck.push_back(samplePage);
         for (const Page& page : toCheck) {
-            const std::vector<int> codes = sourceCodes(page, source, codec, tables);
+            const std::vector<int> codes = sourceCodes(page, source, codec, tables, graphics);
             std::string refused;
             const std::string problem =
                 checkRun({corvanePath(), page.option, "-o", fon, pcf}, fon, source, codes, page, false, &refused);
@@ -251,7 +290,8 @@ TEST(CodePages, RealFontsThroughFreeType) {
 TEST(CodePages, OptionsAndLimits) {
     TempDir dir;
     const std::string fon = dir.path("out.fon");
-    for (const char* value : {"-c", "-c1249", "-cfoo", "-c12520", "-c01252", "-cSymbol", "-c1252x", "-c-1"}) {
+    for (const char* value : {"-c", "-c1249", "-cfoo", "-c12520", "-c01252", "-cSymbol", "-c1252x", "-c-1", "-c1252,",
+                              "-c,1252", "-c1252,,1251", "-c1252;1251"}) {
         RunResult r = runCommand({varnelPath(), value, "-o", fon, samplesDir() + "/seven.bdf"});
         EXPECT_EQ(r.exitStatus, 1) << value;
         EXPECT_EQ(r.err.find("Compile Fonts: usage: varnel"), 0u) << value << ": " << r.err;
@@ -308,6 +348,68 @@ TEST(CodePages, PageKeepsTheWholeFontsCells) {
         EXPECT_EQ(page.width, whole.width) << input;
         EXPECT_EQ(ink(page), ink(whole)) << input;
     }
+}
+
+// A list of pages (each face equal to its page alone: tests/fon/test_family.cpp): -v has a line per
+// font naming its page, in order. On OEM pages, unifont draws the graphic characters at the control
+// positions. Pages of one character set, and lists past 64 fonts, are refused before anything is
+// written.
+TEST(CodePages, ListOfPages) {
+    REQUIRE_INSTALLED("python3", XfontsUnifont);
+    TempDir dir;
+    const std::string fon = dir.path("pages.fon");
+    const RunResult run = runCommand({corvanePath(), "-v", "-c", "1252,1251,1250,1253", "-o", fon, XfontsUnifont});
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    std::istringstream notes(run.err);
+    std::string note;
+    for (const char* page : {"1252", "1251", "1250", "1253"}) {
+        std::getline(notes, note);
+        EXPECT_EQ(note.rfind("Compile Fonts: Font " + XfontsUnifont + ": code page " + page + ", ", 0), 0u) << note;
+    }
+    EXPECT_FALSE(std::getline(notes, note)) << note;
+
+    // The graphic characters on OEM pages: the source's glyphs of them, placed by the cell rules.
+    const std::string unifont = dir.path("unifont.pcf");
+    ASSERT_TRUE(gunzipFile(XfontsUnifont, unifont));
+    const OracleFont source = loadWithFreeType(unifont);
+    const std::vector<int> graphics = oemGraphics();
+    for (const char* page : {"-c437", "-c866"}) {
+        ASSERT_EQ(runCommand({corvanePath(), page, "-o", fon, unifont}).exitStatus, 0) << page;
+        const OracleFont written = loadWithFreeType(fon);
+        const CellFrame frame = frameOf(readFile(fon));
+        for (int k = 0; k < 32; ++k) {
+            const int p = oemGraphicPosition(k);
+            ASSERT_TRUE(source.glyphs.count(static_cast<std::uint32_t>(graphics[p]))) << oemGraphicNames[k];
+            const Cell cell = cellOf(source.glyphs.at(static_cast<std::uint32_t>(graphics[p])), frame, Layout{});
+            EXPECT_EQ(compareWithOracle(written.glyphs.at(static_cast<std::uint32_t>(p)), cell), "")
+                << page << " position " << p << " (" << oemGraphicNames[k] << ")";
+        }
+    }
+
+    // Refusals: two pages of one character set, and more than 64 fonts; no output is made.
+    std::remove(fon.c_str());
+    for (const auto& [list, first, second, charSet] :
+         {std::tuple{"437,866", "437", "866", 255}, {"1252,symbol,1252", "1252", "1252", 0}}) {
+        const RunResult run = runCommand({corvanePath(), "-c", list, "-o", fon, XfontsUnifont});
+        EXPECT_EQ(run.err, "Compile Fonts: Code pages " + std::string(first) + " and " + second +
+                               " not combined:  Windows cannot tell their fonts apart (both have character set " +
+                               std::to_string(charSet) + ").\n");
+        EXPECT_FALSE(fileExists(fon));
+    }
+    std::vector<std::string> argv{corvanePath(), "-c1252,1251,1250,1253", "-o", fon};
+    for (int k = 0; k < 17; ++k) argv.push_back(dir.path("in" + std::to_string(k) + ".pcf"));
+    EXPECT_EQ(runCommand(argv).err,
+              "Compile Fonts: Font " + dir.path("in16.pcf") + " not created:  more than 64 fonts in one file.\n");
+    argv.pop_back();
+    EXPECT_EQ(runCommand(argv).err, "Compile Fonts: can't open pcf source file " + dir.path("in0.pcf") + "\n");
+}
+
+// The typed table of the OEM pages' graphic characters holds what their Unicode names say.
+TEST(CodePages, OemGraphicsAreTheNamedCharacters) {
+    REQUIRE_INSTALLED("python3");
+    const std::vector<int> graphics = oemGraphics();
+    for (int p = 0; p < 256; ++p)
+        EXPECT_EQ(oemGraphicCharacter(p), graphics[p] < 0 ? NoCharacter : graphics[p]) << "position " << p;
 }
 
 // The committed tables are what the generator writes today.

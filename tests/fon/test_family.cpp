@@ -4,6 +4,7 @@
 // and 3.0 fonts mix, and every refusal names its inputs and leaves the output alone.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -69,16 +70,23 @@ RunResult convert(const std::string& program, const std::vector<std::string>& op
 }
 
 // Converts `inputs` into <dir>/<base>.fon as one family and each alone into <dir>/<k>/<base>.fon,
-// then checks the family member by member against the singles.
+// then checks the family member by member against the singles. With `pages`, the family is made
+// with them as one -c list: each input gives one member per page, whose single is that input in
+// that page alone.
 void checkFamily(const std::string& program, const std::vector<std::string>& options,
-                 const std::vector<std::string>& inputs, const TempDir& dir, const std::string& base) {
+                 const std::vector<std::string>& inputs, const TempDir& dir, const std::string& base,
+                 const std::vector<std::string>& pages = {}) {
     const std::string familyPath = dir.path(base + ".fon");
-    RunResult r = convert(program, options, familyPath, inputs);
+    std::vector<std::string> familyOptions = options;
+    std::string list;
+    for (const std::string& page : pages) list += (list.empty() ? "-c" : ",") + page;
+    if (!list.empty()) familyOptions.push_back(list);
+    RunResult r = convert(program, familyOptions, familyPath, inputs);
     ASSERT_EQ(r.exitStatus, 0) << r.err;
     EXPECT_EQ(r.err + r.out, "");
     const std::string family = readFile(familyPath);
     const FonTable table = tableOf(family);
-    const std::size_t n = inputs.size();
+    const std::size_t perInput = std::max<std::size_t>(pages.size(), 1), n = inputs.size() * perInput;
     EXPECT_EQ(table.typeBlocks, 3u);
     EXPECT_EQ(le16(family, 64 + 52), 1 + 2 * n);
     ASSERT_EQ(table.byType.at("8").size(), n);
@@ -92,12 +100,15 @@ void checkFamily(const std::string& program, const std::vector<std::string>& opt
     EXPECT_EQ(first.faceCount, static_cast<long>(n));
     std::size_t entry = 2;
     for (std::size_t k = 0; k < n; ++k) {
-        SCOPED_TRACE(inputs[k]);
+        const std::string& input = inputs[k / perInput];
+        std::vector<std::string> singleOptions = options;
+        if (!pages.empty()) singleOptions.push_back("-c" + pages[k % perInput]);
+        SCOPED_TRACE(input + (pages.empty() ? "" : " " + singleOptions.back()));
         // The single conversion has the same base name, so the same face name in its header.
         const std::string singleDir = dir.path(std::to_string(k));
         std::filesystem::create_directories(singleDir);
         const std::string singlePath = singleDir + "/" + base + ".fon";
-        ASSERT_EQ(convert(program, options, singlePath, {inputs[k]}).exitStatus, 0);
+        ASSERT_EQ(convert(program, singleOptions, singlePath, {input}).exitStatus, 0);
         const FonTable alone = tableOf(readFile(singlePath));
 
         const Member& fnt = table.byType.at("8")[k];
@@ -136,12 +147,13 @@ std::vector<std::string> installed(const std::vector<std::string>& names) {
 // Real fonts of the corpus. Without a code page every header says weight 400, so those families
 // hold one font per height.
 TEST(Family, RealFontsEachEqualTheirSingleConversion) {
-    REQUIRE_INSTALLED("pcf2bdf", XfontsBase, XfontsTerminus);
+    REQUIRE_INSTALLED("pcf2bdf", XfontsBase, XfontsTerminus, XfontsUnifont);
     struct Case {
         const char* label;
         bool bdf;
         std::vector<std::string> options;
         std::vector<std::string> fonts;
+        std::vector<std::string> pages = {};  // a -c list: a member per input and page
     } cases[] = {
         {"two, varnel, bit order", true, {"-l"}, {"6x13-ISO8859-1", "ter-u16b_iso-8859-1"}},
         {"Terminus", false, {"-p4"}, {"ter-u12n_iso-8859-1", "ter-u14n_iso-8859-1", "ter-u16n_iso-8859-1",
@@ -149,6 +161,11 @@ TEST(Family, RealFontsEachEqualTheirSingleConversion) {
         // With a code page the headers carry each font's weight: regular and bold of one height.
         {"Terminus regular and bold, code page", false, {"-c1252"},
          {"ter-u12n_unicode", "ter-u12b_unicode", "ter-u16n_unicode", "ter-u16b_unicode"}},
+        // Italic tells an upright and an oblique face of one height apart.
+        {"upright and oblique, code page", false, {"-c1252"}, {"6x13", "6x13O"}},
+        // A list of pages: one read of each input makes its font of every page.
+        {"four pages", false, {}, {"unifont", "ter-u14n_unicode"}, {"1252", "1251", "1250", "1253"}},
+        {"OEM and ANSI pages, varnel", true, {"-p4"}, {"ter-u16b_unicode"}, {"866", "1251", "1257"}},
         {"twelve", false, {}, {"4x6-ISO8859-1", "5x7-ISO8859-1", "5x8-ISO8859-1", "6x9-ISO8859-1", "6x10-ISO8859-1",
                                "6x12-ISO8859-1", "6x13B-ISO8859-1", "7x14-ISO8859-1", "9x15B-ISO8859-1",
                                "9x18-ISO8859-1", "10x20-ISO8859-1", "ter-u24b_iso-8859-1"}},
@@ -165,7 +182,7 @@ TEST(Family, RealFontsEachEqualTheirSingleConversion) {
                 input = bdf;
             }
         }
-        checkFamily(c.bdf ? varnelPath() : corvanePath(), c.options, inputs, dir, "family");
+        checkFamily(c.bdf ? varnelPath() : corvanePath(), c.options, inputs, dir, "family", c.pages);
     }
 }
 

@@ -24,6 +24,7 @@ void readHeaderFields(FT_Face face, OracleFont& font) {
     }
     font.weightName = bdfString(face, "WEIGHT_NAME");
     font.slant = bdfString(face, "SLANT");
+    font.name = bdfString(face, "FONT");
     BDF_PropertyRec property;
     if (FT_Get_BDF_Property(face, "DEFAULT_CHAR", &property) == 0 &&
         (property.type == BDF_PROPERTY_TYPE_INTEGER || property.type == BDF_PROPERTY_TYPE_CARDINAL))

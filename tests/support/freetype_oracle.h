@@ -27,7 +27,7 @@ struct OracleFont {
     int height = 0;
     std::map<std::uint32_t, OracleGlyph> glyphs;  // by character code of the font's charmap
     // BDF and PCF: the charset and string properties FreeType reports ("" when absent).
-    std::string registry, encoding, weightName, slant;
+    std::string registry, encoding, weightName, slant, name;  // name: the FONT property
     int defaultChar = -1;  // the integer DEFAULT_CHAR property, -1 when absent
     // Windows fonts: the header fields FreeType reports (-1 when not a Windows font).
     int charSet = -1, weight = -1, italic = -1, firstChar = -1, lastChar = -1, winDefaultChar = -1;

@@ -73,6 +73,7 @@ inline const std::string XfontsBase = "/usr/share/fonts/X11/misc/6x13-ISO8859-1.
 inline const std::string Xfonts75dpi = "/usr/share/fonts/X11/75dpi/courR12-ISO8859-1.pcf.gz";
 inline const std::string Xfonts100dpi = "/usr/share/fonts/X11/100dpi/courR12-ISO8859-1.pcf.gz";
 inline const std::string XfontsTerminus = "/usr/share/fonts/X11/misc/ter-u12b_iso-8859-1.pcf.gz";
+inline const std::string XfontsUnifont = "/usr/share/fonts/X11/misc/unifont.pcf.gz";
 
 // What a test needs from the system: programs by name ("bdftopcf") and fonts or font folders by
 // path under /usr/share/fonts/X11. "" when all are there; otherwise what is missing and the Debian
