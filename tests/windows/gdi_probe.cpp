@@ -6,12 +6,17 @@
 //
 // LIST has one file a line: "path<TAB>face", or just "path" when the face name is the file's base
 // name up to its first full stop. A path starting with "/" is taken as a path of the POSIX host,
-// which wine shows as drive Z:. OUTPUT gets, per file:
+// which wine shows as drive Z:. A line "codepage N" asks what character set Windows gives code page
+// N instead. OUTPUT gets, per code page, "codepage N charset=C" (TranslateCharsetInfo; -1 when it
+// knows none), and per file:
 //
 //   file PATH
 //   added COUNT                                   (AddFontResourceEx with FR_PRIVATE)
 //   enum face=F height=H avgwidth=W weight=N italic=I charset=C pitchfamily=0xPF raster=R
-//   select height=H                               (0: by name alone; then each listed height)
+//   select height=H charset=C italic=I            (height 0: by name alone; then, when the file
+//                                                  lists several fonts, each listed height with its
+//                                                  italic flag, and its character set (else
+//                                                  DEFAULT_CHARSET, 1) when the sets differ)
 //   metrics face=F height=H ascent=A descent=D internal=I external=E avgwidth=W maxwidth=M
 //           weight=N italic=I charset=C pitchfamily=0xPF first=F last=L default=D break=B
 //   widths W0 W1 ... W255                          (GetCharWidth32)
@@ -69,9 +74,20 @@ std::vector<Entry> readList(const char* listPath) {
     return entries;
 }
 
+// What tells the fonts of one face apart in a selection.
+struct Variant {
+    LONG height;
+    BYTE charset;
+    BYTE italic;
+    bool operator<(const Variant& other) const {
+        if (height != other.height) return height < other.height;
+        return charset != other.charset ? charset < other.charset : italic < other.italic;
+    }
+};
+
 struct EnumState {
     FILE* out;
-    std::set<LONG> heights;
+    std::set<Variant> variants;
 };
 
 int CALLBACK listFont(const LOGFONTA* logFont, const TEXTMETRICA*, DWORD fontType, LPARAM param) {
@@ -82,7 +98,7 @@ int CALLBACK listFont(const LOGFONTA* logFont, const TEXTMETRICA*, DWORD fontTyp
                  logFont->lfFaceName, logFont->lfHeight, logFont->lfWidth, logFont->lfWeight,
                  logFont->lfItalic, logFont->lfCharSet, logFont->lfPitchAndFamily,
                  (fontType & RASTER_FONTTYPE) ? 1u : 0u);
-    state->heights.insert(logFont->lfHeight);
+    state->variants.insert({logFont->lfHeight, logFont->lfCharSet, logFont->lfItalic});
     return 1;
 }
 
@@ -112,11 +128,12 @@ void printGlyph(FILE* out, HDC dc, HFONT font, unsigned code, int width, int hei
     SetBkColor(dc, RGB(0, 0, 0));
     SetBkMode(dc, OPAQUE);
     SetTextAlign(dc, TA_TOP | TA_LEFT | TA_NOUPDATECP);
+    // The byte as it is: no reordering or shaping of the page's script (Hebrew points, Thai).
     char text = static_cast<char>(code);
-    BOOL drawn = TextOutA(dc, 0, 0, &text, 1);
+    BOOL drawn = ExtTextOutA(dc, 0, 0, ETO_IGNORELANGUAGE, nullptr, &text, 1, nullptr);
     GdiFlush();
     std::fprintf(out, "glyph %u", code);
-    if (!drawn) std::fprintf(out, " error TextOut");
+    if (!drawn) std::fprintf(out, " error ExtTextOut");
     const int stride = (width + 31) / 32 * 4;
     const int rowBytes = (width + 7) / 8;
     for (int y = 0; drawn && y < height; ++y) {
@@ -134,11 +151,12 @@ void printGlyph(FILE* out, HDC dc, HFONT font, unsigned code, int width, int hei
     DeleteObject(bitmap);
 }
 
-void probeSelection(FILE* out, HDC dc, const std::string& face, LONG height) {
-    std::fprintf(out, "select height=%ld\n", height);
+void probeSelection(FILE* out, HDC dc, const std::string& face, const Variant& variant) {
+    std::fprintf(out, "select height=%ld charset=%u italic=%u\n", variant.height, variant.charset, variant.italic);
     LOGFONTA want = {};
-    want.lfHeight = height;
-    want.lfCharSet = DEFAULT_CHARSET;
+    want.lfHeight = variant.height;
+    want.lfCharSet = variant.charset;
+    want.lfItalic = variant.italic;
     std::strncpy(want.lfFaceName, face.c_str(), LF_FACESIZE - 1);
     HFONT font = CreateFontIndirectA(&want);
     if (!font) {
@@ -186,9 +204,14 @@ void probeFile(FILE* out, HDC dc, const Entry& entry) {
     want.lfCharSet = DEFAULT_CHARSET;
     std::strncpy(want.lfFaceName, entry.face.c_str(), LF_FACESIZE - 1);
     EnumFontFamiliesExA(dc, &want, reinterpret_cast<FONTENUMPROCA>(listFont), reinterpret_cast<LPARAM>(&state), 0);
-    probeSelection(out, dc, entry.face, 0);
-    if (state.heights.size() > 1)
-        for (LONG height : state.heights) probeSelection(out, dc, entry.face, height);
+    probeSelection(out, dc, entry.face, {0, DEFAULT_CHARSET, 0});
+    std::set<BYTE> charsets;
+    for (const Variant& variant : state.variants) charsets.insert(variant.charset);
+    if (state.variants.size() > 1)
+        for (Variant variant : state.variants) {
+            if (charsets.size() == 1) variant.charset = DEFAULT_CHARSET;
+            probeSelection(out, dc, entry.face, variant);
+        }
     if (added > 0) RemoveFontResourceExA(path.c_str(), FR_PRIVATE, nullptr);
     std::fprintf(out, "end\n");
 }
@@ -207,7 +230,17 @@ int main(int argc, char** argv) {
         return 1;
     }
     HDC dc = CreateCompatibleDC(nullptr);
-    for (const Entry& entry : entries) probeFile(out, dc, entry);
+    for (const Entry& entry : entries) {
+        if (entry.path.rfind("codepage ", 0) == 0) {
+            const unsigned page = static_cast<unsigned>(std::atoi(entry.path.c_str() + 9));
+            CHARSETINFO info = {};
+            const BOOL known = TranslateCharsetInfo(reinterpret_cast<DWORD*>(static_cast<UINT_PTR>(page)), &info,
+                                                    TCI_SRCCODEPAGE);
+            std::fprintf(out, "codepage %u charset=%d\n", page, known ? static_cast<int>(info.ciCharset) : -1);
+            continue;
+        }
+        probeFile(out, dc, entry);
+    }
     DeleteDC(dc);
     return std::fclose(out) == 0 ? 0 : 1;
 }

@@ -33,6 +33,10 @@ struct GdiCase {
     std::vector<std::string> inputs;   // after the output
     std::string face;                  // the output is <work>/<face>.fon
     int charset = -1;                  // the header's character set; -1: not checked
+    // Wine 8 selects among raster fonts of one height without regard to the italic flag (it gives
+    // the upright face for either request): of an upright and an oblique face of one height it
+    // lists both, but selects and draws the upright alone.
+    bool italicSelectable = true;
 };
 
 // ---- What we wrote: the FNT headers of a FON file, found through its resource table.
@@ -140,6 +144,8 @@ int number(const Fields& fields, const std::string& key) {
 
 struct GdiSelection {
     int requestedHeight = 0;
+    int requestedCharset = 1;  // DEFAULT_CHARSET: any
+    int requestedItalic = 0;
     std::string error;
     Fields metrics;
     std::vector<int> widths;
@@ -174,7 +180,10 @@ std::map<std::string, GdiFile> parseProbeOutput(const std::string& text) {
         } else if (key == "select") {
             file->selections.emplace_back();
             selection = &file->selections.back();
-            selection->requestedHeight = number(parseFields(rest), "height");
+            const Fields fields = parseFields(rest);
+            selection->requestedHeight = number(fields, "height");
+            selection->requestedCharset = number(fields, "charset");
+            selection->requestedItalic = number(fields, "italic");
         } else if (!selection) {
             continue;
         } else if (key == "error") {
@@ -191,6 +200,15 @@ std::map<std::string, GdiFile> parseProbeOutput(const std::string& text) {
         }
     }
     return files;
+}
+
+// The probe's "codepage N charset=C" answers: what TranslateCharsetInfo gives each code page.
+std::map<int, int> parseCharsetAnswers(const std::string& text) {
+    std::map<int, int> charsets;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("codepage ", 0) == 0) charsets[std::atoi(line.c_str() + 9)] = number(parseFields(line), "charset");
+    return charsets;
 }
 
 // FreeType's cell of a FON character in the probe's form: each row in hex, bit 7 leftmost.
@@ -276,6 +294,12 @@ protected:
     static inline std::vector<Converted> converted_;
     static inline std::map<std::string, GdiFile> gdi_;
     static inline std::string work_;
+    static inline std::map<int, int> charsets_;  // TranslateCharsetInfo's character set of each code page
+    // Every page -c knows, and the Windows code page of each (symbol: CP_SYMBOL).
+    static inline const std::vector<std::string> pages{
+        "1252", "1250", "1251", "1253", "1254", "1255", "1256", "1257", "1258", "874", "437", "737", "775",
+        "850",  "852",  "855",  "857",  "860",  "861",  "862",  "863",  "865",  "866", "869", "symbol"};
+    static int windowsCodePage(const std::string& page) { return page == "symbol" ? 42 : std::stoi(page); }
 
     // The sample font, then every tenth font of the corpus that one FON can hold, as PCF and
     // through pcf2bdf as BDF, and as PCF once more in one of the other bit and byte layouts at the
@@ -285,14 +309,18 @@ protected:
         std::vector<GdiCase> list{
             {"varnel", {}, {samplesDir() + "/seven.bdf"}, "seven", 44},
         };
-        // Code pages: a Unicode font into ANSI, Cyrillic and OEM pages, a bold Latin-2 one through
-        // BDF, and a font of its own encoding kept as a symbol font.
+        // Code pages: a Unicode font into every page (its character set judged by what Windows gives
+        // the code page), a bold Latin-2 one through BDF, a font of its own encoding kept as a
+        // symbol font, unifont into four pages of one file (one face, four character sets), and an
+        // upright and an oblique face of one height.
         const std::string misc = "/usr/share/fonts/X11/misc/", dpi75 = "/usr/share/fonts/X11/75dpi/";
-        for (const auto& [page, charset] : std::vector<std::pair<std::string, int>>{{"1252", 0}, {"1251", 204}, {"437", 255}})
-            list.push_back({"corvane", {"-c" + page}, {misc + "6x13.pcf.gz"}, "cp" + page + "-6x13", charset});
+        for (const std::string& page : pages)
+            if (page != "symbol") list.push_back({"corvane", {"-c" + page}, {misc + "6x13.pcf.gz"}, "cp" + page + "-6x13"});
         if (pcfToBdf(misc + "9x15B.pcf.gz", work_ + "/9x15B.bdf"))
-            list.push_back({"varnel", {"-c1250"}, {work_ + "/9x15B.bdf"}, "cp1250-9x15B", 238});
-        list.push_back({"corvane", {"-csymbol"}, {dpi75 + "symb12.pcf.gz"}, "symbol-symb12", 2});
+            list.push_back({"varnel", {"-c1250"}, {work_ + "/9x15B.bdf"}, "cp1250-9x15B"});
+        list.push_back({"corvane", {"-csymbol"}, {dpi75 + "symb12.pcf.gz"}, "symbol-symb12"});
+        list.push_back({"corvane", {"-c1252,1251,1250,1253"}, {misc + "unifont.pcf.gz"}, "unifont-pages"});
+        list.push_back({"corvane", {"-c1252"}, {misc + "6x13.pcf.gz", misc + "6x13O.pcf.gz"}, "oblique-6x13", -1, false});
         // Families: five Terminus sizes under one face; the bold ones from Unicode with -c1252, whose
         // headers then say bold (one weight: asked for a height alone, GDI prefers the regular weight
         // of another height to the bold of that one); and 24 large fonts that pass 1 MiB.
@@ -302,7 +330,7 @@ protected:
             bold.push_back(misc + "ter-u" + std::to_string(size) + "b_unicode.pcf.gz");
         }
         if (fileExists(terminus.back())) list.push_back({"corvane", {}, terminus, "terminus", 44});
-        if (fileExists(bold.back())) list.push_back({"corvane", {"-c1252"}, bold, "terminus-bold", 0});
+        if (fileExists(bold.back())) list.push_back({"corvane", {"-c1252"}, bold, "terminus-bold"});
         for (int height = 56; height < 80; ++height) {
             large.push_back(work_ + "/large" + std::to_string(height) + ".bdf");
             writeFile(large.back(), solidBdf(codeRange(1, 255), 24, height));
@@ -345,6 +373,7 @@ protected:
         fs::create_directories(work_);
         const auto start = std::chrono::steady_clock::now();
         std::string list;
+        for (const std::string& page : pages) list += "codepage " + std::to_string(windowsCodePage(page)) + "\n";
         for (const GdiCase& c : cases()) {
             const std::string fon = work_ + "/" + c.face + ".fon";
             std::vector<std::string> argv{c.program == "varnel" ? varnelPath() : corvanePath()};
@@ -378,6 +407,7 @@ protected:
         if (r.exitStatus != 0) failure_ += "gdi_probe under wine: exit status " + std::to_string(r.exitStatus) +
                                            "; " + readFile(work_ + "/probe.log") + "\n";
         gdi_ = parseProbeOutput(readFile(work_ + "/gdi.txt"));
+        charsets_ = parseCharsetAnswers(readFile(work_ + "/gdi.txt"));
         const auto end = std::chrono::steady_clock::now();
         using seconds = std::chrono::duration<double>;
         std::printf("%zu FON files: converted in %.1f s, wine ran in %.1f s\n", converted_.size(),
@@ -390,11 +420,15 @@ protected:
         GTEST_SKIP() << "the GDI oracle " << missing_;
     }
 
-    // The selection GDI made for one font of a file: by name alone for a file of one font, by its
-    // height in a file of several.
+    // The selection GDI made for one font of a file: by name alone for a file of one font; in a
+    // file of several, by its height and italic flag, and its character set where those differ.
     static const GdiSelection* selectionFor(const GdiFile& file, const FntHeader& font, size_t fonts) {
-        for (const GdiSelection& s : file.selections)
-            if (s.requestedHeight == (fonts == 1 ? 0 : font.height)) return &s;
+        for (const GdiSelection& s : file.selections) {
+            if (fonts == 1 && s.requestedHeight == 0) return &s;
+            if (fonts > 1 && s.requestedHeight == font.height && s.requestedItalic == font.italic &&
+                (s.requestedCharset == 1 || s.requestedCharset == listedCharset(font.charset)))
+                return &s;
+        }
         return nullptr;
     }
 };
@@ -419,14 +453,14 @@ void checkSelection(const GdiSelection& s, const FntHeader& font) {
     EXPECT_EQ(s.error, "");
     auto row = [](const std::string& face, const std::vector<int>& values) {
         static const char* const keys[] = {"height", "ascent", "charset",     "avgwidth", "maxwidth", "weight",
-                                           "italic", "pitchfamily", "first", "last",     "default"};
+                                           "italic", "pitchfamily", "first", "last",     "default",  "break"};
         std::string text = "face=" + face;
         for (size_t i = 0; i < values.size(); ++i) text += std::string(" ") + keys[i] + "=" + std::to_string(values[i]);
         return text;
     };
     std::vector<int> seen;
     for (const char* key : {"height", "ascent", "charset", "avgwidth", "maxwidth", "weight", "italic", "pitchfamily",
-                            "first", "last", "default"})
+                            "first", "last", "default", "break"})
         seen.push_back(number(s.metrics, key));
     // A symbol font's metrics give the whole symbol range, 0x1E to 0xFF, whatever the header holds
     // (its drawings still follow the header's range).
@@ -434,7 +468,8 @@ void checkSelection(const GdiSelection& s, const FntHeader& font) {
     EXPECT_EQ(row(s.metrics.count("face") ? s.metrics.at("face") : "", seen),
               row(font.face, {font.height, font.ascent, font.charset, font.avgWidth, font.maxWidth, font.weight,
                               font.italic, font.pitchAndFamily, symbol ? 0x1E : font.firstChar,
-                              symbol ? 0xFF : font.lastChar, font.defaultChar}));
+                              symbol ? 0xFF : font.lastChar, font.defaultChar,
+                              font.firstChar <= 32 && 32 <= font.lastChar ? 32 : font.firstChar}));
     // Windows substitutes the X font's own default character for the codes it lacks.
     if (font.xDefaultChar >= 0) {
         EXPECT_EQ(number(s.metrics, "default"), font.xDefaultChar);
@@ -460,6 +495,7 @@ TEST_F(GdiOracle, ListsAndSelectsEveryFontUnderItsNameSizeAndCharset) {
         }
         checkListing(found->second, fonts);
         for (const FntHeader& font : fonts) {
+            if (font.italic && !c.source.italicSelectable) continue;
             const GdiSelection* s = selectionFor(found->second, font, fonts.size());
             if (s)
                 checkSelection(*s, font);
@@ -476,6 +512,7 @@ TEST_F(GdiOracle, DrawsEveryCharacterAsFreeTypeReadsIt) {
         const std::vector<FntHeader> fonts = readFntHeaders(readFile(c.fon));
         auto found = gdi_.find(c.fon);
         for (size_t i = 0; found != gdi_.end() && i < fonts.size(); ++i) {
+            if (fonts[i].italic && !c.source.italicSelectable) continue;
             const GdiSelection* s = selectionFor(found->second, fonts[i], fonts.size());
             if (!s) continue;  // reported by the listing test
             const OracleFont freetype = loadWithFreeType(c.fon, static_cast<long>(i));
@@ -486,6 +523,27 @@ TEST_F(GdiOracle, DrawsEveryCharacterAsFreeTypeReadsIt) {
     }
     std::printf("%zu characters drawn alike\n", characters);
     EXPECT_GT(characters, 10000u);
+}
+
+// Each page's fonts carry the character set Windows gives its code page; a page for which Windows
+// has none (the OEM pages) carries OEM_CHARSET.
+TEST_F(GdiOracle, EveryPageCarriesTheCharacterSetOfItsCodePage) {
+    ASSERT_EQ(charsets_.size(), pages.size());
+    size_t judged = 0;
+    for (const Converted& c : converted_) {
+        if (c.source.options.size() != 1 || c.source.options[0].rfind("-c", 0) != 0) continue;
+        std::istringstream list(c.source.options[0].substr(2));
+        std::vector<std::string> named;
+        for (std::string page; std::getline(list, page, ',');) named.push_back(page);
+        const std::vector<FntHeader> fonts = readFntHeaders(readFile(c.fon));
+        ASSERT_EQ(fonts.size() % named.size(), 0u) << c.fon;
+        for (size_t i = 0; i < fonts.size(); ++i) {
+            const int windows = charsets_.at(windowsCodePage(named[i % named.size()]));
+            EXPECT_EQ(fonts[i].charset, windows >= 0 ? windows : 255) << c.fon << " font " << i;
+            ++judged;
+        }
+    }
+    EXPECT_GE(judged, pages.size() + 4);
 }
 
 // The comparison finds a font that is not the one GDI drew: each file's drawing held against the
