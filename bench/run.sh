@@ -137,9 +137,9 @@ for name in $fonts; do
     done
 done
 
-# Code pages: unifont (Debian's xfonts-unifont, about 57000 glyphs) into cp1252 against the floor of
-# reading the same file a byte at a time through an 8192-byte buffer; the full read (refused, as
-# the font spans many rows) beside it.
+# Code pages: unifont (Debian's xfonts-unifont, about 57000 glyphs) into cp1252, and into a family
+# of four pages from one read, against the floor of reading the same file a byte at a time through
+# an 8192-byte buffer; the full read (refused, as the font spans many rows) beside it.
 rm -f "$data"/json/codepage-*.json "$data/codepage-memory.txt"
 unifont=/usr/share/fonts/X11/misc/unifont.pcf.gz
 if [ -f "$unifont" ]; then
@@ -153,6 +153,7 @@ if [ -f "$unifont" ]; then
         hyperfine -N --warmup 2 --runs "$runs" -i --style none --export-json "$data/json/codepage-$form.json" \
             -n floor "$build/byte_floor $file" \
             -n ours "$program -c1252 -o $out/u.fon $file" \
+            -n pages "$program -c1252,1251,1250,1253 -o $out/u.fon $file" \
             -n full "$program -o $out/u.fon $file" >/dev/null 2>&1
         rss=$(/usr/bin/time -f %M "$program" -c1252 -o "$out/u.fon" "$file" 2>&1 >/dev/null | tail -n 1)
         echo "unifont.$form $(wc -c < "$file") $rss" >> "$data/codepage-memory.txt"
