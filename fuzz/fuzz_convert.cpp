@@ -7,7 +7,8 @@
 // A font file starting with the compress magic 1F 9D goes through the LZW filter, as a ".Z" name would.
 // The input's last byte also picks a code page, as -c would: 1 symbol, 2 onwards the pages in table
 // order (wrapping), 0 none. With a page the input is converted twice, as read and mapped (the
-// readers then skip what the page does not need). A font that converts is then read again from an
+// readers then skip what the page does not need); the read that serves the page also keeps the
+// glyphs of the next page of the table, which is mapped from the same read font as a -c list does. A font that converts is then read again from an
 // empty atom table and both are written as one family, as a run with several inputs does.
 #include "bdf/bdf_reader.h"
 #include "fon/fon_writer.h"
@@ -33,6 +34,12 @@ CodePageRequest requestOf(std::uint8_t selector) {
     return request;
 }
 
+// The selector byte that gives `request` (see requestOf).
+std::uint8_t selectorOf(const CodePageRequest& request) {
+    if (request.symbol) return 1;
+    return request.page ? static_cast<std::uint8_t>(request.page - codePages + 2) : 0;
+}
+
 // Reads and maps one font as the run does; StatusOk when it is ready for the writer.
 int readFont(const std::uint8_t* data, std::size_t size, int options, const CodePageRequest& request, Font* font) {
     MemorySource source{data, size};
@@ -53,12 +60,18 @@ int readFont(const std::uint8_t* data, std::size_t size, int options, const Code
     int scanUnit = ((options >> 5) & 3) == 3 ? 1 : 1 << ((options >> 5) & 3);
 
     Font read;
-    if (request.active()) read.codePages = std::span<const CodePageRequest>(&request, 1);
+    const CodePageRequest pages[2] = {request, requestOf(static_cast<std::uint8_t>(selectorOf(request) + 1))};
+    if (request.active()) read.codePages = pages;
     Font& target = request.active() ? read : *font;
     int status = ((options & 1) ? readPcfFont : readBdfFont)(&target, input, bitOrder, byteOrder, glyphPad, scanUnit);
     closeFontFile(input);
     if (status != StatusOk || !request.active()) return status;
     CodeMapReport report;
+    Font next;
+    if (mapToCodePage(read, pages[1], next, report) == CodeMapResult::Mapped) {
+        FontResources resources;
+        (void)buildFontResources(next, "fuzz", glyphPad, &resources);
+    }
     return mapToCodePage(read, request, *font, report) == CodeMapResult::Mapped ? StatusOk : StatusFail;
 }
 
