@@ -229,7 +229,7 @@ TEST(FntHeader, FieldsFromPropertiesAndFlags) {
     EXPECT_EQ(le16(f, h + 91), 8u);   // the cell of X, not maxBounds.advance
     EXPECT_EQ(le16(f, h + 93), 10u);
     EXPECT_EQ(static_cast<unsigned char>(f[h + 97]), 0x41);
-    EXPECT_EQ(static_cast<unsigned char>(f[h + 98]), 0);  // no space in 'A'..'Z'
+    EXPECT_EQ(static_cast<unsigned char>(f[h + 98]), 0);  // no space in 'A'..'Z' to break at
     EXPECT_EQ(le16(f, h + 99), 2u + 1 + 2);
 
     // A longer COPYRIGHT is cut at 60; without X the average is maxBounds.advance; uniform metrics
@@ -251,13 +251,6 @@ TEST(FntHeader, FieldsFromPropertiesAndFlags) {
     Written d = writeFontFile(fixed, dir, "fixedb");
     ASSERT_EQ(d.status, StatusOk);
     EXPECT_EQ(static_cast<unsigned char>(d.bytes[fntOffset(d.bytes) + 97]), 1);
-
-    // So does the break character, the space.
-    Font spaced = makeFont(30, 'B', {solid(' ', metrics(0, 6, 8, 9, 3))});
-    Written b = writeFontFile(spaced, dir, "spaced");
-    ASSERT_EQ(b.status, StatusOk);
-    EXPECT_EQ(static_cast<unsigned char>(b.bytes[fntOffset(b.bytes) + 98]), 2);
-    EXPECT_EQ(static_cast<unsigned char>(b.bytes[resourceAt(b.bytes, 0).offset + 4 + 98]), 2);  // its directory copy
 }
 
 TEST(FntHeader, LookUpsNeverCreateAtoms) {

@@ -33,6 +33,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -74,16 +75,8 @@ std::vector<Entry> readList(const char* listPath) {
     return entries;
 }
 
-// What tells the fonts of one face apart in a selection.
-struct Variant {
-    LONG height;
-    BYTE charset;
-    BYTE italic;
-    bool operator<(const Variant& other) const {
-        if (height != other.height) return height < other.height;
-        return charset != other.charset ? charset < other.charset : italic < other.italic;
-    }
-};
+// What tells the fonts of one face apart in a selection: height, character set, italic flag.
+using Variant = std::tuple<LONG, BYTE, BYTE>;
 
 struct EnumState {
     FILE* out;
@@ -152,11 +145,9 @@ void printGlyph(FILE* out, HDC dc, HFONT font, unsigned code, int width, int hei
 }
 
 void probeSelection(FILE* out, HDC dc, const std::string& face, const Variant& variant) {
-    std::fprintf(out, "select height=%ld charset=%u italic=%u\n", variant.height, variant.charset, variant.italic);
     LOGFONTA want = {};
-    want.lfHeight = variant.height;
-    want.lfCharSet = variant.charset;
-    want.lfItalic = variant.italic;
+    std::tie(want.lfHeight, want.lfCharSet, want.lfItalic) = variant;
+    std::fprintf(out, "select height=%ld charset=%u italic=%u\n", want.lfHeight, want.lfCharSet, want.lfItalic);
     std::strncpy(want.lfFaceName, face.c_str(), LF_FACESIZE - 1);
     HFONT font = CreateFontIndirectA(&want);
     if (!font) {
@@ -206,12 +197,11 @@ void probeFile(FILE* out, HDC dc, const Entry& entry) {
     EnumFontFamiliesExA(dc, &want, reinterpret_cast<FONTENUMPROCA>(listFont), reinterpret_cast<LPARAM>(&state), 0);
     probeSelection(out, dc, entry.face, {0, DEFAULT_CHARSET, 0});
     std::set<BYTE> charsets;
-    for (const Variant& variant : state.variants) charsets.insert(variant.charset);
-    if (state.variants.size() > 1)
-        for (Variant variant : state.variants) {
-            if (charsets.size() == 1) variant.charset = DEFAULT_CHARSET;
-            probeSelection(out, dc, entry.face, variant);
-        }
+    for (const Variant& variant : state.variants) charsets.insert(std::get<1>(variant));
+    for (Variant variant : state.variants) {
+        if (charsets.size() == 1) std::get<1>(variant) = DEFAULT_CHARSET;
+        if (state.variants.size() > 1) probeSelection(out, dc, entry.face, variant);
+    }
     if (added > 0) RemoveFontResourceExA(path.c_str(), FR_PRIVATE, nullptr);
     std::fprintf(out, "end\n");
 }
