@@ -155,9 +155,9 @@ std::string helpText(const ProgramWords& words) {
         for (const char* c = option.help; *c; ++c) line += *c == '\n' ? "\n" + indent : std::string(1, *c);
         text += line + "\n";
     }
-    return text + "\nEvery other word is an input font. Several inputs (at most " + std::to_string(MaxFamilyFonts) +
-           ") make one file holding\nall of them, as Windows ships the sizes of one face. Inputs named *.Z or *.gz "
-           "are expanded\nas they are read.\n";
+    return text + "\nEvery other word is an input font. Several inputs make one file holding all of them (at most\n" +
+           std::to_string(MaxFamilyFonts) + " fonts, one per input and page), as Windows ships the sizes of one face. "
+           "Inputs named\n*.Z or *.gz are expanded as they are read.\n";
 }
 
 std::string versionText(const ProgramWords& words) {
