@@ -2,8 +2,8 @@
 // messages, or the help or version text.
 #include "front/run.h"
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
