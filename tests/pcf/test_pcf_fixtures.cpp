@@ -218,7 +218,9 @@ void readAndCompare(const std::string& pcf, const std::vector<Layout>& layouts, 
         if (comparable) expectSameAsFreeType(font, oracle, what + " read as " + describe(layout));
         if (paged) {
             Font page;
-            page.codePage.page = findCodePage("1251");
+            CodePageRequest cp1251;
+            cp1251.page = findCodePage("1251");
+            page.codePages = std::span<const CodePageRequest>(&cp1251, 1);
             ASSERT_EQ(readPcfBytes(page, bytes, layout.bitOrder, layout.byteOrder, layout.glyphPad, layout.scanUnit),
                       StatusOk);
             ASSERT_LT(page.bitmapFont->glyphs.size(), font.bitmapFont->glyphs.size()) << what;
