@@ -2,12 +2,14 @@
 // the new glyph store, the placeholder, the rewritten encoding properties and the Windows style.
 #include "font/code_map.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 
 #include "font/bitmap.h"
+#include "font/bounds.h"
 #include "font/code_page.h"
 #include "font/face_limit.h"
 #include "font/ink.h"
@@ -208,7 +210,10 @@ CodeMapResult mapFont(const Font& font, const CodePageRequest& request, Font& pa
             report.missing.push_back((*request.page->unicode)[p]);
         }
     }
-    if (first < 0) return CodeMapResult::NothingInPage;
+    // A glyph without pixels, box or advance (an empty NUL, say) is no character to write: a page of
+    // only such glyphs holds nothing, and the writer could not give it a cell.
+    if (first < 0 || std::none_of(own.begin(), own.end(), [](const Glyph* g) { return g && !isEmptyMetrics(g->metrics); }))
+        return CodeMapResult::NothingInPage;
     std::int64_t bitmapBytes = 0;
     for (const Glyph* glyph : own) {
         if (!glyph) continue;

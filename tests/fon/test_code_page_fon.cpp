@@ -154,12 +154,13 @@ std::string checkRun(std::vector<std::string> argv, const std::string& fon, cons
     const RunResult run = runCommand(argv);
     auto own = [&](int p) { return codes[p] >= 0 && source.glyphs.count(static_cast<std::uint32_t>(codes[p])); };
     auto glyphAt = [&](int p) -> const OracleGlyph& { return source.glyphs.at(static_cast<std::uint32_t>(codes[p])); };
-    int first = -1, last = -1, inked = 0, tallest = -32768;
+    int first = -1, last = -1, inked = 0, tallest = -32768, notEmpty = 0;
     for (int p = 0; p < 256; ++p) {
         if (!own(p)) continue;
         first = first < 0 ? p : first;
         last = p;
         inked += glyphAt(p).width > 0 && glyphAt(p).rows > 0;
+        notEmpty += glyphAt(p).width > 0 || glyphAt(p).rows > 0 || glyphAt(p).advance != 0;
         tallest = std::max(tallest, glyphAt(p).top);
     }
     if (page.codec.empty() && !source.glyphs.empty() &&
@@ -167,7 +168,7 @@ std::string checkRun(std::vector<std::string> argv, const std::string& fon, cons
         *refused = "codes in several rows";
         return refusedWith(run, fon, "too many characters");
     }
-    if (first < 0) {
+    if (first < 0 || notEmpty == 0) {  // glyphs without pixels or advance are no characters
         *refused = "nothing in the page";
         return refusedWith(run, fon, "not created:  none of its characters is in code page " + page.option.substr(2) + ".");
     }
