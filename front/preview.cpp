@@ -4,6 +4,7 @@
 #include "fon/fon_reader.h"
 #include "fon/png_writer.h"
 #include "fon/specimen.h"
+#include "stream/file_calls.h"
 
 namespace {
 int refuse(const Program& program, MessageId id, const char* path) {
@@ -12,7 +13,13 @@ int refuse(const Program& program, MessageId id, const char* path) {
 }
 }  // namespace
 
-int writePreview(const Program& program, const char* fonPath, bool fonIsFile, const char* pngPath, int scale) {
+int writePreview(const Program& program, const char* fonPath, bool fonIsFile, const char* pngPath, int scale,
+                 const std::vector<std::string>& inputs) {
+    // Creating the picture would truncate that file: the font just written, or a font it came from.
+    bool takesAFontsPlace = fileCalls.sameFile(pngPath, fonPath);
+    for (const std::string& input : inputs)
+        takesAFontsPlace = takesAFontsPlace || fileCalls.sameFile(pngPath, input.c_str());
+    if (takesAFontsPlace) return refuse(program, MessageCantCreateOutput, pngPath);
     GreyImage image;
     {
         FonFile file;

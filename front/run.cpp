@@ -261,6 +261,7 @@ int runConversion(const Program& program, const std::vector<std::string>& words,
     if (status == 0)
         for (const std::string& line : summaries) reportNote("%s", line.c_str());
     if (status == 0 && settings.previewPath)
-        status = writePreview(program, outputPath, regularFile, settings.previewPath->c_str(), settings.previewScale);
+        status = writePreview(program, outputPath, regularFile, settings.previewPath->c_str(), settings.previewScale,
+                              inputs);
     return status;
 }

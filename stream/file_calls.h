@@ -23,6 +23,9 @@ struct FileCalls {
     int (*seekForward)(int fd, std::int64_t n);
     // 0 on success.
     int (*close)(int fd);
+    // Whether both paths name one existing file, however each is spelled (links, "./", "..",
+    // letter case where the file system ignores it); false when either names none.
+    bool (*sameFile)(const char* a, const char* b);
 };
 
 // The table in use; initialised with the platform's calls.

@@ -52,8 +52,14 @@ int posixSeekForward(int fd, std::int64_t n) {
 }
 
 int posixClose(int fd) { return ::close(fd); }
+
+bool posixSameFile(const char* a, const char* b) {
+    struct stat first, second;
+    return ::stat(a, &first) == 0 && ::stat(b, &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
 }  // namespace
 
-const FileCalls platformFileCalls = {posixOpenRead, posixCreate, posixIsRegularFile, posixRead,
-                                     posixWrite,    posixSeekForward, posixClose};
+const FileCalls platformFileCalls = {posixOpenRead, posixCreate,      posixIsRegularFile, posixRead,
+                                     posixWrite,    posixSeekForward, posixClose,         posixSameFile};
 FileCalls fileCalls = platformFileCalls;

@@ -79,8 +79,26 @@ int win32SeekForward(int fd, std::int64_t n) {
 }
 
 int win32Close(int fd) { return ::_close(fd); }
+
+// A file is its volume and its index there; a folder opens too (backup semantics), and asking
+// needs no access to the data, so a file another program holds open still answers.
+bool fileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
+    HANDLE handle = CreateFileW(utf16FromUtf8(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const bool known = GetFileInformationByHandle(handle, info) != 0;
+    CloseHandle(handle);
+    return known;
+}
+
+bool win32SameFile(const char* a, const char* b) {
+    BY_HANDLE_FILE_INFORMATION first, second;
+    return fileIdentity(a, &first) && fileIdentity(b, &second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
 }  // namespace
 
-const FileCalls platformFileCalls = {win32OpenRead, win32Create, win32IsRegularFile, win32Read,
-                                     win32Write,    win32SeekForward, win32Close};
+const FileCalls platformFileCalls = {win32OpenRead, win32Create,      win32IsRegularFile, win32Read,
+                                     win32Write,    win32SeekForward, win32Close,         win32SameFile};
 FileCalls fileCalls = platformFileCalls;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,23 @@ TEST_F(ConversionTest, AFailedFinalFlushIsReportedAndTheOutputRemoved) {
     r = runWithFileSizeLimit({varnelPath(), "-o", dir.path("cut2.fon"), dir.path("in.bdf")}, 100);
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_FALSE(fileExists(dir.path("cut2.fon")));
+}
+
+// The picture never takes the place of the font it shows or of a font it was made from, however
+// its name is spelled: the font stays as written (even one the run has just created), the input
+// as it was.
+TEST_F(ConversionTest, APictureThatIsTheOutputOrAnInputUnderAnotherNameIsNotCreated) {
+    ASSERT_EQ(varnel("-o f.fon in.bdf").exitStatus, 0);
+    const std::string font = readFile(dir.path("f.fon")), input = readFile(dir.path("in.bdf"));
+    ASSERT_EQ(runShell("cd '" + dir.dir() + "' && mkdir x && ln -s f.fon link.fon && ln in.bdf hard.bdf").exitStatus, 0);
+    for (const std::string picture : {"./f.fon", "x/../f.fon", "link.fon", "./in.bdf", "hard.bdf"}) {
+        std::filesystem::remove(dir.path("f.fon"));
+        RunResult r = varnel("--preview " + picture + " -o f.fon in.bdf");
+        EXPECT_EQ(r.exitStatus, 1) << picture;
+        EXPECT_EQ(r.err, "Compile Fonts: Can't create file " + picture + "\n");
+        EXPECT_EQ(readFile(dir.path("f.fon")), font) << picture;
+        EXPECT_EQ(readFile(dir.path("in.bdf")), input) << picture;
+    }
 }
 
 TEST_F(ConversionTest, ANonRegularOutputIsNeverDeleted) {
