@@ -36,7 +36,18 @@ namespace {
 // Binary mode everywhere: text mode would turn CR LF into LF and stop at a 0x1A byte on read,
 // and add a CR before every 0x0A written into the FON file.
 int win32OpenRead(const char* path) {
-    return ::_wopen(utf16FromUtf8(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    const std::wstring wide = utf16FromUtf8(path);
+    const int fd = ::_wopen(wide.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    const DWORD attributes = fd < 0 ? GetFileAttributesW(wide.c_str()) : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return fd;
+    // A folder: the runtime will not open it, where POSIX opens it and its reads then fail, so that
+    // the input is corrupt rather than missing. Its own handle reads the same way there.
+    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return -1;
+    const int folder = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (folder < 0) CloseHandle(handle);
+    return folder;
 }
 
 int win32Create(const char* path) {

@@ -267,6 +267,7 @@ runs=(
   "no-page     | corvane | 1 | none of its characters | -c1252 -o out.fon in/arabic.pcf"
   "twins       | corvane | 1 | not combined | -o out.fon in/real.pcf in/realgz.pcf.gz"
   "65-fonts    | corvane | 1 | more than 64 fonts | -o out.fon $(printf 'in/ter/*.pcf.gz %.0s' {1..13})"
+  "folder      | varnel  | 1 | bdf input, in, corrupt | -o out.fon in"
   "preview     | corvane | 0 |  | --preview out.png -o out.fon in/real.pcf"
   "preview-fon | corvane | 1 | Can't create file ./out.fon | --preview ./out.fon -o out.fon in/real.pcf"
 )
