@@ -25,7 +25,7 @@ struct Option {
     bool (*apply)(Settings& settings, const std::string& value);
     Request request;  // Help and Version end the parse; Run for the others
     const char* synopsis;  // the help text's left column
-    const char* help;      // what it does; a line feed continues it under itself
+    const char* help;      // what it does, filled into lines under itself
 };
 
 // A page, or several separated by commas ("1252,1251"); a later -c replaces the whole list.
@@ -59,32 +59,54 @@ const Option options[] = {
     {"-p", Takes::Digit, "1248", [](S& s, V v) { s.glyphPad = v[0] - '0'; return true; }, Request::Run,
      "-p1 -p2 -p4 -p8", "pad every bitmap row to this many bytes (default 2)"},
     {"-u", Takes::Digit, "124", [](S& s, V v) { s.scanUnit = v[0] - '0'; return true; }, Request::Run,
-     "-u1 -u2 -u4", "the scan unit in bytes, within which -L swaps bytes (default 1)"},
+     "-u1 -u2 -u4", "the scan unit within which -L swaps bytes (default 1)"},
     {"-m", Takes::Nothing, {}, [](S& s, V) { s.bitOrder = 1; return true; }, Request::Run, "-m",
-     "the most significant bit is the leftmost pixel (the default)"},
+     "the most significant bit is the leftmost pixel (default)"},
     {"-l", Takes::Nothing, {}, [](S& s, V) { s.bitOrder = 0; return true; }, Request::Run, "-l",
      "the least significant bit is the leftmost pixel"},
     {"-M", Takes::Nothing, {}, [](S& s, V) { s.byteOrder = 1; return true; }, Request::Run, "-M",
-     "the most significant byte comes first in a scan unit (the default)"},
+     "the most significant byte first in a scan unit (default)"},
     {"-L", Takes::Nothing, {}, [](S& s, V) { s.byteOrder = 0; return true; }, Request::Run, "-L",
-     "the least significant byte comes first in a scan unit"},
+     "the least significant byte first in a scan unit"},
     {"-t", Takes::Nothing, {}, [](S&, V) { return true; }, Request::Run, "-t, -i", "accepted; no effect"},
     {"-i", Takes::Nothing, {}, [](S&, V) { return true; }, Request::Run, nullptr, nullptr},
     {"-c", Takes::Value, {}, setCodePages, Request::Run, "-c PAGE[,PAGE]",
-     "take the characters of a Windows code page from the font: 1250 to 1258 or 874 (ANSI),\n"
-     "437, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 865, 866 or 869 (OEM),\n"
-     "or symbol (the font's own codes, in one row of 256); several pages separated by\n"
+     "take the characters of a Windows code page from the font: 1250 to 1258 or 874 (ANSI), "
+     "437, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 865, 866 or 869 (OEM), "
+     "or symbol (the font's own codes, in one row of 256); several pages separated by "
      "commas write each input once per page, one page at most per character set"},
     {"-v", Takes::Nothing, {}, [](S& s, V) { s.verbose = true; return true; }, Request::Run, "-v",
      "a line on standard error for each font written: positions filled, characters missing"},
     {"--preview", Takes::Value, {}, [](S& s, V v) { s.previewPath = v; return true; }, Request::Run,
-     "--preview FILE.png", "after writing, read the file back and draw it into a PNG picture: each\n"
-     "face's title, its 256 positions in a 16 x 16 table, a line of sample text"},
+     "--preview FILE.png", "after writing, read the file back and draw it into a PNG picture: each "
+     "face's title, its 256 positions in 16 rows of 16, a line of sample text"},
     {"--preview-scale", Takes::Value, {}, setPreviewScale, Request::Run, "--preview-scale N",
      "enlarge the picture's pixels N times, 1 to 8 (default 1)"},
     {"--help", Takes::Nothing, {}, nullptr, Request::Help, "--help", "show this text"},
     {"--version", Takes::Nothing, {}, nullptr, Request::Version, "--version", "show the version"},
 };
+
+// `line`, then the blank-separated words of `text` in lines that fit a terminal of 80 columns,
+// each line after the first indented by `indent`. Ends in a line feed.
+std::string filled(std::string line, std::string_view text, std::size_t indent) {
+    constexpr std::size_t Width = 79;
+    std::string lines;
+    bool wordOnLine = false;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find(' ', at), text.size());
+        const std::string_view word = text.substr(at, end - at);
+        if (wordOnLine && line.size() + 1 + word.size() > Width) {
+            lines += line + "\n";
+            line.assign(indent, ' ');
+            wordOnLine = false;
+        }
+        if (wordOnLine) line += ' ';
+        line += word;
+        wordOnLine = true;
+        at = end + 1;
+    }
+    return lines + line + "\n";
+}
 
 const Option* findOption(std::string_view name) {
     for (const Option& option : options)
@@ -146,18 +168,19 @@ Request parseCommandLine(const std::vector<std::string>& words, Settings& settin
 
 std::string helpText(const ProgramWords& words) {
     constexpr std::size_t Column = 22;
-    const std::string indent(Column, ' ');
     std::string text = messageFormat(MessageUsage, words) + "\n\n";
     for (const Option& option : options) {
         if (!option.synopsis) continue;  // described with the row above
         std::string line = "  " + std::string(option.synopsis);
         line.resize(std::max(line.size() + 1, Column), ' ');
-        for (const char* c = option.help; *c; ++c) line += *c == '\n' ? "\n" + indent : std::string(1, *c);
-        text += line + "\n";
+        text += filled(std::move(line), option.help, Column);
     }
-    return text + "\nEvery other word is an input font. Several inputs make one file holding all of them (at most\n" +
-           std::to_string(MaxFamilyFonts) + " fonts, one per input and page), as Windows ships the sizes of one face. "
-           "Inputs named\n*.Z or *.gz are expanded as they are read.\n";
+    return text + "\n" +
+           filled({}, "Every other word is an input font. Several inputs make one file holding all of them (at most " +
+                          std::to_string(MaxFamilyFonts) +
+                          " fonts, one per input and page), as Windows ships the sizes of one face. Inputs named "
+                          "*.Z or *.gz are expanded as they are read.",
+                  0);
 }
 
 std::string versionText(const ProgramWords& words) {

@@ -216,6 +216,10 @@ TEST(Programs, HelpVersionAndPathsWithBlanks) {
         EXPECT_EQ(r.exitStatus, 0);
         EXPECT_EQ(r.out.rfind(std::string("usage: ") + name + " [-p#]", 0), 0u) << r.out;
         EXPECT_EQ(r.err, "");
+        // Below the usage lines, which stay as the programs have always shown them, every line
+        // fits a terminal of 80 columns.
+        std::istringstream lines(r.out.substr(r.out.find("\n\n")));
+        for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 79u) << line;
     }
     TempDir dir;
     ASSERT_EQ(runShell("mkdir '" + dir.path("my fonts") + "'").exitStatus, 0);
