@@ -12,8 +12,9 @@
 // ("..." groups, \" is a quote), each converted to UTF-8.
 std::vector<std::string> commandLineWords();
 
-// An input word with * or ? becomes the files it matches, in name order as Windows compares names
-// (ordinal, without case); a word without them, or matching no file, comes back alone.
+// An input word with * or ? in its last part becomes the files it matches (folders are not
+// taken), in name order as Windows compares names (ordinal, without case); a word without them, or
+// matching no file, comes back alone.
 std::vector<std::string> expandWildcards(const std::string& word);
 
 // Writes UTF-8 text to STD_OUTPUT_HANDLE or STD_ERROR_HANDLE: a console shows it as Unicode,

@@ -1,5 +1,5 @@
 // The Win32 file calls as the streams use them: binary mode both ways, regular-file detection,
-// and the pipe that cannot seek. Runs under wine; prints each failure and exits 1 on any.
+// one file's other names, and the pipe that cannot seek. Runs under wine; prints each failure and exits 1 on any.
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -82,6 +82,16 @@ void missingAndOddPaths(const std::string& dir) {
     }
 }
 
+// Another spelling of one file (letter case included) is that file; another file or none is not.
+void namesOfOneFile(const std::string& dir) {
+    const std::string path = dir + "\\one.fon";
+    const int fd = fileCalls.create(path.c_str());
+    if (fd >= 0) fileCalls.close(fd);
+    check(fileCalls.sameFile(path.c_str(), (dir + "\\.\\ONE.FON").c_str()), "another spelling names the same file");
+    check(!fileCalls.sameFile(path.c_str(), (dir + "\\calls.bin").c_str()), "two files are not the same");
+    check(!fileCalls.sameFile(path.c_str(), (dir + "\\none.fon").c_str()), "a missing file is not the same");
+}
+
 void pipeSkip() {
     int fds[2];
     // Large enough to hold the whole test data, since nothing reads while we write.
@@ -117,6 +127,7 @@ int main(int argc, char** argv) {
     std::string dir = argv[1];
     binaryRoundTrip(dir + "\\calls.bin");
     missingAndOddPaths(dir);
+    namesOfOneFile(dir);
     pipeSkip();
     std::printf("%s\n", failures ? "file calls: FAILED" : "file calls: ok");
     return failures ? 1 : 0;
