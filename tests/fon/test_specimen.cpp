@@ -188,9 +188,13 @@ TEST(Specimen, FailuresNameThePictureAndKeepTheFont) {
         EXPECT_EQ(fileExists(fon), c.fonStays) << c.message;
         EXPECT_EQ(readFile(png), "earlier picture") << c.message;
     }
-    // Only a file can be read back.
-    const RunResult run = runCommand({varnelPath(), "-o", "/dev/null", "--preview", png, seven});
+    // Only a file can be read back. The device is named through a link of the test's own, so a
+    // run that wrongly removed its output would remove only the link.
+    const std::string device = dir.path("device.fon");
+    std::filesystem::create_symlink("/dev/null", device);
+    const RunResult run = runCommand({varnelPath(), "-o", device, "--preview", png, seven});
     EXPECT_EQ(run.err, "Compile Fonts: Can't output to file " + png + " (reason unknown).\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(device));
 }
 
 // `make demo` draws the README's pictures, and draws them the same every time.
