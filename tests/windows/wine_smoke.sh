@@ -13,6 +13,9 @@
 # included, lives under --mingw-build. Without wine or the cross compiler it reports a
 # skip with exit status 77, or fails in CI (CI=true).
 set -u
+# Nothing here reads standard input: a program or wine's console reading it from a terminal (or
+# from ctest's) would wait there until the timeout, so every child gets an empty one.
+exec </dev/null
 
 source_dir= posix_bin= mingw_build= cross_build= programs=
 while [ $# -gt 0 ]; do
@@ -278,7 +281,7 @@ for row in "${runs[@]}"; do
   IFS='|' read -r name program expected says words <<<"$row"
   name=${name// /} program=${program// /} expected=${expected// /} says=${says# } says=${says% }
   mkdir -p "$work/results/$name.posix" "$work/results/$name.win"
-  (cd "$table" && eval "\"\$posix_bin/\$program\" $words" >"$work/results/$name.posix.out" 2>"$work/results/$name.posix.err")
+  (cd "$table" && eval "timeout 120 \"\$posix_bin/\$program\" $words" >"$work/results/$name.posix.out" 2>"$work/results/$name.posix.err")
   echo $? >"$work/results/$name.posix.status"
   collect "$work/results/$name.posix"
   set -f && eval "argv=($words)" && set +f
@@ -299,7 +302,7 @@ cmp -s "$work/results/family.win/ter.fon" "$work/results/wildcard.win/ter.fon" |
   fail "wildcard: the pattern's family differs from the one named one by one"
 
 # cmd.exe waits for a console program and gets its exit status.
-program_path=$("$wine" winepath -w "$programs/corvane.exe" 2>/dev/null | tr -d '\r')
+program_path=$(timeout 60 "$wine" winepath -w "$programs/corvane.exe" 2>/dev/null | tr -d '\r')
 for expected in 0 1; do
   input=in/real.pcf && [ $expected -eq 1 ] && input=in/none.pcf
   got=$(cd "$table" && timeout 120 "$wine" cmd /v:on /c "$program_path -o out.fon $input & echo !ERRORLEVEL!" 2>/dev/null |
