@@ -194,6 +194,39 @@ ENDCHAR
 ENDFONT
 BDF
 
+# Two dots advancing 2000 pixels in cells 140 rows tall: with the sentinel's, 105 KB of cells, a
+# face past the 64 KiB of a Windows 2.x font, so the writer takes the Windows 3.0 layout.
+cat > "$work/wide.bdf" <<'BDF'
+STARTFONT 2.1
+FONT wide
+SIZE 8 75 75
+FONTBOUNDINGBOX 1 140 0 0
+STARTPROPERTIES 4
+FONT_ASCENT 140
+FONT_DESCENT 0
+CHARSET_REGISTRY "ISO8859"
+CHARSET_ENCODING "1"
+ENDPROPERTIES
+CHARS 2
+STARTCHAR A
+ENCODING 65
+SWIDTH 500 0
+DWIDTH 2000 0
+BBX 1 1 0 0
+BITMAP
+80
+ENDCHAR
+STARTCHAR B
+ENCODING 66
+SWIDTH 500 0
+DWIDTH 2000 0
+BBX 1 1 0 139
+BITMAP
+80
+ENDCHAR
+ENDFONT
+BDF
+
 gzip -dc /usr/share/fonts/X11/misc/micro.pcf.gz > "$work/micro.pcf"
 pcf2bdf -o "$work/micro.bdf" "$work/micro.pcf"
 
@@ -263,10 +296,13 @@ seed 111 "$seeds/pcf/micro.pcf" micro-pcf
 seed 110 "$seeds/lzw/tiny-b16.Z" tiny-bdf-Z
 compress -c < "$seeds/pcf/tiny-p4-u4-mM.pcf" > "$work/tiny.pcf.Z"
 seed 111 "$work/tiny.pcf.Z" tiny-pcf-Z
-# Mapped conversions: the last byte picks the code page (2 = 1252, 12 = 437, 1 = symbol).
+# Mapped conversions: the last byte picks the code page (2 = 1252, 12 = 437, 1 = symbol). The wide
+# font is written as a Windows 3.0 font with and without a page.
 { cat "$seeds/convert/tiny-bdf-110"; printf '\002'; } > "$seeds/convert/tiny-bdf-cp1252"
 { cat "$seeds/convert/tiny-pcf-110"; printf '\014'; } > "$seeds/convert/tiny-pcf-cp437"
 { cat "$seeds/convert/tworows-bdf"; printf '\001'; } > "$seeds/convert/tworows-bdf-symbol"
+seed 110 "$work/wide.bdf" wide-bdf
+{ cat "$seeds/convert/wide-bdf"; printf '\002'; } > "$seeds/convert/wide-bdf-cp1252"
 
 # FON files: a face, a family, a code page (with its name in the "SNF" resource), and each rewritten in the Windows 3.0 layout.
 build=${BUILD:-$root/build}
