@@ -117,11 +117,6 @@ inline Written writeFontFile(Font& font, const TempDir& dir, const std::string& 
     return result;
 }
 
-inline std::uint32_t le16(const std::string& b, std::size_t at) {
-    return static_cast<std::uint8_t>(b.at(at)) | static_cast<std::uint32_t>(static_cast<std::uint8_t>(b.at(at + 1))) << 8;
-}
-inline std::uint32_t le32(const std::string& b, std::size_t at) { return le16(b, at) | le16(b, at + 2) << 16; }
-
 // Where a FON file's resources lie, found through its resource table as a reader would (offsets in
 // bytes, lengths in the table's units).
 struct Resource {

@@ -15,11 +15,6 @@ int statusOf(const std::string& bytes) {
     return readFon(ByteVector(bytes.begin(), bytes.end()), &file);
 }
 
-void put16(std::string& b, std::size_t at, std::uint32_t v) {
-    b.at(at) = static_cast<char>(v & 0xFF);
-    b.at(at + 1) = static_cast<char>(v >> 8);
-}
-
 TEST(FonReader, RefusesDamagedFiles) {
     TempDir dir;
     writeFile(dir.path("tall.bdf"), solidBdf(codeRange(32, 126), 5, 12));

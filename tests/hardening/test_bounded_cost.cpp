@@ -21,19 +21,6 @@ constexpr long ResidentLimitKb = 64 * 1024;
 #endif
 constexpr int TimeLimitSeconds = 60;
 
-std::uint32_t le32(const std::string& s, std::size_t at) {
-    return static_cast<std::uint8_t>(s[at]) | static_cast<std::uint8_t>(s[at + 1]) << 8 |
-           static_cast<std::uint8_t>(s[at + 2]) << 16 | static_cast<std::uint32_t>(static_cast<std::uint8_t>(s[at + 3]))
-                                                            << 24;
-}
-void put32(std::string& s, std::size_t at, std::uint32_t v) {
-    for (int k = 0; k < 4; ++k) s[at + k] = static_cast<char>(v >> (8 * k));
-}
-void put16(std::string& s, std::size_t at, std::uint16_t v) {
-    s[at] = static_cast<char>(v);
-    s[at + 1] = static_cast<char>(v >> 8);
-}
-
 class BoundedCost : public ::testing::Test {
 protected:
     // The program must refuse the file as corrupt (or, for a font it could read, as

@@ -14,10 +14,6 @@
 #include "tests/support/test_support.h"
 
 namespace {
-std::uint32_t le16(const std::string& b, std::size_t at) {
-    return static_cast<std::uint8_t>(b.at(at)) | static_cast<std::uint32_t>(static_cast<std::uint8_t>(b.at(at + 1))) << 8;
-}
-
 // The resources of a FON file in table order (font directory, font, information), found through
 // the NE resource table as any reader of the file would.
 std::vector<std::string> fonResources(const std::string& fon) {

@@ -17,11 +17,6 @@
 #include "tests/support/test_support.h"
 
 namespace {
-std::uint32_t getLsb(const std::string& f, std::size_t at) {
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(f[at + i])) << (8 * i);
-    return v;
-}
 std::uint32_t getInt(const std::string& f, std::size_t at, int width, bool msb) {
     std::uint32_t v = 0;
     for (int i = 0; i < width; ++i) {
@@ -234,10 +229,10 @@ void readAndCompare(const std::string& pcf, const std::vector<Layout>& layouts, 
 // no such file readable): bdftopcf's unit-1 file with the unit set in the bitmap table's format and
 // the block swapped in units counted from its start (a partial last unit as it is).
 std::string withWiderUnit(std::string pcf, int unit) {
-    for (std::uint32_t k = 0; k < getLsb(pcf, 4); ++k) {
-        if (getLsb(pcf, 8 + 16 * k) != 8) continue;
-        const std::size_t table = getLsb(pcf, 8 + 16 * k + 12);
-        const std::uint32_t format = (getLsb(pcf, table) & ~0x30u) | (unit == 2 ? 0x10u : 0x20u);
+    for (std::uint32_t k = 0; k < le32(pcf, 4); ++k) {
+        if (le32(pcf, 8 + 16 * k) != 8) continue;
+        const std::size_t table = le32(pcf, 8 + 16 * k + 12);
+        const std::uint32_t format = (le32(pcf, table) & ~0x30u) | (unit == 2 ? 0x10u : 0x20u);
         for (std::size_t at : {std::size_t{8 + 16 * k + 4}, table})
             for (int b = 0; b < 4; ++b) pcf[at + b] = static_cast<char>(format >> (8 * b));
         const std::uint32_t count = getInt(pcf, table + 4, 4, format & 4);
@@ -381,16 +376,16 @@ std::string putInt(std::string f, const Field& field, std::uint32_t v) {
 
 std::vector<Field> countAndOffsetFields(const std::string& f) {
     std::vector<Field> fields;
-    std::uint32_t count = getLsb(f, 4);
+    std::uint32_t count = le32(f, 4);
     fields.push_back({"table count", 4, 4, false, true});
     for (std::uint32_t i = 0; i < count; ++i) {
         std::size_t entry = 8 + 16 * i;
-        std::uint32_t type = getLsb(f, entry);
-        std::size_t at = getLsb(f, entry + 12);
+        std::uint32_t type = le32(f, entry);
+        std::size_t at = le32(f, entry + 12);
         // Only the tables the reader needs must fail; ink metrics beyond reach are just absent.
         bool required = type == 1 || type == 4 || type == 8 || type == 32 || type == 256;
         fields.push_back({"offset of table " + std::to_string(type), entry + 12, 4, false, required});
-        std::uint32_t format = getLsb(f, at);
+        std::uint32_t format = le32(f, at);
         bool msb = format & 4;
         switch (type) {
         case 1: {

@@ -59,6 +59,21 @@ bool gunzipFile(const std::string& source, const std::string& destination);
 std::string solidBdf(const std::vector<int>& codes, int width = 5, int height = 7);
 // The codes first to last.
 std::vector<int> codeRange(int first, int last);
+
+// Little-endian integers in a file's bytes; reading or writing past the end throws, which fails
+// the test instead of reading what is not there.
+inline std::uint32_t le16(const std::string& bytes, std::size_t at) {
+    return static_cast<std::uint8_t>(bytes.at(at)) | std::uint32_t{static_cast<std::uint8_t>(bytes.at(at + 1))} << 8;
+}
+inline std::uint32_t le32(const std::string& bytes, std::size_t at) { return le16(bytes, at) | le16(bytes, at + 2) << 16; }
+inline void put16(std::string& bytes, std::size_t at, std::uint32_t value) {
+    bytes.at(at) = static_cast<char>(value & 0xFF);
+    bytes.at(at + 1) = static_cast<char>(value >> 8 & 0xFF);
+}
+inline void put32(std::string& bytes, std::size_t at, std::uint32_t value) {
+    put16(bytes, at, value & 0xFFFF);
+    put16(bytes, at + 2, value >> 16);
+}
 // A BDF font of a few kilobytes whose face passes the largest the writer writes: a dot advancing
 // 32760 pixels beside a bar 2100 rows tall, so the dot's cell and the sentinel's take 8.6 MB each.
 std::string pastLargestFaceBdf();

@@ -68,13 +68,10 @@ struct FntHeader {
     }
 };
 
-unsigned le16(const std::string& b, size_t at) {
-    return at + 2 > b.size() ? 0 : static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8;
-}
-
 std::vector<FntHeader> readFntHeaders(const std::string& fon) {
     std::vector<FntHeader> fonts;
     std::vector<int> xDefaults, cellAscents;  // one per "SNF" resource, in file order
+    if (fon.size() < 64 + 64) return fonts;  // no output: the conversion's failure says why
     const size_t table = 64 + le16(fon, 64 + 36);
     const unsigned shift = le16(fon, table);
     for (size_t at = table + 2; at + 8 <= fon.size() && le16(fon, at) != 0;) {
@@ -82,7 +79,7 @@ std::vector<FntHeader> readFntHeaders(const std::string& fon) {
         const bool snf = !(type & 0x8000) && fon.compare(table + type, 4, "\x03SNF") == 0;
         for (unsigned i = 0; i < count; ++i) {
             const size_t fnt = static_cast<size_t>(le16(fon, at + 8 + 12 * i)) << shift;
-            if (snf && fnt + 30 <= fon.size()) {
+            if (snf && fnt + 60 <= fon.size()) {
                 // Row and column of the default character, kept when it lies in the font's range.
                 const unsigned code = le16(fon, fnt + 28), column = code & 0xFF;
                 const bool inside = code >> 8 == le16(fon, fnt + 20) && column >= le16(fon, fnt + 16) &&
