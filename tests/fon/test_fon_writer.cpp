@@ -251,6 +251,12 @@ TEST(FntHeader, FieldsFromPropertiesAndFlags) {
     Written d = writeFontFile(fixed, dir, "fixedb");
     ASSERT_EQ(d.status, StatusOk);
     EXPECT_EQ(static_cast<unsigned char>(d.bytes[fntOffset(d.bytes) + 97]), 1);
+    // So does the break character, the space, in the font and its directory copy.
+    Font spaced = makeFont(30, 'B', {solid(' ', metrics(0, 6, 8, 9, 3))});
+    Written b = writeFontFile(spaced, dir, "spaced");
+    ASSERT_EQ(b.status, StatusOk);
+    EXPECT_EQ(b.bytes[fntOffset(b.bytes) + 98], 2);
+    EXPECT_EQ(b.bytes[resourceAt(b.bytes, 0).offset + 4 + 98], 2);
 }
 
 TEST(FntHeader, LookUpsNeverCreateAtoms) {
