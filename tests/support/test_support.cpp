@@ -51,8 +51,15 @@ RunResult runCommand(const std::vector<std::string>& argv, const std::string& in
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    // A process group of its own, so the timeout ends what the child started too (a shell's or a
+    // script's programs), which would otherwise keep the pipes open and this loop waiting.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     pid_t pid;
-    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    int rc = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(inPipe[0]);
     close(outPipe[1]);
@@ -82,10 +89,13 @@ RunResult runCommand(const std::vector<std::string>& argv, const std::string& in
         if (errOpen) fds.push_back({errPipe[0], POLLIN, 0});
         if (inFd >= 0) fds.push_back({inFd, POLLOUT, 0});
         int ready = poll(fds.data(), fds.size(), 200);
-        if (std::chrono::steady_clock::now() > deadline && !killed) {
-            kill(pid, SIGKILL);
+        const auto now = std::chrono::steady_clock::now();
+        if (now > deadline && !killed) {
+            kill(-pid, SIGKILL);
             killed = true;
         }
+        // A process that left the group still holds the pipes: what it may say is not waited for.
+        if (killed && now > deadline + std::chrono::seconds(5)) break;
         if (ready <= 0) continue;
         for (auto& p : fds) {
             if (!p.revents) continue;
@@ -108,6 +118,7 @@ RunResult runCommand(const std::vector<std::string>& argv, const std::string& in
             (p.fd == outPipe[0] ? result.out : result.err).append(buffer, static_cast<size_t>(n));
         }
     }
+    if (inFd >= 0) close(inFd);
     close(outPipe[0]);
     close(errPipe[0]);
     int status = 0;

@@ -30,7 +30,7 @@ struct RunResult {
 };
 
 // Runs argv[0] (searched in PATH when it has no slash) with the given standard input, capturing
-// both outputs. A timeout in seconds kills the process.
+// both outputs. A timeout in seconds kills the process and those it started.
 RunResult runCommand(const std::vector<std::string>& argv, const std::string& input = "", int timeoutSeconds = 300);
 // Runs a shell command line with /bin/sh -c.
 RunResult runShell(const std::string& commandLine, int timeoutSeconds = 300);
