@@ -12,9 +12,15 @@
 // pixels take 2 MiB), and it bounds what a tiny hostile file can make a run build.
 constexpr std::int64_t MaxFaceBytes = std::int64_t{16} << 20;
 
-// True when a face can never hold `positions` cells of `cellBytes` bytes each (columns of whole
-// bytes times rows, as the face holds them) together with the sentinel's blank cell of the same
-// width: a font whose every written character has such a cell cannot be written.
+// True when `count` cells of `cellBytes` bytes each (columns of whole bytes times rows, as a face
+// holds them) take more than the largest face.
+[[nodiscard]] constexpr bool cellsPassFace(std::int64_t count, std::int64_t cellBytes) {
+    return count > 0 && cellBytes > MaxFaceBytes / count;
+}
+
+// True when a face can never hold `positions` cells of `cellBytes` bytes each together with the
+// sentinel's blank cell of the same width: a font whose every written character has such a cell
+// cannot be written.
 [[nodiscard]] constexpr bool cellsNeverFit(std::int64_t positions, std::int64_t cellBytes) {
-    return positions > 0 && cellBytes > MaxFaceBytes / (positions + 1);
+    return positions > 0 && cellsPassFace(positions + 1, cellBytes);
 }

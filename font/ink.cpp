@@ -166,13 +166,18 @@ bool padToTerminalCell(Font& font) {
     // no face can hold are not built (a tiny file can declare cells of hundreds of megabytes), and
     // the font is refused.
     const auto positions = std::count_if(store.encoding.begin(), store.encoding.end(), [](const Glyph* g) { return g; });
-    if (height > 0 && cellsNeverFit(positions, (std::max<std::int64_t>(cell.rightBearing, 0) + 7) / 8 * height)) {
+    const std::int64_t faceCellBytes = height > 0 ? (std::max<std::int64_t>(cell.rightBearing, 0) + 7) / 8 * height : 0;
+    if (cellsNeverFit(positions, faceCellBytes)) {
         font.exceedsFaceLimit = true;
         return false;
     }
-    std::int64_t cellBytes = height > 0 ? static_cast<std::int64_t>(paddedRowBytes(cell.rightBearing, font.glyphPad)) * height : 0;
+    // Glyphs no code reaches get cells too, though no face shows them: all cells together stay
+    // within one face (at most eight times that in the widest pad), or a few unencoded glyphs in a
+    // file of a few kilobytes would make it build and scan hundreds of megabytes. Such a font stays
+    // unpadded.
     std::size_t count = std::min(static_cast<std::size_t>(std::max(store.glyphCount, 0)), store.glyphs.size());
-    if (cellBytes > 0 && static_cast<std::int64_t>(count) > MaxTerminalCellBytes / cellBytes) return false;
+    if (cellsPassFace(static_cast<std::int64_t>(count), faceCellBytes)) return false;
+    std::int64_t cellBytes = height > 0 ? static_cast<std::int64_t>(paddedRowBytes(cell.rightBearing, font.glyphPad)) * height : 0;
 
     for (std::size_t i = 0; i < count; ++i) {
         ByteVector bitmap;

@@ -6,10 +6,6 @@
 
 #include "font/model.h"
 
-// Terminal-cell padding refuses to take more than this for all cell bitmaps together: a tiny file
-// can declare cells of hundreds of megabytes each.
-constexpr std::int64_t MaxTerminalCellBytes = std::int64_t{256} << 20;
-
 // The ink box of `glyph` into `ink` (advance and attributes copied). A glyph without set pixels
 // gives an empty box at its left bearing.
 void computeGlyphInk(const Font& font, const Glyph& glyph, GlyphMetrics& ink);
@@ -19,9 +15,9 @@ void computeGlyphInk(const Font& font, const Glyph& glyph, GlyphMetrics& ink);
 // the block holding its full size), aligned on origin and baseline; pixels outside are dropped.
 void reshapeGlyph(const Font& font, const Glyph& oldGlyph, Glyph& newGlyph);
 // Replaces every glyph by a copy in the common cell. False when a cell bitmap cannot be allocated
-// (earlier glyphs stay converted), when all cells together would pass MaxTerminalCellBytes
-// (nothing converted), or when the cells of the encoded positions can never fit a written face
-// (nothing converted, and the font marked exceedsFaceLimit).
+// (earlier glyphs stay converted), when the cells of the encoded positions can never fit a written
+// face (nothing converted, and the font marked exceedsFaceLimit), or when the cells of all glyphs,
+// unencoded ones included, would take more than the largest face (nothing converted).
 [[nodiscard]] bool padToTerminalCell(Font& font);
 
 // The font-wide values of a font whose glyphs and encoding are in place, in their fixed order:

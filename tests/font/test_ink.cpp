@@ -137,6 +137,17 @@ TEST(Ink, HugeCellsAreRefusedBeforeAnyGlyphChanges) {
         EXPECT_EQ(tall.exceedsFaceLimit, positions == 200) << positions;
     }
 
+    // Glyphs no code reaches are padded too: one encoded 8 MiB cell fits a face beside the
+    // sentinel's, but with 31 unencoded glyphs the cells would take 256 MiB. Nothing is padded,
+    // and the font, which a face can hold unpadded, is not refused.
+    Font hidden;
+    buildFont(hidden, std::vector<GlyphMetrics>(32, metrics(0, 1, 1024, 1, 0)), {0}, true);
+    hidden.info.fontAscent = hidden.info.fontDescent = 32767;
+    hidden.info.minBounds = metrics(0, 1, 1024, 1, 0);
+    EXPECT_FALSE(padToTerminalCell(hidden));
+    EXPECT_FALSE(hidden.exceedsFaceLimit);
+    for (const Glyph& g : hidden.bitmapFont->glyphs) EXPECT_EQ(g.metrics.rightBearing, 1);
+
     // An allocation failure midway leaves earlier glyphs converted and later ones as they were.
     Font small;
     buildFont(small, std::vector<GlyphMetrics>(3, metrics(0, 4, 8, 2, 0)), {0, 1, 2}, true);
