@@ -3,9 +3,11 @@
 #include "fon/fon_reader.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 
 #include "fon/byte_reader.h"
+#include "fon/fon_writer.h"
 #include "stream/file_calls.h"
 #include "stream/font_stream.h"
 
@@ -153,15 +155,25 @@ ModelString encodingOf(std::span<const std::uint8_t> data) {
         return offset < poolLength && info.text(pool + offset, pool + poolLength, &text) ? textOf(text)
                                                                                          : std::string_view();
     };
-    std::string_view registry, encoding;
-    for (std::uint32_t k = 0; k < count; ++k) {
+    // A name is compared over its own length, not searched to its end: a pool without zero bytes
+    // would make every one of 65535 records scan 64 KiB.
+    auto poolTextIs = [&](std::uint32_t offset, std::string_view text) {
+        if (offset >= poolLength || text.size() >= poolLength - offset) return false;
+        const std::span<const std::uint8_t> bytes = info.bytes(pool + offset, text.size() + 1);
+        return bytes.size() == text.size() + 1 && bytes.back() == 0 && textOf(bytes.first(text.size())) == text;
+    };
+    // The first string property of each name counts, as the writer's look-ups take it; each value is
+    // read once.
+    std::optional<std::uint32_t> registryAt, encodingAt;
+    for (std::uint32_t k = 0; k < count && !(registryAt && encodingAt); ++k) {
         std::uint32_t name = 0, value = 0, isString = 0;
         const std::uint64_t at = properties + InfoPropertySize * k;
         if (!info.u32(at, &name) || !info.u32(at + 4, &value) || !info.u16(at + 8, &isString) || !isString) continue;
-        const std::string_view key = poolText(name);
-        if (key == "CHARSET_REGISTRY" && registry.empty()) registry = poolText(value);
-        if (key == "CHARSET_ENCODING" && encoding.empty()) encoding = poolText(value);
+        if (!registryAt && poolTextIs(name, "CHARSET_REGISTRY")) registryAt = value;
+        else if (!encodingAt && poolTextIs(name, "CHARSET_ENCODING")) encodingAt = value;
     }
+    if (!registryAt || !encodingAt) return {};
+    const std::string_view registry = poolText(*registryAt), encoding = poolText(*encodingAt);
     if (registry.empty() || encoding.empty()) return {};
     ModelString text(registry);
     text += '-';
@@ -178,8 +190,10 @@ ModelString encodingOf(std::span<const std::uint8_t> data) {
 
     // Each entry: ordinal, the font's first 113 header bytes, device name, face name.
     const ByteReader entries(directory->data);
+    // A file of this system holds a family's fonts at most. Resources may share their bytes: a
+    // small file could otherwise name thousands of faces that all read one large "SNF" resource.
     std::uint32_t count = 0;
-    if (!entries.u16(0, &count) || count == 0) return false;
+    if (!entries.u16(0, &count) || count == 0 || count > MaxFamilyFonts) return false;
     std::uint64_t at = 2;
     for (std::uint32_t k = 0; k < count; ++k) {
         std::uint32_t ordinal = 0;

@@ -56,8 +56,8 @@ struct FonFile {
 };
 
 // Reads a whole FON file held in `bytes`, which `out` takes over. StatusOk; StatusBadFormat for
-// bytes that are not a FON file this reader understands (a truncated or inconsistent one
-// included); StatusFail when memory runs out.
+// bytes that are not a FON file this reader understands (a truncated or inconsistent one, or one
+// of more than MaxFamilyFonts fonts, included); StatusFail when memory runs out.
 [[nodiscard]] int readFon(ByteVector bytes, FonFile* out);
 // Reads the file at `path` as it is (no expansion, whatever its name) and then as readFon does;
 // StatusFail also when it cannot be opened or read.
