@@ -15,7 +15,8 @@ using BdfLineBuffer = std::array<char, BdfLineSize>;
 
 // Glyph bitmaps of one font may not take more than this together. A row line of two characters
 // can claim a padded row of 8 KiB, so without a bound a small (or compressed) file could ask for
-// any amount of memory; real fonts stay far below, and the FON output holds at most 64 KiB.
+// any amount of memory; real fonts stay far below, and a face of the FON output holds at most
+// MaxFaceBytes (16 MiB).
 constexpr std::int64_t MaxFontBitmapBytes = std::int64_t{256} << 20;
 
 // No entry remembered (the property index of a BdfLoadState).

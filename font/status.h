@@ -10,7 +10,7 @@
 
 enum Status : int {
     StatusOk = 85,
-    StatusFail = 80,       // allocation failure, unreadable input, resource over 65536 bytes
+    StatusFail = 80,       // allocation failure, unreadable input, a face past MaxFaceBytes
     StatusBadFormat = 88,  // codes in more than one row
 };
 
