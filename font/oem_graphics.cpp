@@ -8,7 +8,7 @@
 
 namespace {
 const std::array<std::uint16_t, 32> graphics = {{
-    0xFFFF,                                          // 0: nothing
+    NoCharacter,                                     // 0: nothing
     0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660,  // 1-6: faces, hearts, diamonds, clubs, spades
     0x2022, 0x25D8, 0x25CB, 0x25D9,                  // 7-10: bullet, inverse bullet, circles
     0x2642, 0x2640, 0x266A, 0x266B, 0x263C,          // 11-15: male, female, notes, sun
