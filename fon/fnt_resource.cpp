@@ -48,7 +48,8 @@ void putFntHeader(ByteWriter& out, const FntHeader& h) {
 
 FntLayout planFntLayout(std::int64_t positions, std::int64_t faceNameLength, std::int64_t cellBytes) {
     auto layout = [&](std::uint16_t version, std::size_t headerSize, std::size_t charEntrySize) {
-        FntLayout l{version, headerSize, charEntrySize};
+        FntLayout l;
+        l.version = version;
         // One entry per position and the sentinel's.
         l.face = static_cast<std::int64_t>(headerSize) + static_cast<std::int64_t>(charEntrySize) * (positions + 1);
         l.bitsOffset = l.face + faceNameLength + 1;

@@ -17,6 +17,9 @@ constexpr std::size_t FntDirectoryHeaderBytes = 113;  // dfVersion to dfBitsPoin
 constexpr std::size_t FntCharEntrySize = 4;
 constexpr std::size_t FontDirectoryEntryFixedSize = 117;  // plus the face name's characters
 constexpr std::size_t FntCopyrightSize = 60;
+// The NE resource types of the font directory and of each font.
+constexpr std::uint16_t ResourceTypeFontDirectory = 0x8007;
+constexpr std::uint16_t ResourceTypeFont = 0x8008;
 
 // The two layouts. Windows 2.x fonts (0x0200) address their cells with 16-bit offsets, so they end
 // at 64 KiB: every face that fits stays in that layout, as it always was written. A larger face
@@ -73,8 +76,6 @@ struct FntHeader {
 // Where the parts of a face lie in the layout of its version.
 struct FntLayout {
     std::uint16_t version = FntVersion2;
-    std::size_t headerSize = FntHeaderSize;
-    std::size_t charEntrySize = FntCharEntrySize;
     std::int64_t face = 0;        // dfFace: after the header and positions + 1 character entries
     std::int64_t bitsOffset = 0;  // dfBitsOffset: after the face name and its zero byte
     std::int64_t size = 0;        // dfSize

@@ -7,23 +7,19 @@
 #include <string_view>
 
 #include "fon/byte_reader.h"
+#include "fon/fnt_resource.h"
 #include "fon/fon_writer.h"
+#include "fon/info_resource.h"
+#include "fon/ne_module.h"
 #include "stream/file_calls.h"
 #include "stream/font_stream.h"
 
 namespace {
 
-constexpr std::uint32_t TypeFontDirectory = 0x8007;
-constexpr std::uint32_t TypeFont = 0x8008;
 constexpr std::uint32_t IntegerId = 0x8000;
 // Offsets and lengths of the resource table count units of 2^shift bytes; a shift past this would
 // place every resource beyond any file.
 constexpr std::uint32_t MaxAlignmentShift = 31;
-
-constexpr std::uint64_t HeaderSize200 = 118, HeaderSize300 = 148;
-constexpr std::uint64_t CharEntrySize200 = 4, CharEntrySize300 = 6;
-constexpr std::uint64_t DirectoryHeaderBytes = 113;
-constexpr std::uint64_t InfoHeaderSize = 72, InfoCharRecordSize = 16, InfoPropertySize = 10;
 
 // One resource of the table that the faces need.
 struct Resource {
@@ -59,16 +55,19 @@ bool isTextType(const ByteReader& file, std::uint64_t table, std::uint32_t type,
         std::uint32_t type = 0, count = 0;
         if (!file.u16(at, &type)) return false;
         if (type == 0) return true;
-        if (!file.u16(at + 2, &count) || !file.has(at + 8, std::uint64_t{count} * 12)) return false;
+        if (!file.u16(at + 2, &count)) return false;
+        const std::uint64_t names = at + ResourceTypeBlockSize;
+        const std::uint64_t next = names + std::uint64_t{count} * ResourceNameBlockSize;
+        if (!file.has(names, next - names)) return false;
         Resource::Kind kind = Resource::Info;
-        if (type == TypeFontDirectory) kind = Resource::Directory;
-        else if (type == TypeFont) kind = Resource::Font;
+        if (type == ResourceTypeFontDirectory) kind = Resource::Directory;
+        else if (type == ResourceTypeFont) kind = Resource::Font;
         else if (!isTextType(file, table, type, "SNF")) {
-            at += 8 + std::uint64_t{count} * 12;
+            at = next;
             continue;
         }
         for (std::uint32_t k = 0; k < count; ++k) {
-            const std::uint64_t block = at + 8 + std::uint64_t{k} * 12;
+            const std::uint64_t block = names + std::uint64_t{k} * ResourceNameBlockSize;
             std::uint32_t unit = 0, units = 0, nameId = 0;
             (void)file.u16(block, &unit);  // inside the checked block
             (void)file.u16(block + 2, &units);
@@ -80,7 +79,7 @@ bool isTextType(const ByteReader& file, std::uint64_t table, std::uint32_t type,
             if ((nameId & IntegerId) || kind == Resource::Directory)
                 resources.push_back({kind, nameId & ~IntegerId, file.bytes(offset, length)});
         }
-        at += 8 + std::uint64_t{count} * 12;
+        at = next;
     }
 }
 
@@ -95,9 +94,9 @@ Resource* findResource(ModelVector<Resource>& resources, Resource::Kind kind, st
     const ByteReader fnt(data);
     std::uint32_t size = 0, type = 0;
     if (!fnt.u16(0, &face.version) || !fnt.u32(2, &size) || !fnt.u16(66, &type)) return false;
-    if (face.version != 0x0200 && face.version != 0x0300) return false;
-    const bool v3 = face.version == 0x0300;
-    const std::uint64_t headerSize = v3 ? HeaderSize300 : HeaderSize200;
+    if (face.version != FntVersion2 && face.version != FntVersion3) return false;
+    const bool v3 = face.version == FntVersion3;
+    const std::uint64_t headerSize = v3 ? Fnt3HeaderSize : FntHeaderSize;
     // dfType bit 0 marks a vector font, whose glyphs are strokes, not cells.
     if (size < headerSize || size > fnt.size() || (type & 1)) return false;
     face.resource = data.first(size);
@@ -124,7 +123,7 @@ Resource* findResource(ModelVector<Resource>& resources, Resource::Kind kind, st
     if (!font.text(faceOffset, size, &name)) return false;
     face.faceName.assign(textOf(name));
 
-    const std::uint64_t entrySize = v3 ? CharEntrySize300 : CharEntrySize200;
+    const std::uint64_t entrySize = v3 ? Fnt3CharEntrySize : FntCharEntrySize;
     const std::uint32_t positions = face.lastChar >= face.firstChar ? face.lastChar - face.firstChar + 1 : 0;
     face.cells.reserve(positions);
     for (std::uint32_t i = 0; i < positions; ++i) {
@@ -198,9 +197,9 @@ ModelString encodingOf(std::span<const std::uint8_t> data) {
     for (std::uint32_t k = 0; k < count; ++k) {
         std::uint32_t ordinal = 0;
         std::span<const std::uint8_t> device, name;
-        if (!entries.u16(at, &ordinal) || !entries.text(at + 2 + DirectoryHeaderBytes, entries.size(), &device))
+        if (!entries.u16(at, &ordinal) || !entries.text(at + 2 + FntDirectoryHeaderBytes, entries.size(), &device))
             return false;
-        at += 2 + DirectoryHeaderBytes + device.size() + 1;
+        at += 2 + FntDirectoryHeaderBytes + device.size() + 1;
         if (!entries.text(at, entries.size(), &name)) return false;
         at += name.size() + 1;
 

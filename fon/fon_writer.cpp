@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr std::uint16_t ResourceTypeFontDirectory = 0x8007;
-constexpr std::uint16_t ResourceTypeFont = 0x8008;
 constexpr std::uint32_t LetterX = 88;
 constexpr std::uint32_t Space = 32;
 
