@@ -66,6 +66,9 @@ std::int64_t repadBitmap(const std::uint8_t* source, std::uint8_t* destination, 
     std::int32_t newRow = paddedRowBytes(width, newPad);
     std::int32_t copy = oldRow < newRow ? oldRow : newRow;
     std::int64_t total = static_cast<std::int64_t>(rows) * newRow;
+    // Nothing to move; the blocks of a font whose bitmaps are all empty may have no address at all,
+    // which not even a copy of 0 bytes may be given.
+    if (total == 0) return 0;
     if (oldRow == newRow) {
         std::memmove(destination, source, static_cast<std::size_t>(total));
         return total;

@@ -36,9 +36,9 @@ void invertBitOrder(std::uint8_t* bytes, std::int64_t count);
 void swapTwoBytes(std::uint8_t* bytes, std::int64_t count);
 void swapFourBytes(std::uint8_t* bytes, std::int64_t count);
 // Copies `rows` rows of `width` pixels from oldPad to newPad rows; returns rows x newRow bytes
-// written, or 0 (writing nothing) when a pad is not 1, 2, 4 or 8. With rows no wider than before,
-// the destination may overlap the source from below (destination <= source): rows move down in
-// place.
+// written, or 0 (writing nothing) when a pad is not 1, 2, 4 or 8. For 0 bytes (no width or no
+// rows) both blocks may be null. With rows no wider than before, the destination may overlap the
+// source from below (destination <= source): rows move down in place.
 std::int64_t repadBitmap(const std::uint8_t* source, std::uint8_t* destination, std::int32_t oldPad,
                          std::int32_t newPad, std::int32_t width, std::int32_t rows);
 

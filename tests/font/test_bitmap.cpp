@@ -71,6 +71,8 @@ TEST(RepadBitmap, GrowsShrinksAndCopies) {
     Bytes untouched(4, 0xEE);
     EXPECT_EQ(repadBitmap(source.data(), untouched.data(), 1, 3, 9, 2), 0);
     EXPECT_EQ(untouched, Bytes(4, 0xEE));
+    // No pixels: nothing is touched, not even blocks without an address (an empty font's).
+    for (int newPad : {1, 2}) EXPECT_EQ(repadBitmap(nullptr, nullptr, 1, newPad, 0, 3), 0);
 }
 
 // Narrowing rows in place (the PCF reader's block), by repadBitmap and by the reader's inline
