@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "fon/specimen.h"
+#include "fon/glyph_sheet.h"
 #include "stream/font_stream.h"
 
 // The most pixels a written picture may have once enlarged (a gigabyte of rows to compress).

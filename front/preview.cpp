@@ -1,9 +1,9 @@
-// The preview of a written FON file: read it back, draw its specimen, write the PNG.
+// The preview of a written FON file: read it back, draw its glyph sheet, write the PNG.
 #include "front/preview.h"
 
 #include "fon/fon_reader.h"
 #include "fon/png_writer.h"
-#include "fon/specimen.h"
+#include "fon/glyph_sheet.h"
 #include "stream/file_calls.h"
 
 namespace {
@@ -25,7 +25,7 @@ int writePreview(const Program& program, const char* fonPath, bool fonIsFile, co
         FonFile file;
         // What the run wrote and closed must read back; if not, the picture cannot be had.
         if (!fonIsFile || readFonFile(fonPath, &file) != StatusOk) return refuse(program, MessageCantOutput, pngPath);
-        if (drawSpecimen(file, &image) != StatusOk || !pngDescribable(image, scale))
+        if (drawGlyphSheet(file, &image) != StatusOk || !pngDescribable(image, scale))
             return refuse(program, MessagePictureTooLarge, pngPath);
     }
     bool regularFile = false;

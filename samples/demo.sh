@@ -18,7 +18,7 @@ mkdir -p "$out/bdf" "$out/pcf"
 out=$(cd "$out" && pwd)
 
 # Both outputs are named seven.fon, since the file name is also the Windows face name.
-# With its specimen picture, which the README shows (samples/seven.png is a copy).
+# With its glyph sheet, which the README shows (samples/seven.png is a copy).
 "$build/varnel" --preview "$out/seven.png" -o "$out/bdf/seven.fon" "$samples/seven.bdf"
 echo "varnel:  $samples/seven.bdf -> $out/bdf/seven.fon ($(wc -c < "$out/bdf/seven.fon") bytes), picture $out/seven.png"
 
@@ -30,7 +30,7 @@ else
     echo "corvane: skipped; bdftopcf (xfonts-utils), which makes the PCF form of the sample, is not installed"
 fi
 # A Unicode font in code page 1251: misc-fixed 6x13 (ISO10646-1) from xfonts-base, with its
-# specimen, the README's other picture (samples/6x13-cp1251.png).
+# glyph sheet, the README's other picture (samples/6x13-cp1251.png).
 fixed=/usr/share/fonts/X11/misc/6x13.pcf.gz
 if [ -f "$fixed" ]; then
     "$build/corvane" -c1251 --preview "$out/6x13-cp1251.png" -o "$out/6x13.fon" "$fixed"

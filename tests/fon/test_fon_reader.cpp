@@ -1,6 +1,6 @@
 // The FON reader on damaged files. How it reads good ones is checked against FreeType on the whole
-// corpus (tests/hardening), every code-page run and family, and the specimen's files and their
-// Windows 3.0 rewrites (test_specimen.cpp); crashes and runaway cost are the fuzz target's.
+// corpus (tests/hardening), every code-page run and family, and the glyph sheet's files and their
+// Windows 3.0 rewrites (test_glyph_sheet.cpp); crashes and runaway cost are the fuzz target's.
 #include <gtest/gtest.h>
 
 #include "fon/fon_reader.h"

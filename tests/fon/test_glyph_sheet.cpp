@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "fon/specimen.h"
+#include "fon/glyph_sheet.h"
 #include "tests/fon/fon_reader_oracle.h"
 #include "tests/fon/fon_test_font.h"
 
@@ -58,15 +58,15 @@ Picture decodePng(const std::string& png, std::uint32_t scale = 1) {
 }
 
 // Every face's table and sample line against FreeType's reading of `fonPath`; "" or the first
-// difference. The places come from the specimen's layout; what lies there is FreeType's.
+// difference. The places come from the glyph sheet's layout; what lies there is FreeType's.
 std::string compareWithFreeType(const std::string& fonPath, const Picture& picture, std::vector<std::string>* samples) {
     FonFile file;
-    SpecimenLayout layout;
-    if (readFonFile(fonPath.c_str(), &file) != StatusOk || !layoutSpecimen(file, &layout)) return "no layout";
+    GlyphSheetLayout layout;
+    if (readFonFile(fonPath.c_str(), &file) != StatusOk || !layoutGlyphSheet(file, &layout)) return "no layout";
     if (layout.width != picture.width || layout.height != picture.height) return "picture size";
     for (std::size_t k = 0; k < file.faces.size(); ++k) {
         const OracleFont font = loadWithFreeType(fonPath, static_cast<long>(k));
-        const SpecimenFace& face = layout.faces[k];
+        const SheetFace& face = layout.faces[k];
         const std::uint32_t areaW = face.pitchX - 3, areaH = face.pitchY - 3;
         // The block at (x, y) shows `glyph` in ink on `paper` across its cell and Paper beyond it,
         // or, without a glyph, the missing-position marks and no ink.
@@ -87,7 +87,7 @@ std::string compareWithFreeType(const std::string& fonPath, const Picture& pictu
             return g != font.glyphs.end() && g->second.width > 0 ? &g->second : nullptr;
         };
         for (std::uint32_t code = 0; code < 256; ++code) {
-            const SpecimenPoint p = specimenCell(face, code);
+            const SheetPoint p = sheetCell(face, code);
             if (std::string d = block(p.x, p.y, glyphOf(code), CellPaper, areaW, areaH); !d.empty())
                 return "face " + std::to_string(k) + " code " + std::to_string(code) + ": " + d;
         }
@@ -116,7 +116,7 @@ const std::string english = "The quick brown fox jumps over the lazy dog. 012345
 const std::string russian = "В чащах юга жил бы цитрус? Да, но фальшивый экземпляр! 0123456789\n";
 const std::string greek = "Ξεσκεπάζω την ψυχοφθόρα βδελυγμία. 0123456789\n";
 
-TEST(Specimen, EveryCellShowsWhatFreeTypeReadsForEachPageType) {
+TEST(GlyphSheet, EveryCellShowsWhatFreeTypeReadsForEachPageType) {
     REQUIRE_INSTALLED("python3", XfontsBase, Xfonts100dpi, XfontsTerminus);
     struct Case {
         std::string label, program;
@@ -160,7 +160,7 @@ TEST(Specimen, EveryCellShowsWhatFreeTypeReadsForEachPageType) {
 }
 
 // A refused conversion writes no picture; one that cannot be had is named and the font stays.
-TEST(Specimen, FailuresNameThePictureAndKeepTheFont) {
+TEST(GlyphSheet, FailuresNameThePictureAndKeepTheFont) {
     TempDir dir;
     const std::string seven = samplesDir() + "/seven.bdf", wide = dir.path("wide.bdf"), fon = dir.path("f.fon");
     const std::string png = dir.path("f.png"), lost = dir.path("no/f.png"), usage = runCommand({varnelPath()}).err;
@@ -198,7 +198,7 @@ TEST(Specimen, FailuresNameThePictureAndKeepTheFont) {
 }
 
 // `make demo` draws the README's pictures, and draws them the same every time.
-TEST(Specimen, TheDemoMakesTheCommittedPictures) {
+TEST(GlyphSheet, TheDemoMakesTheCommittedPictures) {
     REQUIRE_INSTALLED("bdftopcf", XfontsBase);
     const std::string build = std::filesystem::path(varnelPath()).parent_path();
     const RunResult demo = runCommand({"sh", samplesDir() + "/demo.sh", build});

@@ -1,5 +1,5 @@
-// Lays out and draws the specimen picture of a FON file's faces.
-#include "fon/specimen.h"
+// Lays out and draws the glyph sheet of a FON file's faces.
+#include "fon/glyph_sheet.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -180,13 +180,13 @@ ModelVector<std::uint8_t> sampleCodes(const FonFace& face) {
     return best;
 }
 
-SpecimenPoint specimenCell(const SpecimenFace& face, std::uint32_t code) {
+SheetPoint sheetCell(const SheetFace& face, std::uint32_t code) {
     return {face.table.x + (code % 16) * face.pitchX + CellInset,
             face.table.y + (code / 16 % 16) * face.pitchY + CellInset};
 }
 
-bool layoutSpecimen(const FonFile& file, SpecimenLayout* layout) {
-    SpecimenLayout l;
+bool layoutGlyphSheet(const FonFile& file, GlyphSheetLayout* layout) {
+    GlyphSheetLayout l;
     // 64 bits throughout: a hostile face's cells may be tens of thousands of pixels wide.
     std::uint64_t width = 0, top = Margin;
     for (const FonFace& face : file.faces) {
@@ -204,9 +204,9 @@ bool layoutSpecimen(const FonFile& file, SpecimenLayout* layout) {
         const std::uint64_t right = std::max({tableX + 16 * pitchX + 1, Margin + textWidth(titleOf(face).size()),
                                               Margin + sampleWidth});
         // Checked per face, so that no sum below can wrap.
-        if ((right + Margin) * bottom > MaxSpecimenPixels) return false;
+        if ((right + Margin) * bottom > MaxSheetPixels) return false;
         width = std::max(width, right + Margin);
-        SpecimenFace f;
+        SheetFace f;
         f.title = {Margin, static_cast<std::uint32_t>(top)};
         f.table = {static_cast<std::uint32_t>(tableX), static_cast<std::uint32_t>(tableY)};
         f.pitchX = static_cast<std::uint32_t>(pitchX);
@@ -217,18 +217,18 @@ bool layoutSpecimen(const FonFile& file, SpecimenLayout* layout) {
         top = bottom;
     }
     const std::uint64_t height = top - FaceGap + Margin;
-    if (file.faces.empty() || width * height > MaxSpecimenPixels) return false;
+    if (file.faces.empty() || width * height > MaxSheetPixels) return false;
     l.width = static_cast<std::uint32_t>(width);
     l.height = static_cast<std::uint32_t>(height);
     *layout = std::move(l);
     return true;
 }
 
-int drawSpecimen(const FonFile& file, GreyImage* image) {
+int drawGlyphSheet(const FonFile& file, GreyImage* image) {
     if (!image) return StatusFail;
     return runGuarded([&] {
-        SpecimenLayout layout;
-        if (!layoutSpecimen(file, &layout)) return static_cast<int>(StatusFail);
+        GlyphSheetLayout layout;
+        if (!layoutGlyphSheet(file, &layout)) return static_cast<int>(StatusFail);
         GreyImage picture;
         picture.width = layout.width;
         picture.height = layout.height;
@@ -236,7 +236,7 @@ int drawSpecimen(const FonFile& file, GreyImage* image) {
         Canvas canvas(picture);
         for (std::size_t k = 0; k < file.faces.size(); ++k) {
             const FonFace& face = file.faces[k];
-            const SpecimenFace& at = layout.faces[k];
+            const SheetFace& at = layout.faces[k];
             const std::uint32_t areaW = areaWidth(face), areaH = areaHeight(face);
             const ModelString title = titleOf(face);
             canvas.label(at.title.x, at.title.y, std::string_view(title.data(), title.size()));
@@ -253,7 +253,7 @@ int drawSpecimen(const FonFile& file, GreyImage* image) {
                 canvas.fill(at.table.x, at.table.y + n * at.pitchY, 16 * at.pitchX + 1, 1, GridLine);
             }
             for (std::uint32_t code = 0; code < 256; ++code) {
-                const SpecimenPoint p = specimenCell(at, code);
+                const SheetPoint p = sheetCell(at, code);
                 if (const FonCell* cell = drawnCell(face, code)) canvas.glyph(face, *cell, p.x, p.y, CellPaper);
                 else canvas.missing(p.x, p.y, areaW, areaH);
             }

@@ -1,4 +1,4 @@
-// The specimen picture of a FON file: for each face, a title line, its 256 positions as a 16 x 16
+// The glyph sheet of a FON file: for each face, a title line, its 256 positions as a 16 x 16
 // table with hexadecimal row and column labels, and a line of sample text set in its own glyphs.
 // Glyph pixels are the font resource's, one picture pixel each; labels come from a small bitmap
 // font of the picture's own, so they read the same whatever the face.
@@ -30,33 +30,33 @@ constexpr std::uint8_t MissingMark = 0x80;
 
 // The most pixels a picture may have before enlargement; a face this size would have cells of
 // hundreds of pixels.
-constexpr std::uint64_t MaxSpecimenPixels = std::uint64_t{1} << 26;
+constexpr std::uint64_t MaxSheetPixels = std::uint64_t{1} << 26;
 
-struct SpecimenPoint {
+struct SheetPoint {
     std::uint32_t x = 0;
     std::uint32_t y = 0;
 };
 
 // Where one face's parts lie in the picture.
-struct SpecimenFace {
-    SpecimenPoint title;      // top left of the title line
-    SpecimenPoint table;      // top left corner of the table's grid
+struct SheetFace {
+    SheetPoint title;         // top left of the title line
+    SheetPoint table;         // top left corner of the table's grid
     std::uint32_t pitchX = 0; // from one column (row) of cells to the next
     std::uint32_t pitchY = 0;
-    SpecimenPoint sample;     // top left of the sample line
+    SheetPoint sample;        // top left of the sample line
     std::uint32_t bottom = 0; // the first row below the face's block
 };
 
-struct SpecimenLayout {
+struct GlyphSheetLayout {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    ModelVector<SpecimenFace> faces;
+    ModelVector<SheetFace> faces;
 };
 
-// Lays the picture of `file` out. False when it would have more than MaxSpecimenPixels pixels.
-[[nodiscard]] bool layoutSpecimen(const FonFile& file, SpecimenLayout* layout);
+// Lays the picture of `file` out. False when it would have more than MaxSheetPixels pixels.
+[[nodiscard]] bool layoutGlyphSheet(const FonFile& file, GlyphSheetLayout* layout);
 // The top left pixel of the glyph of `code` in its table cell.
-[[nodiscard]] SpecimenPoint specimenCell(const SpecimenFace& face, std::uint32_t code);
+[[nodiscard]] SheetPoint sheetCell(const SheetFace& face, std::uint32_t code);
 // The face's codes of the sample text: a pangram and the digits in the letters of its code page
 // (Cyrillic and Greek pages have one of their own, shown unless the face lacks more of it than of
 // another), or the English one in the face's own codes when the "SNF" resource names no page
@@ -64,4 +64,4 @@ struct SpecimenLayout {
 [[nodiscard]] ModelVector<std::uint8_t> sampleCodes(const FonFace& face);
 
 // Draws the picture. StatusOk, or StatusFail when it would be too large or memory runs out.
-[[nodiscard]] int drawSpecimen(const FonFile& file, GreyImage* image);
+[[nodiscard]] int drawGlyphSheet(const FonFile& file, GreyImage* image);
