@@ -29,12 +29,8 @@ int writePreview(const Program& program, const char* fonPath, bool fonIsFile, co
             return refuse(program, MessagePictureTooLarge, pngPath);
     }
     bool regularFile = false;
-    FontStream* output = createFontFile(pngPath, &regularFile);
-    if (!output) {
-        // Created but without its stream record: the empty file is ours to remove.
-        if (regularFile) deleteOutputFile(pngPath);
-        return refuse(program, MessageCantCreateOutput, pngPath);
-    }
+    FontStream* output = createOutput(program, pngPath, &regularFile);
+    if (!output) return 1;
     const int status = writePng(output, image, scale);
     if (closeFontFile(output) == 0 && status == StatusOk) return 0;
     if (regularFile) deleteOutputFile(pngPath);

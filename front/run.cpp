@@ -123,18 +123,6 @@ bool readInput(const Program& program, const Settings& settings, const char* pat
     return true;
 }
 
-// Creates the output; null after reporting why not.
-FontStream* createOutput(const Program& program, const char* path, bool* regularFile) {
-    FontStream* output = createFontFile(path, regularFile);
-    if (!output) {
-        show(reportError, program, MessageCantCreateOutput, path);
-        // regularFile is set only when the file was created and the stream record then could not
-        // be allocated: that empty file is ours to remove.
-        if (*regularFile) deleteOutputFile(path);
-    }
-    return output;
-}
-
 // Ends the run with the writer's result: closes the output when there is one, and after a failure
 // reports it, naming `fontName` in the refusals, and removes the file the run made. Exit status.
 int finishOutput(const Program& program, int status, FontStream* output, bool regularFile, const char* fontName,
@@ -152,6 +140,17 @@ int finishOutput(const Program& program, int status, FontStream* output, bool re
     return 1;
 }
 }  // namespace
+
+FontStream* createOutput(const Program& program, const char* path, bool* regularFile) {
+    FontStream* output = createFontFile(path, regularFile);
+    if (!output) {
+        show(reportError, program, MessageCantCreateOutput, path);
+        // regularFile is set only when the file was created and the stream record then could not
+        // be allocated: that empty file is ours to remove.
+        if (*regularFile) deleteOutputFile(path);
+    }
+    return output;
+}
 
 std::string fontBaseName(const char* outputPath) {
     const char* name = outputPath;

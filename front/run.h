@@ -27,6 +27,10 @@ extern const Program thisProgram;
 // the first full stop.
 std::string fontBaseName(const char* outputPath);
 
+// Creates an output file of the run (the font or its picture); null after reporting why not.
+// `regularFile` tells whether it is a file the run may remove again after a failure.
+FontStream* createOutput(const Program& program, const char* path, bool* regularFile);
+
 // Expands an input word that the platform's shell leaves as it is (the wildcards of Windows) into
 // the paths it names, in order; a word that names nothing comes back alone, as it is.
 using InputExpander = std::vector<std::string> (*)(const std::string& word);
