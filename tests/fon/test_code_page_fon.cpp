@@ -206,8 +206,9 @@ std::string checkRun(std::vector<std::string> argv, const std::string& fon, cons
         return "the SNF resource's FONT is not " + fontName;
 
     // The cell over the written glyphs, unless they were padded to the font's terminal cell. The
-    // page keeps the whole font's anchoring, so its glyphs keep every pixel; terminal cells (each
-    // glyph as wide as its advance, from the origin) come out the same either way.
+    // page keeps the whole font's anchoring, so its glyphs keep every pixel (luBIS08's 'W' under
+    // -c1251, whose glyphs alone would start the cells at the origin); terminal cells (each glyph
+    // as wide as its advance, from the origin) come out the same either way.
     CellFrame frame = frameOf(bytes);
     frame.anchored = anchoredAsRead(source) || frame.terminal;
     if (frame.maxAscent != tallest && frame.maxAscent != source.ascent)
@@ -326,29 +327,6 @@ TEST(CodePages, OptionsAndLimits) {
     EXPECT_NE(r.err.find("\nCompile Fonts: Font out: written as a Windows 3.0 font (version 0x0300) of 135164 bytes, "
                          "past the 65536 of version 0x0200.\n"), std::string::npos) << r.err;
     EXPECT_EQ(loadWithFreeType(fon).glyphs.at('A').width, 600);
-}
-
-// The glyphs of a page keep every pixel the whole font gives them: 75dpi luBIS08's smallest left
-// bearing is below 0, so its cells are the glyphs' boxes, and 'W' (7 pixels from 2, advance 8)
-// keeps its rightmost column under -c1251, whose glyphs alone would start the cells at the origin.
-TEST(CodePages, PageKeepsTheWholeFontsCells) {
-    const std::string source = "/usr/share/fonts/X11/75dpi/luBIS08-ISO8859-1.pcf.gz";
-    REQUIRE_INSTALLED("pcf2bdf", source);
-    TempDir dir;
-    const std::string pcf = dir.path("f.pcf"), bdf = dir.path("f.bdf"), fon = dir.path("f.fon");
-    ASSERT_TRUE(gunzipFile(source, pcf) && pcfToBdf(pcf, bdf));
-    // The page's cell may have fewer rows: its pixels are counted (the corpus test places them).
-    auto ink = [](const OracleGlyph& glyph) { return std::count(glyph.pixels.begin(), glyph.pixels.end(), 1); };
-    for (const std::string& input : {pcf, bdf}) {
-        const std::string program = input == pcf ? corvanePath() : varnelPath();
-        ASSERT_EQ(runCommand({program, "-o", fon, input}).exitStatus, 0) << input;
-        const OracleGlyph whole = loadWithFreeType(fon).glyphs.at('W');
-        ASSERT_EQ(runCommand({program, "-c1251", "-o", fon, input}).exitStatus, 0) << input;
-        const OracleGlyph page = loadWithFreeType(fon).glyphs.at('W');
-        EXPECT_EQ(whole.width, 7) << input;
-        EXPECT_EQ(page.width, whole.width) << input;
-        EXPECT_EQ(ink(page), ink(whole)) << input;
-    }
 }
 
 // A list of pages (each face equal to its page alone: tests/fon/test_family.cpp): -v has a line per
