@@ -8,8 +8,9 @@
 // The input's last byte also picks a code page, as -c would: 1 symbol, 2 onwards the pages in table
 // order (wrapping), 0 none. With a page the input is converted twice, as read and mapped (the
 // readers then skip what the page does not need); the read that serves the page also keeps the
-// glyphs of the next page of the table, which is mapped from the same read font as a -c list does. A font that converts is then read again from an
-// empty atom table and both are written as one family, as a run with several inputs does.
+// glyphs of the next page of the table, which is mapped from the same read font as a -c list does.
+// A font that converts is then read again from an empty atom table and both are written as one
+// family, as a run with several inputs does.
 #include "bdf/bdf_reader.h"
 #include "fon/fon_writer.h"
 #include "font/atom.h"

@@ -304,7 +304,8 @@ seed 111 "$work/tiny.pcf.Z" tiny-pcf-Z
 seed 110 "$work/wide.bdf" wide-bdf
 { cat "$seeds/convert/wide-bdf"; printf '\002'; } > "$seeds/convert/wide-bdf-cp1252"
 
-# FON files: a face, a family, a code page (with its name in the "SNF" resource), and each rewritten in the Windows 3.0 layout.
+# FON files: a face, a family, a code page (with its name in the "SNF" resource), and each
+# rewritten in the Windows 3.0 layout.
 build=${BUILD:-$root/build}
 "$build/varnel" -o "$seeds/fon/seven.fon" "$root/samples/seven.bdf"
 "$build/varnel" -o "$seeds/fon/family.fon" "$work/tiny.bdf" "$work/cell.bdf"
