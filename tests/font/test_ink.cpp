@@ -116,37 +116,32 @@ TEST(Ink, ReshapeDropsPixelsOutsideTheNewBox) {
 }
 
 TEST(Ink, HugeCellsAreRefusedBeforeAnyGlyphChanges) {
-    Font font;
-    buildFont(font, std::vector<GlyphMetrics>(3, metrics(0, 1, 32767, 1, 0)), {0, 1, 2}, true);
-    font.info.fontAscent = 32767;
-    font.info.minBounds = metrics(0, 1, 32767, 1, 0);
-    EXPECT_FALSE(padToTerminalCell(font));
-    EXPECT_TRUE(font.exceedsFaceLimit);
-    for (const Glyph& g : font.bitmapFont->glyphs) EXPECT_EQ(g.metrics.rightBearing, 1);
-
-    // Cells of 2 columns x 60000 rows: 100 positions and the sentinel's fit the 16 MiB of a face
-    // (12.1 MB), 200 never do (24.1 MB).
-    for (int positions : {100, 200}) {
-        Font tall;
-        std::vector<int> codes(static_cast<std::size_t>(positions));
-        for (int i = 0; i < positions; ++i) codes[static_cast<std::size_t>(i)] = i;
-        buildFont(tall, std::vector<GlyphMetrics>(codes.size(), metrics(0, 9, 16, 1, 0)), codes, true);
-        tall.info.fontAscent = tall.info.fontDescent = 30000;
-        tall.info.minBounds = metrics(0, 9, 16, 1, 0);
-        EXPECT_EQ(padToTerminalCell(tall), positions == 100) << positions;
-        EXPECT_EQ(tall.exceedsFaceLimit, positions == 200) << positions;
+    // Cells past 16 MiB are refused and no glyph changes; a font a face can hold unpadded is not
+    // refused for it. Cells of 2 x 60000 pixels: 100 positions and the sentinel's fit (12.1 MB), 200
+    // never do (24.1 MB). Glyphs no code reaches are padded too: one encoded 8 MiB cell fits beside
+    // the sentinel's, but with 31 unencoded glyphs the cells would take 256 MiB.
+    const struct {
+        int glyphs, encoded;
+        GlyphMetrics glyph;
+        int ascent, descent;
+        bool padded, exceedsFaceLimit;
+    } cases[] = {{3, 3, metrics(0, 1, 32767, 1, 0), 32767, 0, false, true},
+                 {100, 100, metrics(0, 9, 16, 1, 0), 30000, 30000, true, false},
+                 {200, 200, metrics(0, 9, 16, 1, 0), 30000, 30000, false, true},
+                 {32, 1, metrics(0, 1, 1024, 1, 0), 32767, 32767, false, false}};
+    for (const auto& c : cases) {
+        Font font;
+        std::vector<int> codes(static_cast<std::size_t>(c.encoded));
+        for (int i = 0; i < c.encoded; ++i) codes[static_cast<std::size_t>(i)] = i;
+        buildFont(font, std::vector<GlyphMetrics>(static_cast<std::size_t>(c.glyphs), c.glyph), codes, true);
+        font.info.fontAscent = c.ascent;
+        font.info.fontDescent = c.descent;
+        font.info.minBounds = c.glyph;
+        EXPECT_EQ(padToTerminalCell(font), c.padded) << c.glyphs;
+        EXPECT_EQ(font.exceedsFaceLimit, c.exceedsFaceLimit) << c.glyphs;
+        if (c.padded) continue;
+        for (const Glyph& g : font.bitmapFont->glyphs) EXPECT_EQ(g.metrics.rightBearing, c.glyph.rightBearing) << c.glyphs;
     }
-
-    // Glyphs no code reaches are padded too: one encoded 8 MiB cell fits a face beside the
-    // sentinel's, but with 31 unencoded glyphs the cells would take 256 MiB. Nothing is padded,
-    // and the font, which a face can hold unpadded, is not refused.
-    Font hidden;
-    buildFont(hidden, std::vector<GlyphMetrics>(32, metrics(0, 1, 1024, 1, 0)), {0}, true);
-    hidden.info.fontAscent = hidden.info.fontDescent = 32767;
-    hidden.info.minBounds = metrics(0, 1, 1024, 1, 0);
-    EXPECT_FALSE(padToTerminalCell(hidden));
-    EXPECT_FALSE(hidden.exceedsFaceLimit);
-    for (const Glyph& g : hidden.bitmapFont->glyphs) EXPECT_EQ(g.metrics.rightBearing, 1);
 
     // An allocation failure midway leaves earlier glyphs converted and later ones as they were.
     Font small;
