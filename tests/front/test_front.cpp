@@ -202,9 +202,7 @@ TEST(Programs, UsageAndOpenMessages) {
     r = runCommand({varnelPath(), "-o", dir.path("a.fon"), longName});
     EXPECT_EQ(r.err, "Compile Fonts: can't open bdf source file " + longName + "\n");
 }
-}  // namespace
 
-namespace {
 // The two texts asked for go to standard output with status 0; a path with blanks is one word.
 TEST(Programs, HelpVersionAndPathsWithBlanks) {
     for (const auto& [path, name] : {std::pair{varnelPath(), "varnel"}, std::pair{corvanePath(), "corvane"}}) {

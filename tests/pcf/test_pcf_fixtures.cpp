@@ -233,8 +233,7 @@ std::string withWiderUnit(std::string pcf, int unit) {
         if (le32(pcf, 8 + 16 * k) != 8) continue;
         const std::size_t table = le32(pcf, 8 + 16 * k + 12);
         const std::uint32_t format = (le32(pcf, table) & ~0x30u) | (unit == 2 ? 0x10u : 0x20u);
-        for (std::size_t at : {std::size_t{8 + 16 * k + 4}, table})
-            for (int b = 0; b < 4; ++b) pcf[at + b] = static_cast<char>(format >> (8 * b));
+        put32(pcf, 8 + 16 * k + 4, format), put32(pcf, table, format);
         const std::uint32_t count = getInt(pcf, table + 4, 4, format & 4);
         const std::size_t block = table + 8 + 4 * count + 16, size = getInt(pcf, block - 16 + 4 * (format & 3), 4, format & 4);
         for (std::size_t at = 0; at + unit <= size; at += unit) std::reverse(pcf.begin() + block + at, pcf.begin() + block + at + unit);
