@@ -155,7 +155,9 @@ struct GdiFile {
     std::vector<GdiSelection> selections;
 };
 
-std::map<std::string, GdiFile> parseProbeOutput(const std::string& text) {
+// The probe's answers per file; its "codepage N charset=C" lines (TranslateCharsetInfo's character
+// set of each code page) go to `charsets`.
+std::map<std::string, GdiFile> parseProbeOutput(const std::string& text, std::map<int, int>& charsets) {
     std::map<std::string, GdiFile> files;
     GdiFile* file = nullptr;
     GdiSelection* selection = nullptr;
@@ -165,7 +167,9 @@ std::map<std::string, GdiFile> parseProbeOutput(const std::string& text) {
         const size_t blank = line.find(' ');
         const std::string key = line.substr(0, blank);
         const std::string rest = blank == std::string::npos ? "" : line.substr(blank + 1);
-        if (key == "file") {
+        if (key == "codepage") {
+            charsets[std::atoi(rest.c_str())] = number(parseFields(rest), "charset");
+        } else if (key == "file") {
             file = &files[rest];
             selection = nullptr;
         } else if (!file) {
@@ -197,15 +201,6 @@ std::map<std::string, GdiFile> parseProbeOutput(const std::string& text) {
         }
     }
     return files;
-}
-
-// The probe's "codepage N charset=C" answers: what TranslateCharsetInfo gives each code page.
-std::map<int, int> parseCharsetAnswers(const std::string& text) {
-    std::map<int, int> charsets;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);)
-        if (line.rfind("codepage ", 0) == 0) charsets[std::atoi(line.c_str() + 9)] = number(parseFields(line), "charset");
-    return charsets;
 }
 
 // FreeType's cell of a FON character in the probe's form: each row in hex, bit 7 leftmost.
@@ -403,8 +398,7 @@ protected:
         RunResult r = runShell(env + setup + probe, 700);
         if (r.exitStatus != 0) failure_ += "gdi_probe under wine: exit status " + std::to_string(r.exitStatus) +
                                            "; " + readFile(work_ + "/probe.log") + "\n";
-        gdi_ = parseProbeOutput(readFile(work_ + "/gdi.txt"));
-        charsets_ = parseCharsetAnswers(readFile(work_ + "/gdi.txt"));
+        gdi_ = parseProbeOutput(readFile(work_ + "/gdi.txt"), charsets_);
         const auto end = std::chrono::steady_clock::now();
         using seconds = std::chrono::duration<double>;
         std::printf("%zu FON files: converted in %.1f s, wine ran in %.1f s\n", converted_.size(),
