@@ -189,29 +189,21 @@ done
 # Failures: exit 1, the message, and no output left behind.
 printf 'STARTFONT 2.1\nFONT broken\nSIZE\n' >in/bad.bdf
 head -c 300 in/real.pcf >in/bad.pcf
-winrun bad-bdf varnelw -o bad1.fon in/bad.bdf
-[ $status -eq 1 ] || fail "bad-bdf: exit status $status, expected 1"
-[ -e bad1.fon ] && fail "bad-bdf: output left behind"
-expect_box bad-bdf 'bdf input, in/bad.bdf, corrupt'
-winrun bad-pcf corvanew -o bad2.fon in/bad.pcf
-[ $status -eq 1 ] || fail "bad-pcf: exit status $status, expected 1"
-[ -e bad2.fon ] && fail "bad-pcf: output left behind"
-expect_box bad-pcf 'pcf input, in/bad.pcf, corrupt'
-winrun missing corvanew -o missing.fon in/none.pcf
-[ $status -eq 1 ] || fail "missing: exit status $status, expected 1"
-expect_box missing "can't open pcf source file in/none.pcf"
-
-# A writer failure deletes the output (DeleteFileW), even one that existed before the run.
+# A writer failure deletes the output (DeleteFileW), even one that existed before the run; an output
+# that cannot be created is named as given (the trace doubles each backslash).
 echo old >wide.fon
-winrun wide corvanew -o wide.fon in/wide.pcf
-[ $status -eq 1 ] || fail "wide: exit status $status, expected 1"
-[ -e wide.fon ] && fail "wide: the output was not deleted"
-expect_box wide 'Font wide not created:  too many characters.\r\n(Use PCF format.)'
-
-# An output that cannot be created (the trace doubles each backslash).
-winrun nofolder corvanew -o 'no\such\folder.fon' in/real.pcf
-[ $status -eq 1 ] || fail "nofolder: exit status $status, expected 1"
-expect_box nofolder "Can't create file no\\\\such\\\\folder.fon"
+# name | program | output | input | the message box's text
+for row in "bad-bdf|varnelw|bad1.fon|in/bad.bdf|bdf input, in/bad.bdf, corrupt" \
+  "bad-pcf|corvanew|bad2.fon|in/bad.pcf|pcf input, in/bad.pcf, corrupt" \
+  "missing|corvanew|missing.fon|in/none.pcf|can't open pcf source file in/none.pcf" \
+  "wide|corvanew|wide.fon|in/wide.pcf|Font wide not created:  too many characters.\r\n(Use PCF format.)" \
+  "nofolder|corvanew|no\\such\\folder.fon|in/real.pcf|Can't create file no\\\\such\\\\folder.fon"; do
+  IFS='|' read -r name program output input text <<<"$row"
+  winrun "$name" "$program" -o "$output" "$input"
+  [ $status -eq 1 ] || fail "$name: exit status $status, expected 1"
+  [ -e "$output" ] && fail "$name: output left behind"
+  expect_box "$name" "$text"
+done
 
 # The GUI programs show --help and --version in their box, with the information icon.
 winrun gui-version varnelw --version
