@@ -10,6 +10,7 @@ resource, or the container. One line per distinct set of changed places, with it
 file names. Exit status 0 when nothing differs, 1 otherwise.
 """
 import os
+import re
 import struct
 import sys
 from collections import defaultdict
@@ -79,8 +80,10 @@ def changed_places(old, new):
 
 
 def statuses(folder):
-    # A record is "NAME STATUS MESSAGE"; a message's own line breaks continue the record.
+    # A record is "NAME STATUS MESSAGE"; a message's own line breaks continue the record. Messages
+    # name the sweep's own files, under whatever path it was given: that prefix is not compared.
     result, name = {}, None
+    own = re.compile(r"(?:\S*/)?" + re.escape(os.path.basename(os.path.abspath(folder))) + "/")
     with open(os.path.join(folder, "status.txt"), encoding="utf-8", errors="replace") as f:
         for line in f:
             line = line.rstrip("\n")
@@ -89,7 +92,7 @@ def statuses(folder):
                 result[name] += "\n" + line
             else:
                 name, result[first] = first, rest
-    return result
+    return {k: own.sub("SWEEP/", v) for k, v in result.items()}
 
 
 def main():
