@@ -1,6 +1,6 @@
-// The little-endian byte writer behind every output layout of the FON file (and the big-endian
-// fields of its PNG picture); the only place that splits integers into bytes. Owns nothing: it
-// appends to a vector its caller owns.
+// The byte writer behind every output layout: little-endian for the FON file, big-endian for the
+// PNG picture's chunks and the TrueType tables, the order chosen once when the writer is made. The
+// only place that splits integers into bytes. Owns nothing: it appends to a vector its caller owns.
 #pragma once
 
 #include <cstddef>
@@ -9,27 +9,23 @@
 
 #include "font/alloc.h"
 
+enum class ByteOrder { LittleEndian, BigEndian };
+
 class ByteWriter {
 public:
-    explicit ByteWriter(ByteVector& out) : out_(out) {}
+    explicit ByteWriter(ByteVector& out, ByteOrder order = ByteOrder::LittleEndian)
+        : out_(out), bigEndian_(order == ByteOrder::BigEndian) {}
 
     // Fields narrower than their value keep the low bits: the file formats store offsets and
     // sizes modulo their width, and the callers check beforehand where that would lose data.
     void u8(std::uint32_t value) { out_.push_back(static_cast<std::uint8_t>(value & 0xFF)); }
     void u16(std::uint32_t value) {
-        u8(value);
-        u8(value >> 8);
+        u8(bigEndian_ ? value >> 8 : value);
+        u8(bigEndian_ ? value : value >> 8);
     }
     void u32(std::uint32_t value) {
-        u16(value & 0xFFFF);
-        u16(value >> 16);
-    }
-    // The one big-endian field, for the picture's PNG chunks.
-    void u32BigEndian(std::uint32_t value) {
-        u8(value >> 24);
-        u8(value >> 16);
-        u8(value >> 8);
-        u8(value);
+        u16(bigEndian_ ? value >> 16 : value & 0xFFFF);
+        u16(bigEndian_ ? value & 0xFFFF : value >> 16);
     }
     void bytes(const std::uint8_t* source, std::size_t count) {
         if (count != 0) out_.insert(out_.end(), source, source + count);
@@ -44,4 +40,5 @@ public:
 
 private:
     ByteVector& out_;
+    bool bigEndian_;
 };

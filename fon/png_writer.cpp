@@ -19,11 +19,11 @@ constexpr std::uint32_t ChunkData = 1 << 15;
 // One chunk: data length, type, data, and the CRC of type and data. StatusOk or -1.
 int putChunk(FontStream* stream, std::string_view type, const std::uint8_t* data, std::uint32_t size) {
     ByteVector chunk;
-    ByteWriter out(chunk);
-    out.u32BigEndian(size);
+    ByteWriter out(chunk, ByteOrder::BigEndian);
+    out.u32(size);
     out.bytes(type);
     out.bytes(data, size);
-    out.u32BigEndian(static_cast<std::uint32_t>(crc32(0, chunk.data() + 4, size + 4)));
+    out.u32(static_cast<std::uint32_t>(crc32(0, chunk.data() + 4, size + 4)));
     return writeBytes(stream, chunk.data(), static_cast<std::int32_t>(chunk.size())) < 0 ? -1 : StatusOk;
 }
 
@@ -75,9 +75,9 @@ int writeChecked(FontStream* stream, const GreyImage& image, int scale) {
 
     if (writeBytes(stream, Signature, sizeof Signature) < 0) return -1;
     ByteVector header;
-    ByteWriter h(header);
-    h.u32BigEndian(width);
-    h.u32BigEndian(height);
+    ByteWriter h(header, ByteOrder::BigEndian);
+    h.u32(width);
+    h.u32(height);
     h.u8(8);  // bits per sample
     h.u8(0);  // greyscale
     h.u8(0);  // deflate
