@@ -1,0 +1,1 @@
+#include "ttf/bitmap_tables.h"

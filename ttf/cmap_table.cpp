@@ -1,0 +1,1 @@
+#include "ttf/cmap_table.h"

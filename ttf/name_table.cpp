@@ -1,0 +1,1 @@
+#include "ttf/name_table.h"

@@ -1,0 +1,1 @@
+#include "ttf/os2_table.h"

@@ -1,0 +1,1 @@
+#include "ttf/ttf_plan.h"
