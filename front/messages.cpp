@@ -31,6 +31,15 @@ constexpr const char* messageTable[MessageCount] = {
     "Picture %s not created:  too large.",
     "Code pages %s and %s not combined:  Windows cannot tell their fonts apart (both have character set %u).",
     "%s (code page %s)",
+    "Font %s not created:  -c does not apply to a TrueType font, which holds its characters in Unicode.",
+    "Fonts %s and %s not combined:  a TrueType font holds the sizes of one style (same family, weight, slant "
+    "and setwidth).",
+    "Fonts %s and %s not combined:  a TrueType font holds one strike per pixel size, and both are the same size.",
+    "Font %s not created:  %u glyphs, more than the 65535 a TrueType font can hold.",
+    "Font %s not created:  its glyphs are too large for TrueType's coordinates.",
+    "Font %s not created:  too large for a TrueType file.",
+    "Font %s: TrueType, %u glyphs, %u strikes, %d units per em.",
+    "Font %s: %u glyphs past TrueType's outline limits kept as bitmaps only.",
 };
 
 void fillWord(std::string& text, std::string_view placeholder, const char* word) {

@@ -31,6 +31,14 @@ enum MessageId : int {
     MessagePictureTooLarge,     // --preview: the picture's path
     MessagePagesNotCombined,    // two code pages as written after -c, their character set
     MessageFontOfPage,          // an input path and the code page of one of its fonts, naming that font
+    MessageCodePageTrueType,    // the output path (a .ttf name given with -c)
+    MessageStylesDiffer,        // two input paths (a TrueType family)
+    MessageSameSize,            // two input paths (a TrueType family)
+    MessageTooManyGlyphs,       // font base name, glyph count
+    MessageGlyphsTooLarge,      // font base name
+    MessageTrueTypeTooLarge,    // font base name
+    MessageNoteTrueType,        // -v: base name, glyphs, strikes, units per em
+    MessageNoteBitmapOnly,      // -v: base name, glyphs kept without outline
     MessageCount
 };
 

@@ -13,6 +13,7 @@
 #include "font/code_map.h"
 #include "font/code_page.h"
 #include "front/preview.h"
+#include "front/truetype_output.h"
 
 namespace {
 using Sink = void (*)(const char* format, ...);
@@ -105,24 +106,6 @@ bool pagesCombine(const Program& program, const Settings& settings) {
     return true;
 }
 
-// Reads one input into `font`; false after reporting why not.
-bool readInput(const Program& program, const Settings& settings, const char* path, Font* font) {
-    FontStreamPtr input(openFontFile(path));
-    if (!input) {
-        show(reportError, program, MessageCantOpenInput, path);
-        return false;
-    }
-    int status = program.readFont(font, input.get(), settings.bitOrder, settings.byteOrder, settings.glyphPad,
-                                  settings.scanUnit);
-    // Closing a compressed input checks what the reader did not need (a gzip member's check):
-    // damage found there makes the font as corrupt as damage the reader saw.
-    if (status != StatusOk || closeFontFile(input.release()) != 0) {
-        show(reportError, program, MessageCorruptInput, path);
-        return false;
-    }
-    return true;
-}
-
 // Ends the run with the writer's result: closes the output when there is one, and after a failure
 // reports it, naming `fontName` in the refusals, and removes the file the run made. Exit status.
 int finishOutput(const Program& program, int status, FontStream* output, bool regularFile, const char* fontName,
@@ -140,6 +123,23 @@ int finishOutput(const Program& program, int status, FontStream* output, bool re
     return 1;
 }
 }  // namespace
+
+bool readInput(const Program& program, const Settings& settings, const char* path, Font* font) {
+    FontStreamPtr input(openFontFile(path));
+    if (!input) {
+        show(reportError, program, MessageCantOpenInput, path);
+        return false;
+    }
+    int status = program.readFont(font, input.get(), settings.bitOrder, settings.byteOrder, settings.glyphPad,
+                                  settings.scanUnit);
+    // Closing a compressed input checks what the reader did not need (a gzip member's check):
+    // damage found there makes the font as corrupt as damage the reader saw.
+    if (status != StatusOk || closeFontFile(input.release()) != 0) {
+        show(reportError, program, MessageCorruptInput, path);
+        return false;
+    }
+    return true;
+}
 
 FontStream* createOutput(const Program& program, const char* path, bool* regularFile) {
     FontStream* output = createFontFile(path, regularFile);
@@ -178,6 +178,12 @@ int runConversion(const Program& program, const std::vector<std::string>& words,
         return 0;
     }
 
+    // A TrueType font is Unicode: it has no code page to choose.
+    const bool trueType = isTrueTypeOutput(*settings.outputPath);
+    if (trueType && !settings.codePages.empty()) {
+        show(reportError, program, MessageCodePageTrueType, settings.outputPath->c_str());
+        return 1;
+    }
     if (!pagesCombine(program, settings)) return 1;
     std::vector<std::string> inputs;
     if (!expand) inputs = settings.inputPaths;
@@ -190,6 +196,7 @@ int runConversion(const Program& program, const std::vector<std::string>& words,
              static_cast<unsigned>(MaxFamilyFonts));
         return 1;
     }
+    if (trueType) return writeTrueTypeOutput(program, settings, inputs);
     const char* outputPath = settings.outputPath->c_str();
     // One font keeps its own order: the output is created (an existing file truncated) before the
     // writer may refuse the font, and then removed. Several are all read and checked first.

@@ -31,6 +31,9 @@ std::string fontBaseName(const char* outputPath);
 // `regularFile` tells whether it is a file the run may remove again after a failure.
 FontStream* createOutput(const Program& program, const char* path, bool* regularFile);
 
+// Reads the input at `path` into `font`; false after reporting why not.
+[[nodiscard]] bool readInput(const Program& program, const Settings& settings, const char* path, Font* font);
+
 // Expands an input word that the platform's shell leaves as it is (the wildcards of Windows) into
 // the paths it names, in order; a word that names nothing comes back alone, as it is.
 using InputExpander = std::vector<std::string> (*)(const std::string& word);
