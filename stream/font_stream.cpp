@@ -147,6 +147,25 @@ FontStream* createFontFile(const char* path, bool* isRegularFile) {
     return openWriteStream(fd);
 }
 
+bool readWholeFile(const char* path, ByteVector& bytes) {
+    const int fd = fileCalls.openRead(path);
+    if (fd < 0) return false;
+    FontStreamPtr input(openReadStream(fd));
+    if (!input) {
+        fileCalls.close(fd);
+        return false;
+    }
+    bytes.clear();
+    constexpr std::int32_t Piece = 1 << 16;
+    for (std::int32_t got = Piece; got == Piece;) {
+        const std::size_t at = bytes.size();
+        bytes.resize(at + Piece);
+        got = readBytes(input.get(), bytes.data() + at, Piece);
+        bytes.resize(at + static_cast<std::size_t>(got));
+    }
+    return closeFontFile(input.release()) == 0;
+}
+
 std::int32_t readBytes(FontStream* stream, std::uint8_t* destination, std::int32_t n) {
     std::int32_t stored = 0;
     while (stored < n) {
