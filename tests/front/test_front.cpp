@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "front/run.h"
+#include "front/truetype_output.h"
 #include "tests/support/test_support.h"
 
 // The run's message sink and file removal, captured in-process.
@@ -144,6 +145,22 @@ TEST_F(RunTest, MissingInput) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], "can't open fak source file " + missing);
     EXPECT_TRUE(readerCalls.empty());
+}
+
+// A .ttf output is Unicode: -c with it is refused before any input is read.
+TEST_F(RunTest, CodePageWithTrueTypeOutput) {
+    for (const char* line : {"-c 1252 -o a.ttf IN", "-o a.TTF -csymbol IN", "-c 437,1252 -o a.tTf IN"}) {
+        messages.clear();
+        EXPECT_EQ(run(line), 1) << line;
+        ASSERT_EQ(messages.size(), 1u) << line;
+        EXPECT_NE(messages[0].find("-c does not apply to a TrueType font"), std::string::npos) << messages[0];
+        EXPECT_TRUE(readerCalls.empty()) << line;
+    }
+}
+
+TEST(TrueTypeOutput, ChosenByTheNamesEndInAnyCase) {
+    for (const char* name : {"a.ttf", "A.TTF", "dir.fon/x.Ttf", ".ttf"}) EXPECT_TRUE(isTrueTypeOutput(name)) << name;
+    for (const char* name : {"a.fon", "a.ttf.fon", "ttf", "a.ttf ", "a.otf", ""}) EXPECT_FALSE(isTrueTypeOutput(name)) << name;
 }
 
 TEST(FontBaseName, TakesTheNameAfterBothSeparatorsUpToTheFirstStop) {
