@@ -2,8 +2,10 @@
 // then the file made, so that a refusal leaves nothing behind.
 #include "front/truetype_output.h"
 
+#include <algorithm>
 #include <cctype>
-#include <cstring>
+#include <new>
+#include <string_view>
 
 #include "front/preview.h"
 #include "ttf/ttf_writer.h"
@@ -20,27 +22,32 @@ void note(const Program& program, MessageId id, Values... values) {
 }
 
 // A writing stream that keeps what it is given: the writer's bytes wait here until the font is
-// known to be whole.
+// known to be whole. Standard storage, as the front end's own lists: when it cannot grow, the
+// stream fails as a full disk would, and `exhausted` tells the run why.
+struct Kept {
+    std::vector<std::uint8_t> bytes;
+    bool exhausted = false;
+};
+
 int keepFlush(int value, FontStream* stream) {
-    auto& kept = *static_cast<std::vector<std::uint8_t>*>(stream->context);
+    Kept& kept = *static_cast<Kept*>(stream->context);
     if (value != -1) *stream->cursor++ = static_cast<std::uint8_t>(value);
-    // Standard storage: growth that fails throws, which the writer's guard turns into a failure.
-    kept.insert(kept.end(), stream->buffer, stream->cursor);
+    try {
+        kept.bytes.insert(kept.bytes.end(), stream->buffer, stream->cursor);
+    } catch (const std::bad_alloc&) {
+        kept.exhausted = true;
+    }
     stream->cursor = stream->buffer;
     stream->remaining = StreamBufferSize;
-    return value == -1 ? 0 : value;
+    return kept.exhausted ? -1 : value;
 }
 
 int keepClose(FontStream* stream, int) {
-    try {
-        keepFlush(-1, stream);
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-    return 1;
+    keepFlush(-1, stream);
+    return static_cast<Kept*>(stream->context)->exhausted ? 0 : 1;
 }
 
-FontStream* openKeepStream(std::vector<std::uint8_t>* kept) {
+FontStream* openKeepStream(Kept* kept) {
     FontStream* stream = newFontStream(kept, nullptr, nullptr, keepClose);
     if (!stream) return nullptr;
     stream->transfer.flush = keepFlush;
@@ -115,7 +122,7 @@ int writeTrueTypeOutput(const Program& program, const Settings& settings, const 
         written.push_back(&fonts.back());
     }
 
-    std::vector<std::uint8_t> bytes;
+    Kept bytes;
     FontStream* kept = openKeepStream(&bytes);
     if (!kept) {
         refuse(program, MessageTrueTypeTooLarge, faceName.c_str());
@@ -124,7 +131,8 @@ int writeTrueTypeOutput(const Program& program, const Settings& settings, const 
     kept->fontName = faceName.c_str();
     TtfReport report;
     TtfResult result = writeTrueType(kept, written, faceName, report);
-    if (closeFontFile(kept) != 0 && result == TtfResult::Written) result = TtfResult::OutOfMemory;
+    if ((closeFontFile(kept) != 0 || bytes.exhausted) && (result == TtfResult::Written || result == TtfResult::WriteFailed))
+        result = TtfResult::OutOfMemory;
     if (result != TtfResult::Written) {
         reportRefusal(program, result, report, faceName.c_str(), inputs, outputPath);
         return 1;
@@ -132,8 +140,8 @@ int writeTrueTypeOutput(const Program& program, const Settings& settings, const 
     // The fonts are no longer needed; the file's bytes are.
     fonts.clear();
     bool regularFile = false;
-    if (!saveOutput(program, outputPath, bytes, &regularFile)) return 1;
-    bytes = {};
+    if (!saveOutput(program, outputPath, bytes.bytes, &regularFile)) return 1;
+    bytes.bytes = {};
 
     if (settings.verbose) {
         note(program, MessageNoteTrueType, faceName.c_str(), static_cast<unsigned>(report.glyphs),
