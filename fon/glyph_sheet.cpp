@@ -279,6 +279,22 @@ Sources<TtfSheetSource> sourcesOf(const TtfFile& file) {
     return s;
 }
 
+// A whole file's sheet, through its faces' sources.
+template <class File>
+bool layoutFile(const File& file, GlyphSheetLayout* layout) {
+    return runGuarded([&] {
+        auto sources = sourcesOf(file);
+        return layoutGlyphSheet(sources.view(), layout);
+    }, false);
+}
+
+template <class File>
+int drawFile(const File& file, GreyImage* image) {
+    return runGuarded([&] {
+        auto sources = sourcesOf(file);
+        return drawGlyphSheet(sources.view(), image);
+    });
+}
 }  // namespace
 
 ModelVector<std::uint8_t> sampleCodes(const FonFace& face) {
@@ -395,30 +411,7 @@ int drawGlyphSheet(std::span<const SheetSource* const> faces, GreyImage* image) 
     });
 }
 
-bool layoutGlyphSheet(const FonFile& file, GlyphSheetLayout* layout) {
-    return runGuarded([&] {
-        auto sources = sourcesOf(file);
-        return layoutGlyphSheet(sources.view(), layout);
-    }, false);
-}
-
-int drawGlyphSheet(const FonFile& file, GreyImage* image) {
-    return runGuarded([&] {
-        auto sources = sourcesOf(file);
-        return drawGlyphSheet(sources.view(), image);
-    });
-}
-
-bool layoutGlyphSheet(const TtfFile& file, GlyphSheetLayout* layout) {
-    return runGuarded([&] {
-        auto sources = sourcesOf(file);
-        return layoutGlyphSheet(sources.view(), layout);
-    }, false);
-}
-
-int drawGlyphSheet(const TtfFile& file, GreyImage* image) {
-    return runGuarded([&] {
-        auto sources = sourcesOf(file);
-        return drawGlyphSheet(sources.view(), image);
-    });
-}
+bool layoutGlyphSheet(const FonFile& file, GlyphSheetLayout* layout) { return layoutFile(file, layout); }
+int drawGlyphSheet(const FonFile& file, GreyImage* image) { return drawFile(file, image); }
+bool layoutGlyphSheet(const TtfFile& file, GlyphSheetLayout* layout) { return layoutFile(file, layout); }
+int drawGlyphSheet(const TtfFile& file, GreyImage* image) { return drawFile(file, image); }

@@ -47,15 +47,6 @@ int keepClose(FontStream* stream, int) {
     return static_cast<Kept*>(stream->context)->exhausted ? 0 : 1;
 }
 
-FontStream* openKeepStream(Kept* kept) {
-    FontStream* stream = newFontStream(kept, nullptr, nullptr, keepClose);
-    if (!stream) return nullptr;
-    stream->transfer.flush = keepFlush;
-    stream->cursor = stream->buffer;
-    stream->remaining = StreamBufferSize;
-    return stream;
-}
-
 // Writes `bytes` as the file at `path`; false after reporting why not (and removing what was made).
 bool saveOutput(const Program& program, const char* path, const std::vector<std::uint8_t>& bytes, bool* regularFile) {
     FontStream* output = createOutput(program, path, regularFile);
@@ -123,7 +114,7 @@ int writeTrueTypeOutput(const Program& program, const Settings& settings, const 
     }
 
     Kept bytes;
-    FontStream* kept = openKeepStream(&bytes);
+    FontStream* kept = newWriteStream(&bytes, keepFlush, keepClose);
     if (!kept) {
         refuse(program, MessageTrueTypeTooLarge, faceName.c_str());
         return 1;

@@ -101,15 +101,18 @@ FontStream* newFontStream(void* context, FillOp fill, SkipOp skip, CloseOp close
 
 FontStream* openReadStream(int fd) { return newFontStream(descriptorContext(fd), fileFill, fileSkip, fileCloseRead); }
 
-FontStream* openWriteStream(int fd) {
-    FontStream* stream = newFontStream(descriptorContext(fd), nullptr, nullptr, fileCloseWrite);
-    if (!stream) {
-        fileCalls.close(fd);
-        return nullptr;
-    }
-    stream->transfer.flush = fileFlush;
+FontStream* newWriteStream(void* context, FlushOp flush, CloseOp close) {
+    FontStream* stream = newFontStream(context, nullptr, nullptr, close);
+    if (!stream) return nullptr;
+    stream->transfer.flush = flush;
     stream->cursor = stream->buffer;
     stream->remaining = StreamBufferSize;
+    return stream;
+}
+
+FontStream* openWriteStream(int fd) {
+    FontStream* stream = newWriteStream(descriptorContext(fd), fileFlush, fileCloseWrite);
+    if (!stream) fileCalls.close(fd);
     return stream;
 }
 

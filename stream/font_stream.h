@@ -62,6 +62,8 @@ inline int streamDescriptor(const FontStream* stream) {
 
 // Allocates a stream record (through the allocation wrappers); null when that fails.
 [[nodiscard]] FontStream* newFontStream(void* context, FillOp fill, SkipOp skip, CloseOp close);
+// A writing stream: its buffer empty and ready, `flush` run whenever it fills.
+[[nodiscard]] FontStream* newWriteStream(void* context, FlushOp flush, CloseOp close);
 [[nodiscard]] FontStream* openReadStream(int fd);
 // Closes fd when the record cannot be allocated.
 [[nodiscard]] FontStream* openWriteStream(int fd);
