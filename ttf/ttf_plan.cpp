@@ -148,14 +148,11 @@ Ink inkOf(const Font& font, const Glyph* glyph) {
     Ink ink;
     const GlyphBits bits(font, glyph);
     std::int32_t minX = bits.width(), maxX = -1, minY = bits.height(), maxY = -1;
-    const auto rowBytes = static_cast<std::size_t>((bits.width() + 7) / 8);
     for (std::int32_t y = 0; y < bits.height(); ++y) {
-        const std::uint8_t* row = bits.row(y);
-        if (std::all_of(row, row + rowBytes, [](std::uint8_t b) { return b == 0; })) continue;
-        minY = std::min(minY, y);
-        maxY = y;
         for (std::int32_t x = 0; x < bits.width(); ++x) {
             if (!bits.pixel(x, y)) continue;
+            minY = std::min(minY, y);
+            maxY = y;
             minX = std::min(minX, x);
             maxX = std::max(maxX, x);
         }

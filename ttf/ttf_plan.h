@@ -104,7 +104,8 @@ public:
     GlyphBits(const Font& font, const Glyph* glyph);
     std::int32_t width() const { return width_; }
     std::int32_t height() const { return height_; }
-    // Row y's bytes, leftmost pixel in the high bit of the first byte; pixels past the width clear.
+    // Row y's bytes, leftmost pixel in the high bit of the first byte; the bits past the width are
+    // the row's padding, as the font holds it.
     const std::uint8_t* row(std::int32_t y) const { return rows_ + static_cast<std::size_t>(y) * stride_; }
     bool pixel(std::int32_t x, std::int32_t y) const { return (row(y)[x >> 3] >> (7 - (x & 7))) & 1; }
 

@@ -71,6 +71,14 @@ TtfResult planOf(std::vector<const Font*> fonts, TtfPlan& plan, TtfReport& repor
 std::uint32_t be16(const ByteVector& b, std::size_t at) { return std::uint32_t{b.at(at)} << 8 | b.at(at + 1); }
 std::uint32_t be32(const ByteVector& b, std::size_t at) { return be16(b, at) << 16 | be16(b, at + 2); }
 
+template <class Put>
+ByteVector tableOf(Put put, const TtfPlan& plan) {
+    ByteVector table;
+    ByteWriter out(table, ByteOrder::BigEndian);
+    put(out, plan);
+    return table;
+}
+
 // The glyph of `c` through the cmap subtable of (3, encoding): format 4 or 12 walked as a reader does.
 std::uint32_t lookUp(const ByteVector& cmap, std::uint32_t encoding, std::uint32_t c) {
     for (std::uint32_t r = 0; r < be16(cmap, 2); ++r) {
@@ -210,6 +218,107 @@ TEST(TtfTables, CmapLookUps) {
     putCmapTable(out, plan);
     EXPECT_EQ(lookUp(cmap, 10, 0x100 + 3 * 8999), 9000u);
     EXPECT_EQ(lookUp(cmap, 1, 0x100), 1u);
+}
+
+TEST(TtfTables, NamesAndOs2) {
+    std::vector<std::string> properties = style("ISO8859", "1", 8, "Bold", "O");
+    properties.push_back("SETWIDTH_NAME \"Condensed\"");
+    properties.erase(properties.begin() + 3);  // the SemiCondensed above
+    properties[8] = "COPYRIGHT \"Caf\xc3\xa9 \xa9 1990\"";  // UTF-8, then a lone Latin-1 byte
+    std::vector<GlyphText> glyphs = {block('A'), block('H'), {'i', 3, "1 5 1 0", {"80", "00", "80", "80", "80"}}};
+    for (int c = 0xC0; c <= 0xFF; ++c) glyphs.push_back(block(c));
+    ReadFont read(bdfText(properties, glyphs));
+    TtfPlan plan;
+    TtfReport report;
+    ASSERT_EQ(planTrueType(std::vector<const Font*>{&read.font}, "Caf\xc3\xa9 Mono", plan, report), TtfResult::Written);
+    EXPECT_EQ(plan.postScriptName, "CafMono-BoldItalic");
+
+    const ByteVector name = tableOf(putNameTable, plan);
+    std::map<std::uint32_t, std::u16string> names;
+    for (std::uint32_t r = 0; r < be16(name, 2); ++r) {
+        const std::size_t record = 6 + 12 * r;
+        EXPECT_EQ(be16(name, record), 3u);
+        EXPECT_EQ(be16(name, record + 2), 1u);
+        EXPECT_EQ(be16(name, record + 4), 0x409u);
+        std::u16string text;
+        for (std::uint32_t k = 0; k < be16(name, record + 8); k += 2)
+            text += static_cast<char16_t>(be16(name, be16(name, 4) + be16(name, record + 10) + k));
+        names[be16(name, record + 6)] = text;
+    }
+    EXPECT_EQ(names[0], u"Caf\u00e9 \u00a9 1990");
+    EXPECT_EQ(names[1], u"Caf\u00e9 Mono");
+    EXPECT_EQ(names[2], u"Bold Italic");
+    EXPECT_EQ(names[4], u"Caf\u00e9 Mono Bold Italic");
+    EXPECT_EQ(names[5], u"Version 1.000");
+    EXPECT_EQ(names[6], u"CafMono-BoldItalic");
+    EXPECT_EQ(names.count(3), 1u);
+
+    const ByteVector os2 = tableOf(putOs2Table, plan);
+    ASSERT_EQ(os2.size(), 96u);
+    const std::int32_t u = plan.unitsPerPixel;
+    struct Field {
+        std::size_t at;
+        std::uint32_t value;
+        const char* what;
+    } fields[] = {
+        {0, 4, "version"},
+        {2, static_cast<std::uint32_t>(plan.averageWidth), "xAvgCharWidth"},
+        {4, 700, "usWeightClass"},
+        {6, 3, "usWidthClass"},
+        {62, 0x01 | 0x20 | 0x80 | 0x200, "fsSelection"},
+        {64, 'A', "usFirstCharIndex"},
+        {66, 0xFF, "usLastCharIndex"},
+        {68, static_cast<std::uint32_t>(6 * u), "sTypoAscender"},
+        {70, static_cast<std::uint32_t>(-2 * u) & 0xFFFF, "sTypoDescender"},
+        {74, static_cast<std::uint32_t>(6 * u), "usWinAscent"},
+        {76, static_cast<std::uint32_t>(2 * u), "usWinDescent"},
+        {88, static_cast<std::uint32_t>(4 * u), "sCapHeight"},
+    };
+    for (const Field& f : fields) EXPECT_EQ(be16(os2, f.at), f.value) << f.what;
+    EXPECT_EQ(os2[35], 0);                        // PANOSE proportion: the 'i' is narrower
+    EXPECT_EQ(be32(os2, 42), 0x3u);               // Basic Latin, Latin-1 Supplement
+    EXPECT_EQ(be32(os2, 78) & 0x3u, 0x1u);        // Latin 1, not Latin 2
+}
+
+TEST(TtfTables, BitmapBitsInEveryLayout) {
+    // Twelve pixels wide, so that two bytes of a row meet every scan unit's swap.
+    const std::vector<GlyphText> glyphs = {{'A', 13, "12 2 1 -1", {"ABC0", "1230"}},
+                                           {'B', 300, "1 1 0 0", {"80"}},
+                                           {' ', 6, "0 0 0 0", {}}};
+    struct Layout {
+        int bitOrder, byteOrder, pad, unit;
+    } layouts[] = {{1, 1, 1, 1}, {1, 1, 2, 1}, {0, 0, 4, 4}, {1, 0, 2, 2}, {0, 1, 8, 4}, {0, 0, 1, 1}, {1, 0, 4, 4}};
+    for (const Layout& l : layouts) {
+        SCOPED_TRACE(std::to_string(l.bitOrder) + std::to_string(l.byteOrder) + std::to_string(l.pad) + std::to_string(l.unit));
+        ReadFont read(bdfText(style("ISO10646", "1"), glyphs), l.bitOrder, l.byteOrder, l.pad, l.unit);
+        TtfPlan plan;
+        TtfReport report;
+        ASSERT_EQ(planTrueType(std::vector<const Font*>{&read.font}, "T", plan, report), TtfResult::Written);
+        EXPECT_EQ(plan.xMax, 13 * plan.unitsPerPixel);  // ink of the 'A' read in this layout
+        EXPECT_EQ(plan.yMin, -1 * plan.unitsPerPixel);
+        ByteVector eblc, ebdt;
+        ASSERT_TRUE(putBitmapTables(eblc, ebdt, plan));
+        ASSERT_EQ(be32(eblc, 4), 1u);
+        EXPECT_EQ(eblc[8 + 44], 8);  // ppemX
+        // Glyphs: 0 .notdef (the default 'A'), 1 ' ', 2 'A', 3 'B' (advance past 8 bits: left out).
+        std::map<std::uint32_t, std::vector<std::uint8_t>> images;
+        const std::size_t array = be32(eblc, 8);
+        for (std::uint32_t s = 0; s < be32(eblc, 16); ++s) {
+            const std::size_t entry = array + 8 * s;
+            const std::size_t sub = array + be32(eblc, entry + 4);
+            ASSERT_EQ(be16(eblc, sub), 1u);
+            ASSERT_EQ(be16(eblc, sub + 2), 6u);
+            for (std::uint32_t g = be16(eblc, entry); g <= be16(eblc, entry + 2); ++g) {
+                const std::size_t from = be32(eblc, sub + 4) + be32(eblc, sub + 8 + 4 * (g - be16(eblc, entry)));
+                const std::size_t to = be32(eblc, sub + 4) + be32(eblc, sub + 12 + 4 * (g - be16(eblc, entry)));
+                if (to > from) images[g] = std::vector<std::uint8_t>(ebdt.begin() + from, ebdt.begin() + to);
+            }
+        }
+        EXPECT_EQ(images.size(), 3u);
+        EXPECT_EQ(images[0], images[2]);
+        EXPECT_EQ(images[1], (std::vector<std::uint8_t>{0, 0, 0, 0, 6, 0, 0, 8}));
+        EXPECT_EQ(images[2], (std::vector<std::uint8_t>{2, 12, 1, 1, 13, 0xFA, 0, 8, 0xAB, 0xC0, 0x12, 0x30}));
+    }
 }
 
 }  // namespace
