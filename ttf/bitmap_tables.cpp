@@ -74,7 +74,8 @@ void putImage(ByteWriter& out, const Font& font, const Glyph& glyph, std::int32_
     const auto lastMask = static_cast<std::uint8_t>(0xFF << ((8 - width % 8) % 8));
     for (std::int32_t y = 0; y < height; ++y) {
         const std::uint8_t* row = bits.row(y);
-        for (std::int32_t k = 0; k < rowBytes; ++k) out.u8(k + 1 == rowBytes ? row[k] & lastMask : row[k]);
+        out.bytes(row, static_cast<std::size_t>(rowBytes - 1));
+        out.u8(row[rowBytes - 1] & lastMask);  // without the row's padding
     }
 }
 
@@ -123,6 +124,13 @@ bool build(ByteVector& eblc, ByteVector& ebdt, const TtfPlan& plan) {
     std::stable_sort(strikes.begin(), strikes.end(),
                      [](const Planned& a, const Planned& b) { return a.strike->ppem < b.strike->ppem; });
 
+    std::size_t imageBytes = 4;
+    for (const Planned& planned : strikes)
+        for (const Range& range : planned.ranges)
+            for (std::uint32_t g = range.first; g <= range.last; ++g)
+                if (const Glyph* glyph = planned.strike->glyphs[g]; fitsStrike(glyph))
+                    imageBytes += 8 + static_cast<std::size_t>(glyphHeight(glyph->metrics)) * ((glyphWidth(glyph->metrics) + 7) / 8);
+    ebdt.reserve(imageBytes);
     ByteWriter data(ebdt, ByteOrder::BigEndian);
     data.u32(TableVersion);
     ByteVector index;  // every strike's index subtable array and subtables, after the size records

@@ -3,6 +3,7 @@
 #include "ttf/ttf_plan.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -148,13 +149,17 @@ Ink inkOf(const Font& font, const Glyph* glyph) {
     Ink ink;
     const GlyphBits bits(font, glyph);
     std::int32_t minX = bits.width(), maxX = -1, minY = bits.height(), maxY = -1;
+    const std::int32_t rowBytes = (bits.width() + 7) / 8;
+    const auto lastMask = static_cast<std::uint8_t>(0xFF << ((8 - bits.width() % 8) % 8));
     for (std::int32_t y = 0; y < bits.height(); ++y) {
-        for (std::int32_t x = 0; x < bits.width(); ++x) {
-            if (!bits.pixel(x, y)) continue;
+        const std::uint8_t* row = bits.row(y);
+        for (std::int32_t k = 0; k < rowBytes; ++k) {
+            const auto byte = static_cast<std::uint8_t>(k + 1 == rowBytes ? row[k] & lastMask : row[k]);
+            if (byte == 0) continue;
             minY = std::min(minY, y);
             maxY = y;
-            minX = std::min(minX, x);
-            maxX = std::max(maxX, x);
+            minX = std::min(minX, 8 * k + std::countl_zero(byte));
+            maxX = std::max(maxX, 8 * k + 7 - std::countr_zero(byte));
         }
     }
     if (maxY < 0) return ink;
@@ -288,6 +293,21 @@ TtfResult buildPlan(std::span<const Font* const> fonts, std::string_view faceNam
     plan.yMax = yMax * u;
     plan.winAscent = std::max({plan.ascender, plan.yMax, 0});
     plan.winDescent = std::max({-plan.descender, -plan.yMin, 0});
+    // The other strikes' bitmaps, scaled to the grid, stay inside the clipping lines too.
+    for (std::size_t s = 1; s < plan.strikes.size(); ++s) {
+        const TtfStrike& strike = plan.strikes[s];
+        std::int64_t above = 0, below = 0;
+        for (const Glyph* glyph : strike.glyphs) {
+            if (!glyph || glyphWidth(glyph->metrics) <= 0 || glyphHeight(glyph->metrics) <= 0) continue;
+            above = std::max<std::int64_t>(above, glyph->metrics.ascent);
+            below = std::max<std::int64_t>(below, glyph->metrics.descent);
+        }
+        auto scaled = [&](std::int64_t pixels) {
+            return static_cast<std::int32_t>(std::min<std::int64_t>((pixels * plan.unitsPerEm + strike.ppem - 1) / strike.ppem, 0xFFFF));
+        };
+        plan.winAscent = std::max(plan.winAscent, scaled(above));
+        plan.winDescent = std::max(plan.winDescent, scaled(below));
+    }
     plan.averageWidth = advanceCount ? static_cast<std::int32_t>((advanceSum * u + advanceCount / 2) / advanceCount) : 0;
 
     auto inkTop = [&](std::uint32_t character, const char* property) {
@@ -308,7 +328,9 @@ TtfResult buildPlan(std::span<const Font* const> fonts, std::string_view faceNam
     plan.italic = plan.oblique || equalsIgnoringCase(slant, "I");
     plan.widthClass = widthClassOf(stringOf(first, "SETWIDTH_NAME"));
 
-    plan.familyName = faceName;
+    // The run always names the face; a caller that does not gets the font's own family name.
+    plan.familyName = faceName.empty() ? stringOf(first, "FAMILY_NAME") : faceName;
+    if (plan.familyName.empty()) plan.familyName = "Untitled";
     plan.subfamilyName = plan.bold ? (plan.italic ? "Bold Italic" : "Bold") : (plan.italic ? "Italic" : "Regular");
     plan.fullName = plan.familyName;
     if (plan.bold || plan.italic) plan.fullName += " " + plan.subfamilyName;

@@ -46,8 +46,9 @@ struct TtfPlan {
     // hhea and OS/2 so that they cannot disagree.
     std::int32_t ascender = 0;   // FONT_ASCENT (hhea ascender, sTypoAscender)
     std::int32_t descender = 0;  // -FONT_DESCENT (hhea descender, sTypoDescender)
-    std::int32_t winAscent = 0;  // covers every glyph's ink and the ascender
-    std::int32_t winDescent = 0;  // positive, covers every glyph's ink and the descender
+    // Cover every glyph's ink, every strike's bitmaps scaled to the grid, and ascender (descender).
+    std::int32_t winAscent = 0;
+    std::int32_t winDescent = 0;  // positive
     std::int32_t xMin = 0, yMin = 0, xMax = 0, yMax = 0;  // over every glyph's ink (head)
     std::int32_t advanceWidthMax = 0;
     std::int32_t averageWidth = 0;  // OS/2 xAvgCharWidth: mean of the non-zero advances
@@ -64,7 +65,8 @@ struct TtfPlan {
     std::int32_t capHeight = 0;
 
     // Names (UTF-8 here; the name table stores UTF-16BE).
-    std::string familyName;     // the face name the run chose (--face, else the output's base name)
+    std::string familyName;     // the face name the run chose (--face, else the output's base name);
+                                // FAMILY_NAME when it gives none
     std::string subfamilyName;  // "Regular", "Bold", "Italic", "Bold Italic"
     std::string fullName;
     std::string postScriptName;  // only the characters PostScript names allow

@@ -138,7 +138,8 @@ TEST(TtfPlan, CharactersOfEachEncoding) {
 
 TEST(TtfPlan, StrikesFamiliesAndGrid) {
     ReadFont small(bdfText(style("ISO10646", "1", 8), {block('A'), block('B'), block('x')}));
-    ReadFont large(bdfText(style("ISO10646", "1", 16), {block('B'), block('C')}));
+    const GlyphText tall = {'B', 6, "1 14 0 0", std::vector<std::string>(14, "80")};
+    ReadFont large(bdfText(style("ISO10646", "1", 16), {tall, block('C')}));
     ReadFont same(bdfText(style("ISO10646", "1", 8), {block('A')}));
     ReadFont bold(bdfText(style("ISO10646", "1", 16, "Bold"), {block('A')}));
     TtfPlan plan;
@@ -155,6 +156,8 @@ TEST(TtfPlan, StrikesFamiliesAndGrid) {
     EXPECT_EQ(plan.xMin, 1 * 256);
     EXPECT_EQ(plan.xMax, 5 * 256);
     EXPECT_EQ(plan.yMax, 4 * 256);
+    EXPECT_EQ(plan.winAscent, 14 * 2048 / 16);  // the tall 'B' of the second strike, scaled
+    EXPECT_EQ(plan.winDescent, 2 * 256);
     EXPECT_EQ(plan.xHeight, 4 * 256);
     EXPECT_EQ(plan.averageWidth, 6 * 256);
     EXPECT_TRUE(plan.fixedPitch);
