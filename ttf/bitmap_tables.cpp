@@ -20,6 +20,7 @@ constexpr std::size_t IndexArrayEntryBytes = 8;
 constexpr std::size_t IndexSubHeaderBytes = 8;
 constexpr std::uint16_t IndexFormatOffsets32 = 1;
 constexpr std::uint16_t ImageFormatBigMetricsBytes = 6;
+constexpr std::size_t BigMetricsBytes = 8;
 constexpr std::int32_t MaxStrikePpem = 255;
 constexpr std::uint8_t FlagHorizontalMetrics = 0x01;
 // Absent glyphs this many or fewer in a row stay inside one range (four bytes each) rather than
@@ -129,7 +130,8 @@ bool build(ByteVector& eblc, ByteVector& ebdt, const TtfPlan& plan) {
         for (const Range& range : planned.ranges)
             for (std::uint32_t g = range.first; g <= range.last; ++g)
                 if (const Glyph* glyph = planned.strike->glyphs[g]; fitsStrike(glyph))
-                    imageBytes += 8 + static_cast<std::size_t>(glyphHeight(glyph->metrics)) * ((glyphWidth(glyph->metrics) + 7) / 8);
+                    imageBytes += BigMetricsBytes + static_cast<std::size_t>(glyphHeight(glyph->metrics)) *
+                                                        static_cast<std::size_t>((glyphWidth(glyph->metrics) + 7) / 8);
     ebdt.reserve(imageBytes);
     ByteWriter data(ebdt, ByteOrder::BigEndian);
     data.u32(TableVersion);

@@ -25,8 +25,9 @@ std::vector<Run> runsOf(const std::vector<TtfCharacter>& characters, std::uint32
     std::vector<Run> runs;
     for (const TtfCharacter& c : characters) {
         if (c.code > limit) break;
-        if (!runs.empty() && c.code == runs.back().last + 1 && c.glyphIndex == runs.back().glyph + (c.code - runs.back().first))
-            runs.back().last = c.code;
+        Run* last = runs.empty() ? nullptr : &runs.back();
+        if (last && c.code == last->last + 1 && c.glyphIndex == last->glyph + (c.code - last->first))
+            last->last = c.code;
         else
             runs.push_back({c.code, c.code, c.glyphIndex});
     }

@@ -177,10 +177,9 @@ void putOs2Table(ByteWriter& out, const TtfPlan& plan) {
     if (plan.bold) selection |= SelectionBold;
     if (!plan.italic && !plan.bold) selection |= SelectionRegular;
     out.u16(selection);
-    const std::uint32_t firstChar = plan.characters.empty() ? 0 : std::min<std::uint32_t>(plan.characters.front().code, 0xFFFF);
-    const std::uint32_t lastChar = plan.characters.empty() ? 0 : std::min<std::uint32_t>(plan.characters.back().code, 0xFFFF);
-    out.u16(firstChar);
-    out.u16(lastChar);
+    const bool none = plan.characters.empty();
+    out.u16(none ? 0 : std::min<std::uint32_t>(plan.characters.front().code, 0xFFFF));  // usFirstCharIndex
+    out.u16(none ? 0 : std::min<std::uint32_t>(plan.characters.back().code, 0xFFFF));   // usLastCharIndex
     out.u16(static_cast<std::uint32_t>(plan.ascender));
     out.u16(static_cast<std::uint32_t>(plan.descender));
     out.u16(0);  // sTypoLineGap

@@ -60,8 +60,11 @@ std::int32_t integerOf(const Font& font, const char* name, std::int32_t otherwis
 }
 
 bool isControl(std::uint32_t u) { return u < 0x20 || (u >= 0x7F && u <= 0x9F); }
-// Characters a cmap cannot give: surrogates and the two noncharacters that end the BMP.
-bool isMappable(std::uint32_t u) { return !isControl(u) && !(u >= 0xD800 && u <= 0xDFFF) && u != 0xFFFE && u != 0xFFFF; }
+// No control character is mapped, nor what a cmap cannot give: surrogates and the two noncharacters
+// that end the BMP.
+bool isMappable(std::uint32_t u) {
+    return !isControl(u) && !(u >= 0xD800 && u <= 0xDFFF) && u != 0xFFFE && u != 0xFFFF;
+}
 
 struct Mapped {
     std::uint32_t character;
@@ -248,13 +251,15 @@ TtfResult buildPlan(std::span<const Font* const> fonts, std::string_view faceNam
     const std::vector<const Glyph*>& glyphs = plan.strikes[0].glyphs;
     std::vector<Ink> inks;
     inks.reserve(glyphs.size());
-    std::int64_t largest = std::max(std::abs(std::int32_t{first.info.fontAscent}), std::abs(std::int32_t{first.info.fontDescent}));
+    std::int64_t largest =
+        std::max(std::abs(std::int32_t{first.info.fontAscent}), std::abs(std::int32_t{first.info.fontDescent}));
     for (const Glyph* glyph : glyphs) {
         inks.push_back(inkOf(first, glyph));
         const Ink& ink = inks.back();
         largest = std::max<std::int64_t>(largest, advanceOf(glyph));
         if (ink.any)
-            for (std::int32_t v : {ink.left, ink.right, ink.bottom, ink.top}) largest = std::max<std::int64_t>(largest, std::abs(v));
+            for (std::int32_t v : {ink.left, ink.right, ink.bottom, ink.top})
+                largest = std::max<std::int64_t>(largest, std::abs(v));
     }
     const std::int32_t ppem = plan.strikes[0].ppem;
     const std::int32_t u = chooseUnitsPerPixel(ppem, largest);
@@ -303,12 +308,14 @@ TtfResult buildPlan(std::span<const Font* const> fonts, std::string_view faceNam
             below = std::max<std::int64_t>(below, glyph->metrics.descent);
         }
         auto scaled = [&](std::int64_t pixels) {
-            return static_cast<std::int32_t>(std::min<std::int64_t>((pixels * plan.unitsPerEm + strike.ppem - 1) / strike.ppem, 0xFFFF));
+            const std::int64_t units = (pixels * plan.unitsPerEm + strike.ppem - 1) / strike.ppem;
+            return static_cast<std::int32_t>(std::min<std::int64_t>(units, 0xFFFF));
         };
         plan.winAscent = std::max(plan.winAscent, scaled(above));
         plan.winDescent = std::max(plan.winDescent, scaled(below));
     }
-    plan.averageWidth = advanceCount ? static_cast<std::int32_t>((advanceSum * u + advanceCount / 2) / advanceCount) : 0;
+    plan.averageWidth =
+        advanceCount ? static_cast<std::int32_t>((advanceSum * u + advanceCount / 2) / advanceCount) : 0;
 
     auto inkTop = [&](std::uint32_t character, const char* property) {
         auto at = std::lower_bound(characters.begin(), characters.end(), Mapped{character, nullptr});
@@ -351,6 +358,7 @@ TtfResult buildPlan(std::span<const Font* const> fonts, std::string_view faceNam
 
 }  // namespace
 
-TtfResult planTrueType(std::span<const Font* const> fonts, std::string_view faceName, TtfPlan& plan, TtfReport& report) {
+TtfResult planTrueType(std::span<const Font* const> fonts, std::string_view faceName, TtfPlan& plan,
+                       TtfReport& report) {
     return runGuarded([&] { return buildPlan(fonts, faceName, plan, report); }, TtfResult::OutOfMemory);
 }

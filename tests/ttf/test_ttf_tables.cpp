@@ -19,8 +19,7 @@
 namespace {
 
 struct GlyphText {
-    int code;
-    int advance;
+    int code, advance;
     std::string bbx;                // "w h x y"
     std::vector<std::string> rows;  // hex
 };
@@ -49,9 +48,7 @@ struct ReadFont {
         EXPECT_EQ(readBdfFont(&font, stream, bitOrder, byteOrder, pad, unit), StatusOk);
         closeFontFile(stream);
     }
-    ~ReadFont() {
-        if (font.releaseFont) font.releaseFont(&font);
-    }
+    ~ReadFont() { font.releaseFont ? font.releaseFont(&font) : void(); }
 };
 
 std::vector<std::string> style(const std::string& registry, const std::string& encoding, int pixelSize = 8,
@@ -64,8 +61,8 @@ std::vector<std::string> style(const std::string& registry, const std::string& e
 
 GlyphText block(int code) { return {code, 6, "4 4 1 0", {"F0", "90", "90", "F0"}}; }
 
-TtfResult planOf(std::vector<const Font*> fonts, TtfPlan& plan, TtfReport& report) {
-    return planTrueType(fonts, "Test Face", plan, report);
+TtfResult planOf(std::vector<const Font*> fonts, TtfPlan& plan, TtfReport& report, const char* face = "Test Face") {
+    return planTrueType(fonts, face, plan, report);
 }
 
 std::uint32_t be16(const ByteVector& b, std::size_t at) { return std::uint32_t{b.at(at)} << 8 | b.at(at + 1); }
@@ -233,7 +230,7 @@ TEST(TtfTables, NamesAndOs2) {
     ReadFont read(bdfText(properties, glyphs));
     TtfPlan plan;
     TtfReport report;
-    ASSERT_EQ(planTrueType(std::vector<const Font*>{&read.font}, "Caf\xc3\xa9 Mono", plan, report), TtfResult::Written);
+    ASSERT_EQ(planOf({&read.font}, plan, report, "Caf\xc3\xa9 Mono"), TtfResult::Written);
     EXPECT_EQ(plan.postScriptName, "CafMono-BoldItalic");
 
     const ByteVector name = tableOf(putNameTable, plan);
@@ -259,25 +256,18 @@ TEST(TtfTables, NamesAndOs2) {
     const ByteVector os2 = tableOf(putOs2Table, plan);
     ASSERT_EQ(os2.size(), 96u);
     const std::int32_t u = plan.unitsPerPixel;
+    const auto f = [](std::int32_t v) { return static_cast<std::uint32_t>(v) & 0xFFFF; };
     struct Field {
         std::size_t at;
         std::uint32_t value;
         const char* what;
     } fields[] = {
-        {0, 4, "version"},
-        {2, static_cast<std::uint32_t>(plan.averageWidth), "xAvgCharWidth"},
-        {4, 700, "usWeightClass"},
-        {6, 3, "usWidthClass"},
-        {62, 0x01 | 0x20 | 0x80 | 0x200, "fsSelection"},
-        {64, 'A', "usFirstCharIndex"},
-        {66, 0xFF, "usLastCharIndex"},
-        {68, static_cast<std::uint32_t>(6 * u), "sTypoAscender"},
-        {70, static_cast<std::uint32_t>(-2 * u) & 0xFFFF, "sTypoDescender"},
-        {74, static_cast<std::uint32_t>(6 * u), "usWinAscent"},
-        {76, static_cast<std::uint32_t>(2 * u), "usWinDescent"},
-        {88, static_cast<std::uint32_t>(4 * u), "sCapHeight"},
+        {0, 4, "version"},         {2, f(plan.averageWidth), "xAvgCharWidth"}, {4, 700, "usWeightClass"},
+        {6, 3, "usWidthClass"},    {62, 0x01 | 0x20 | 0x80 | 0x200, "fsSelection"}, {64, 'A', "usFirstCharIndex"},
+        {66, 0xFF, "usLastCharIndex"}, {68, f(6 * u), "sTypoAscender"},        {70, f(-2 * u), "sTypoDescender"},
+        {74, f(6 * u), "usWinAscent"}, {76, f(2 * u), "usWinDescent"},         {88, f(4 * u), "sCapHeight"},
     };
-    for (const Field& f : fields) EXPECT_EQ(be16(os2, f.at), f.value) << f.what;
+    for (const Field& field : fields) EXPECT_EQ(be16(os2, field.at), field.value) << field.what;
     EXPECT_EQ(os2[35], 0);                        // PANOSE proportion: the 'i' is narrower
     EXPECT_EQ(be32(os2, 42), 0x3u);               // Basic Latin, Latin-1 Supplement
     EXPECT_EQ(be32(os2, 78) & 0x3u, 0x1u);        // Latin 1, not Latin 2
@@ -292,11 +282,11 @@ TEST(TtfTables, BitmapBitsInEveryLayout) {
         int bitOrder, byteOrder, pad, unit;
     } layouts[] = {{1, 1, 1, 1}, {1, 1, 2, 1}, {0, 0, 4, 4}, {1, 0, 2, 2}, {0, 1, 8, 4}, {0, 0, 1, 1}, {1, 0, 4, 4}};
     for (const Layout& l : layouts) {
-        SCOPED_TRACE(std::to_string(l.bitOrder) + std::to_string(l.byteOrder) + std::to_string(l.pad) + std::to_string(l.unit));
+        SCOPED_TRACE(testing::Message() << l.bitOrder << l.byteOrder << l.pad << l.unit);
         ReadFont read(bdfText(style("ISO10646", "1"), glyphs), l.bitOrder, l.byteOrder, l.pad, l.unit);
         TtfPlan plan;
         TtfReport report;
-        ASSERT_EQ(planTrueType(std::vector<const Font*>{&read.font}, "T", plan, report), TtfResult::Written);
+        ASSERT_EQ(planOf({&read.font}, plan, report), TtfResult::Written);
         EXPECT_EQ(plan.xMax, 13 * plan.unitsPerPixel);  // ink of the 'A' read in this layout
         EXPECT_EQ(plan.yMin, -1 * plan.unitsPerPixel);
         ByteVector eblc, ebdt;
