@@ -94,6 +94,12 @@ struct Coverage {
     }
 };
 
+// The marks the Latin, Hebrew, Arabic and Thai pages hold: a font may well draw its script without them.
+bool isCombiningMark(std::uint32_t c) {
+    return (c >= 0x0300 && c <= 0x036F) || (c >= 0x0591 && c <= 0x05C7) || (c >= 0x064B && c <= 0x0652) ||
+           c == 0x0E31 || (c >= 0x0E34 && c <= 0x0E3A) || (c >= 0x0E47 && c <= 0x0E4E);
+}
+
 std::array<std::uint32_t, 4> unicodeRanges(const TtfPlan& plan) {
     std::array<std::uint32_t, 4> ranges{};
     if (plan.symbol) return ranges;
@@ -103,9 +109,10 @@ std::array<std::uint32_t, 4> unicodeRanges(const TtfPlan& plan) {
     return ranges;
 }
 
-// A page counts as covered when the font has three quarters of the characters of its top quarter,
-// where each page keeps the letters of its script (or, in the DOS pages, its box drawing and
-// mathematics). The East Asian pages count kana, hangul and ideographs.
+// A page counts as covered when the font lacks at most one in sixteen of the characters of its top
+// quarter, where each page keeps the letters of its script (or, in the DOS pages, its box drawing and
+// mathematics), combining marks aside: a Latin-1 font serves Windows' Western page, not its Turkish
+// one, which differs in six letters there. The East Asian pages count kana, hangul and ideographs.
 std::array<std::uint32_t, 2> codePageRanges(const TtfPlan& plan) {
     std::array<std::uint32_t, 2> ranges{};
     auto set = [&](std::uint8_t bit) { ranges[bit / 32] |= 1u << (bit % 32); };
@@ -122,11 +129,11 @@ std::array<std::uint32_t, 2> codePageRanges(const TtfPlan& plan) {
         std::size_t defined = 0, present = 0;
         for (int code = 0xC0; code <= 0xFF; ++code) {
             const std::uint16_t c = (*page->unicode)[code];
-            if (c == NoCharacter || c < 0x20 || (c >= 0x7F && c <= 0x9F)) continue;
+            if (c == NoCharacter || c < 0x20 || (c >= 0x7F && c <= 0x9F) || isCombiningMark(c)) continue;
             ++defined;
             if (coverage.has(c)) ++present;
         }
-        if (defined != 0 && 4 * present >= 3 * defined) set(pageBit.bit);
+        if (defined != 0 && 16 * present >= 15 * defined) set(pageBit.bit);
     }
     const std::size_t ideographs = coverage.count(0x4E00, 0x9FFF);
     if (coverage.count(0x3041, 0x3096) >= 80 && ideographs >= 2000) set(BitJapanese);
