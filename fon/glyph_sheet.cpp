@@ -157,16 +157,20 @@ public:
     }
     std::uint32_t tableKey(std::uint32_t position) const override { return (file_.symbol ? 0xF000 : 0) + position; }
     ModelVector<std::uint32_t> sampleKeys() const override {
-        // The pangram the strike lacks fewest glyphs of; first in order on a tie.
+        // A symbol font: the English text in ASCII codes, the font's own, as for a FON face of no
+        // known page.
         ModelVector<std::uint32_t> keys, best;
+        if (file_.symbol) {
+            for (char16_t c : pangrams[std::size(pangrams) - 1]) best.push_back(0xF000 + c);
+            return best;
+        }
+        // Else the pangram the strike lacks fewest glyphs of; first in order on a tie.
         std::size_t bestMissing = 0;
         for (std::u16string_view text : pangrams) {
-            keys.clear();
-            for (char16_t c : text) keys.push_back(file_.symbol ? 0xF000 + (c & 0xFF) : c);
+            keys.assign(text.begin(), text.end());
             const auto missing = static_cast<std::size_t>(
                 std::count_if(keys.begin(), keys.end(), [&](std::uint32_t key) { return width(key) == 0; }));
             if (best.empty() || missing < bestMissing) best.swap(keys), bestMissing = missing;
-            if (file_.symbol) break;
         }
         return best;
     }
