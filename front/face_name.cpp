@@ -33,9 +33,10 @@ std::uint32_t nextCharacter(std::string_view text, std::size_t& at) {
     return character;
 }
 
-// The byte of `character` in `page`, or -1. Controls have none: a name is text to show.
+// The byte of `character` in `page`, or -1. Controls have none: a name is text to show. Nor has
+// U+FFFF, which marks the bytes a table leaves undefined.
 int byteInPage(std::uint32_t character, const CodePage* page) {
-    if (character < 0x20 || character == 0x7F) return -1;
+    if (character < 0x20 || (character >= 0x7F && character < 0xA0) || character == NoCharacter) return -1;
     if (!page) return character < 0x7F ? static_cast<int>(character) : -1;
     for (int code = 0x20; code < 256; ++code)
         if ((*page->unicode)[static_cast<std::size_t>(code)] == character) return code;
@@ -98,7 +99,7 @@ std::string faceNameNote(const Program& program, const std::string& faceName) {
         if (characters + 1 == WindowsFaceNameLength) kept = at;
     }
     if (characters <= WindowsFaceNameLength) return {};
-    return formatMessageText(messageFormat(MessageNoteFaceCut, program.words).c_str(), faceName.c_str(),
+    return formatText(messageFormat(MessageNoteFaceCut, program.words).c_str(), faceName.c_str(),
                              static_cast<unsigned>(characters), static_cast<unsigned>(WindowsFaceNameLength),
                              faceName.substr(0, kept).c_str());
 }

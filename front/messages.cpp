@@ -71,7 +71,7 @@ std::string formatMessage(const char* format, std::va_list args) {
     return message;
 }
 
-std::string formatMessageText(const char* format, ...) {
+std::string formatText(const char* format, ...) {
     std::va_list args;
     va_start(args, format);
     std::string text = formatMessage(format, args);

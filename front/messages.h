@@ -51,7 +51,8 @@ std::string messageFormat(MessageId id, const ProgramWords& words);
 
 // printf-style formatting into a string sized to the text: no message is ever cut or overflows.
 std::string formatMessage(const char* format, std::va_list args);
-std::string formatMessageText(const char* format, ...)
+// The same, from the values themselves.
+std::string formatText(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
 #endif

@@ -79,7 +79,7 @@ const Option options[] = {
      "a line on standard error for each font written: positions filled, characters missing"},
     {"--face", Takes::Value, {}, [](S& s, V v) { s.faceName = v; return true; }, Request::Run, "--face NAME",
      "the face name Windows lists every font of the file under, written in each font's code page (printable "
-     "ASCII without one); Windows keeps 31 characters, and -v says when it cuts"},
+     "ASCII without one); Windows keeps 31 characters, and -v tells when it is longer"},
     {"--preview", Takes::Value, {}, [](S& s, V v) { s.previewPath = v; return true; }, Request::Run,
      "--preview FILE.png", "after writing, read the file back and draw it into a PNG picture: each "
      "face's title, its 256 positions in 16 rows of 16, a line of sample text"},

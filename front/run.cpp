@@ -53,19 +53,6 @@ bool mapIntoCodePage(const Program& program, const Font& font, const CodePageReq
     return false;
 }
 
-std::string formatText(const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
-std::string formatText(const char* format, ...) {
-    std::va_list args;
-    va_start(args, format);
-    std::string text = formatMessage(format, args);
-    va_end(args);
-    return text;
-}
-
 // -v: the line for one font written, shown once the file is complete. Without a code page
 // (`pageName` null) every encoded position counts as from the font.
 std::string summaryLine(const Program& program, const char* fontName, const char* pageName, const CodeMapReport& report,

@@ -205,6 +205,8 @@ TEST(FaceName, IsWrittenInTheFontsCharacterSet) {
         {"Café", "symbol", "", 0xE9},
         {"a\tb", nullptr, "", 9},
         {"a\x7F", "1252", "", 0x7F},
+        {"a\u0085", "1252", "", 0x85},
+        {"\uFFFF", "1252", "", 0xFFFF},  // what the tables hold for an undefined byte
         {"\x01", "437", "", 1},  // a graphic in the console, a control in a name
         {"Caf\xE9", "1252", "", 0xFFFD},  // Latin-1, not UTF-8
         {"\xC3", "1252", "", 0xFFFD},     // cut short
