@@ -169,12 +169,14 @@ int writeFamilyChecked(FontStream* stream, std::span<const FontResources> fonts)
 
     ByteVector directory;
     std::size_t directorySize = 2;
-    for (const FontResources& font : fonts) directorySize += FontDirectoryEntryFixedSize + heldFaceName(font.fnt).size();
+    for (const FontResources& font : fonts)
+        directorySize += FontDirectoryEntryFixedSize + heldFaceName(font.fnt).size();
     directory.reserve(directorySize);
     ByteWriter directoryOut(directory);
     directoryOut.u16(static_cast<std::uint32_t>(fonts.size()));
     for (std::size_t k = 0; k < fonts.size(); ++k)
-        putFontDirectoryEntry(directoryOut, static_cast<std::uint32_t>(k + 1), fonts[k].fnt, heldFaceName(fonts[k].fnt));
+        putFontDirectoryEntry(directoryOut, static_cast<std::uint32_t>(k + 1), fonts[k].fnt,
+                              heldFaceName(fonts[k].fnt));
 
     // One type block holds every font and one every "SNF" resource: loaders look for the fonts of a
     // file in the first block of their type.

@@ -185,7 +185,8 @@ int runConversion(const Program& program, const std::vector<std::string>& words,
     std::vector<FontResources> fonts;
     std::vector<std::string> fontNames;  // each font's name in the refusals
     std::vector<std::string> summaries;
-    if (settings.verbose && !faceNameNote(program, baseName).empty()) summaries.push_back(faceNameNote(program, baseName));
+    if (settings.verbose && !faceNameNote(program, baseName).empty())
+        summaries.push_back(faceNameNote(program, baseName));
     fonts.reserve(inputs.size() * pages);
     fontNames.reserve(inputs.size() * pages);
     for (std::size_t k = 0; k < inputs.size(); ++k) {
