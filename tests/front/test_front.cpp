@@ -210,8 +210,6 @@ TEST(FaceName, IsWrittenInTheFontsCharacterSet) {
         EXPECT_EQ(result.ok ? bytes : "", c.bytes) << c.name;
         EXPECT_EQ(result.ok ? 0u : result.refused, c.refused) << c.name;
     }
-    EXPECT_EQ(chooseFaceName(std::nullopt, "a/b.c.fon"), "b");
-    EXPECT_EQ(chooseFaceName(std::string("Name.x"), "a/b.c.fon"), "Name.x");
 }
 
 // The built programs, run as a user would: exact text on standard error, nothing on standard output.
