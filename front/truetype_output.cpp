@@ -7,6 +7,7 @@
 #include <new>
 #include <string_view>
 
+#include "front/face_name.h"
 #include "front/preview.h"
 #include "ttf/ttf_writer.h"
 
@@ -101,7 +102,7 @@ bool isTrueTypeOutput(const std::string& outputPath) {
 
 int writeTrueTypeOutput(const Program& program, const Settings& settings, const std::vector<std::string>& inputs) {
     const char* outputPath = settings.outputPath->c_str();
-    const std::string faceName = fontBaseName(outputPath);
+    const std::string faceName = chooseFaceName(settings.faceName, outputPath);  // UTF-8, as TrueType names are
     // Every font stays whole until the file is written: the writer reads each one's properties,
     // so the atom table is never cleared between inputs here.
     std::vector<Font> fonts;
