@@ -53,6 +53,25 @@ private:
 
 }  // namespace
 
+std::uint64_t countOutlinePoints(const BitmapRows& rows) {
+    if (!rows.bytes || rows.width <= 0 || rows.height <= 0) return 0;
+    const Grid grid(rows);
+    const std::int32_t rowBytes = (rows.width + 7) / 8;
+    std::uint64_t runs = 0;
+    for (std::int32_t y = 0; y <= rows.height; ++y) {
+        std::uint32_t westBefore = 0, eastBefore = 0;  // the last pixel's edge of the byte before
+        for (std::int32_t k = 0; k < rowBytes; ++k) {
+            const std::uint32_t above = grid.rowByte(y - 1, k), below = grid.rowByte(y, k);
+            const std::uint32_t west = above & ~below & 0xFFu, east = below & ~above & 0xFFu;
+            runs += static_cast<unsigned>(std::popcount(west & ~(west >> 1 | westBefore << 7)));
+            runs += static_cast<unsigned>(std::popcount(east & ~(east >> 1 | eastBefore << 7)));
+            westBefore = west & 1u;
+            eastBefore = east & 1u;
+        }
+    }
+    return 2 * runs;
+}
+
 bool OutlineTracer::trace(const BitmapRows& rows, Outline& outline) {
     outline.clear();
     if (!rows.bytes || rows.width <= 0 || rows.height <= 0) return true;

@@ -41,6 +41,10 @@ struct Outline {
 constexpr std::uint32_t MaxGlyphPoints = 65535;
 constexpr std::uint32_t MaxGlyphContours = 32767;
 
+// The number of points trace() gives for `rows`, counted without tracing (each corner ends one run
+// of same-facing horizontal edges): the writer's size bound and its glyph limit come from it.
+[[nodiscard]] std::uint64_t countOutlinePoints(const BitmapRows& rows);
+
 // Reused between glyphs, so tracing a font allocates only while its largest glyph grows the buffers.
 class OutlineTracer {
 public:

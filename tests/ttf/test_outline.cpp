@@ -122,6 +122,7 @@ TEST(TraceOutline, RandomBitmapsFillExactlyTheirPixelsWithCornersOnly) {
             for (int x = 0; x < width; ++x) line += random() % 100 < 45 ? '#' : '.';
         Drawing drawing(lines);
         ASSERT_TRUE(tracer.trace(drawing.rows, outline));
+        ASSERT_EQ(countOutlinePoints(drawing.rows), outline.points.size());
         for (int y = -1; y <= height; ++y)
             for (int x = -1; x <= width; ++x)
                 ASSERT_EQ(windingAt(outline, x, y), drawing.pixel(x, y) ? 1 : 0) << "round " << round << " at " << x << "," << y;
