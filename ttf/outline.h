@@ -37,9 +37,12 @@ struct Outline {
     }
 };
 
-// TrueType's limits for one simple glyph.
-constexpr std::uint32_t MaxGlyphPoints = 65535;
-constexpr std::uint32_t MaxGlyphContours = 32767;
+// The most points and contours of one glyph. TrueType itself allows 65535 points and 32767 contours,
+// but FreeType (and every program drawing through it) refuses a glyph of more than 32756 points or
+// 4094 contours (measured with FreeType 2.13: one more point pair or contour and it fails to load);
+// a glyph past these is better left to its bitmap than written and refused.
+constexpr std::uint32_t MaxGlyphPoints = 32756;
+constexpr std::uint32_t MaxGlyphContours = 4094;
 
 // The number of points trace() gives for `rows`, counted without tracing (each corner ends one run
 // of same-facing horizontal edges): the writer's size bound and its glyph limit come from it.

@@ -142,19 +142,36 @@ TEST(TraceOutline, RandomBitmapsFillExactlyTheirPixelsWithCornersOnly) {
     }
 }
 
-TEST(TraceOutline, StopsAtTrueTypesPointLimit) {
-    std::vector<std::string> lines(256);
-    for (int y = 0; y < 256; ++y)
-        for (int x = 0; x < 128; ++x) lines[static_cast<std::size_t>(y)] += (x + y) % 2 == 0 ? '#' : '.';
-    Drawing board(lines);  // 16384 lone pixels: 65536 points, one too many
+// A comb of n teeth: 4n points in one contour; a row of n lone pixels: n contours.
+std::vector<std::string> comb(int teeth) {
+    return {std::string(static_cast<std::size_t>(2 * teeth - 1), '#'), [&] {
+                std::string line;
+                for (int x = 0; x < 2 * teeth - 1; ++x) line += x % 2 == 0 ? '#' : '.';
+                return line;
+            }()};
+}
+std::vector<std::string> lonePixels(int count) { return {comb(count)[1]}; }
+
+TEST(TraceOutline, StopsAtTheGlyphLimits) {
+    struct Case {
+        std::vector<std::string> lines;
+        bool traced;
+        std::size_t points, contours;
+    };
+    const Case cases[] = {
+        {comb(8189), true, MaxGlyphPoints, 1},
+        {comb(8190), false, 0, 0},
+        {lonePixels(4094), true, 4 * 4094, MaxGlyphContours},
+        {lonePixels(4095), false, 0, 0},
+    };
     OutlineTracer tracer;
     Outline outline;
-    EXPECT_FALSE(tracer.trace(board.rows, outline));
-    EXPECT_TRUE(outline.points.empty() && outline.contourEnds.empty());
-    lines.pop_back();
-    Drawing smaller(lines);
-    EXPECT_TRUE(tracer.trace(smaller.rows, outline));
-    EXPECT_EQ(outline.points.size(), 4u * 255 * 64);
+    for (const Case& c : cases) {
+        Drawing drawing(c.lines);
+        EXPECT_EQ(tracer.trace(drawing.rows, outline), c.traced) << c.lines[0].size();
+        EXPECT_EQ(outline.points.size(), c.points);
+        EXPECT_EQ(outline.contourEnds.size(), c.contours);
+    }
 }
 
 }  // namespace
