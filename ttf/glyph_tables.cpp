@@ -154,7 +154,7 @@ void putGlyphTables(ByteVector& glyf, ByteVector& loca, ByteVector& hmtx, const 
 
         const BitmapRows rows = glyphRows(*strike.font, *glyph, scratch);
         if (!rows.bytes) continue;
-        if (countOutlinePoints(rows) > MaxGlyphPoints || !tracer.trace(rows, outline)) {
+        if (!tracer.trace(rows, outline)) {
             ++summary.glyphsWithoutOutline;
             continue;
         }
