@@ -28,29 +28,35 @@ constexpr std::uint64_t MaxTrueTypeBytes = std::uint64_t{256} << 20;
 constexpr std::uint64_t StrikeGlyphBytes = 24, StrikeBytes = 512, CharacterBytes = 24, NameCharacterBytes = 8;
 constexpr std::uint64_t FixedBytes = 4096;
 
-// An upper bound of the file's size, computed from the glyph bitmaps without building anything.
-// Stops counting once past MaxTrueTypeBytes.
-std::uint64_t boundFileBytes(const TtfPlan& plan) {
+// Upper bounds of the file's size and of its glyf table, computed from the glyph bitmaps without
+// building anything. Counting stops once past MaxTrueTypeBytes.
+struct SizeBound {
+    std::uint64_t glyf = 0;
+    std::uint64_t file = 0;
+};
+
+SizeBound boundFileBytes(const TtfPlan& plan) {
     const TtfStrike& first = plan.strikes.front();
     ByteVector scratch;
-    std::uint64_t total = FixedBytes + std::uint64_t{plan.glyphCount} * 8;  // loca, hmtx
+    SizeBound bound;
     for (const Glyph* glyph : first.glyphs) {
         if (!glyph) continue;
         const std::uint64_t points = countOutlinePoints(glyphRows(*first.font, *glyph, scratch));
-        if (points <= MaxGlyphPoints) total += glyphEntryBound(points);
-        if (total > MaxTrueTypeBytes) return total;
+        if (points <= MaxGlyphPoints) bound.glyf += glyphEntryBound(points);
+        if (bound.glyf > MaxTrueTypeBytes) break;
     }
+    bound.file = FixedBytes + std::uint64_t{plan.glyphCount} * 8 + bound.glyf;  // loca, hmtx, glyf
     for (const TtfStrike& strike : plan.strikes) {
-        total += StrikeBytes;
+        bound.file += StrikeBytes;
         for (const Glyph* glyph : strike.glyphs)
-            if (glyph) total += StrikeGlyphBytes + static_cast<std::uint64_t>(glyphBitmapBytes(glyph->metrics, 1));
-        if (total > MaxTrueTypeBytes) return total;
+            if (glyph) bound.file += StrikeGlyphBytes + static_cast<std::uint64_t>(glyphBitmapBytes(glyph->metrics, 1));
+        if (bound.file > MaxTrueTypeBytes) return bound;
     }
-    total += CharacterBytes * plan.characters.size();
+    bound.file += CharacterBytes * plan.characters.size();
     for (const std::string* name : {&plan.familyName, &plan.subfamilyName, &plan.fullName, &plan.postScriptName,
                                     &plan.uniqueName, &plan.version, &plan.copyright})
-        total += NameCharacterBytes * name->size();
-    return total;
+        bound.file += NameCharacterBytes * name->size();
+    return bound;
 }
 
 // Builds one table through a big-endian writer.
@@ -69,9 +75,11 @@ TtfResult writeFile(FontStream* output, std::span<const Font* const> fonts, std:
     report.strikes = static_cast<std::uint32_t>(plan.strikes.size());
     report.unitsPerEm = plan.unitsPerEm;
     if (plan.strikes.empty() || plan.glyphCount == 0) return TtfResult::GlyphsTooLarge;
-    if (boundFileBytes(plan) > MaxTrueTypeBytes) return TtfResult::TooLarge;
+    const SizeBound bound = boundFileBytes(plan);
+    if (bound.file > MaxTrueTypeBytes) return TtfResult::TooLarge;
 
     ByteVector glyf, loca, hmtx, head, hhea, maxp, post, gasp, prep, os2, cmap, name, eblc, ebdt;
+    glyf.reserve(bound.glyf);  // grown once: pages beyond what is written are never touched
     GlyphSummary summary;
     putGlyphTables(glyf, loca, hmtx, plan, summary);
     report.glyphsWithoutOutline = summary.glyphsWithoutOutline;
