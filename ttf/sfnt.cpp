@@ -2,6 +2,7 @@
 #include "ttf/sfnt.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "fon/byte_writer.h"
@@ -59,12 +60,15 @@ void assembleSfnt(std::span<const SfntTable> tables, ByteVector& file) {
         out.u32(static_cast<std::uint32_t>(table.data->size()));
         offset += padded(table.data->size());
     }
-    std::size_t headOffset = 0;
+    // The tables by plain copies into the zeroed file (the padding stays zero): a byte-wise append
+    // of unifont's 15 MB took a tenth of the writer's time.
+    std::size_t at = file.size(), headOffset = 0;
     bool haveHead = false;
+    file.resize(static_cast<std::size_t>(offset));
     for (const SfntTable& table : sorted) {
-        if (table.tag == sfntTag("head")) headOffset = file.size(), haveHead = true;
-        out.bytes(table.data->data(), table.data->size());
-        out.zeros(padded(table.data->size()) - table.data->size());
+        if (table.tag == sfntTag("head")) headOffset = at, haveHead = true;
+        if (!table.data->empty()) std::memcpy(file.data() + at, table.data->data(), table.data->size());
+        at += static_cast<std::size_t>(padded(table.data->size()));
     }
     if (haveHead && file.size() >= headOffset + HeadChecksumAdjustmentOffset + 4) {
         const std::uint32_t adjustment = ChecksumMagic - sfntChecksum(file.data(), file.size());
