@@ -3,9 +3,6 @@
 // interpreter, kept by the pre-program), in grey and in monochrome, and at twice the size.
 #include <gtest/gtest.h>
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-
 #include <algorithm>
 #include <set>
 #include <string>
@@ -13,13 +10,11 @@
 #include <vector>
 
 #include "tests/font/font_builder.h"
+#include "tests/ttf/freetype_draw.h"
 #include "ttf/glyph_tables.h"
 #include "ttf/sfnt.h"
 
 namespace {
-
-using Pixel = std::pair<int, int>;  // x, and y of the pixel's top edge, baseline at 0
-using PixelSet = std::set<Pixel>;
 
 // Sets the pixels drawn as '#' rows, top row first, in a glyph made by buildFont (MSB-first).
 void draw(const Font& font, Glyph& glyph, const std::vector<std::string>& rows) {
@@ -39,34 +34,6 @@ PixelSet sourcePixels(const GlyphMetrics& m, const std::vector<std::string>& row
                         pixels.insert({scale * (m.leftBearing + static_cast<int>(c)) + dx,
                                        scale * (m.ascent - static_cast<int>(r)) - dy});
     return pixels;
-}
-
-struct Drawn {
-    PixelSet pixels;
-    int greyPixels = 0;  // neither clear nor full
-    long advance = 0;    // 26.6
-    std::string error;
-};
-
-Drawn drawWithFreeType(FT_Face face, unsigned index, FT_Int32 flags, FT_Render_Mode mode) {
-    Drawn drawn;
-    if (FT_Load_Glyph(face, index, flags | FT_LOAD_NO_BITMAP) || FT_Render_Glyph(face->glyph, mode)) {
-        drawn.error = "FreeType could not draw glyph " + std::to_string(index) + ": load " +
-                      std::to_string(FT_Load_Glyph(face, index, flags | FT_LOAD_NO_BITMAP));
-        return drawn;
-    }
-    const FT_GlyphSlot slot = face->glyph;
-    const FT_Bitmap& bitmap = slot->bitmap;
-    drawn.advance = slot->advance.x;
-    for (unsigned j = 0; j < bitmap.rows; ++j)
-        for (unsigned i = 0; i < bitmap.width; ++i) {
-            const unsigned char* row = bitmap.buffer + static_cast<long>(j) * bitmap.pitch;
-            const bool mono = bitmap.pixel_mode == FT_PIXEL_MODE_MONO;
-            const int level = mono ? ((row[i / 8] & (0x80 >> (i % 8))) ? 255 : 0) : row[i];
-            if (level != 0 && level != 255) ++drawn.greyPixels;
-            if (level == 255) drawn.pixels.insert({slot->bitmap_left + static_cast<int>(i), slot->bitmap_top - static_cast<int>(j)});
-        }
-    return drawn;
 }
 
 struct TestGlyph {
@@ -140,23 +107,6 @@ void checkContainer(const ByteVector& file) {
     EXPECT_EQ(sfntChecksum(file.data(), file.size()), 0xB1B0AFBAu);
 }
 
-class FreeTypeFace {
-public:
-    explicit FreeTypeFace(const ByteVector& file) {
-        if (FT_Init_FreeType(&library_)) return;
-        if (FT_New_Memory_Face(library_, file.data(), static_cast<FT_Long>(file.size()), 0, &face_)) face_ = nullptr;
-    }
-    ~FreeTypeFace() {
-        if (face_) FT_Done_Face(face_);
-        if (library_) FT_Done_FreeType(library_);
-    }
-    FT_Face get() const { return face_; }
-
-private:
-    FT_Library library_ = nullptr;
-    FT_Face face_ = nullptr;
-};
-
 // Bitmap layouts: glyph pad, bit order, byte order, scan unit.
 using Layout = std::tuple<int, int, int, int>;
 class GlyphTablesDraw : public ::testing::TestWithParam<Layout> {};
@@ -219,7 +169,7 @@ TEST_P(GlyphTablesDraw, FreeTypeDrawsEverySourcePixel) {
     for (const Rendering& r : renderings) {
         ASSERT_EQ(FT_Set_Pixel_Sizes(f, 0, static_cast<FT_UInt>(r.scale * ppem)), 0);
         for (std::size_t i = 0; i < glyphs.size(); ++i) {
-            const Drawn drawn = drawWithFreeType(f, static_cast<unsigned>(i + 1), r.flags, r.mode);
+            const Drawn drawn = drawWithFreeType(f, static_cast<unsigned>(i + 1), r.flags | FT_LOAD_NO_BITMAP, r.mode);
             ASSERT_EQ(drawn.error, "");
             EXPECT_EQ(drawn.greyPixels, 0) << r.name << " glyph " << i + 1;
             EXPECT_EQ(drawn.pixels, sourcePixels(glyphs[i].metrics, glyphs[i].rows, r.scale)) << r.name << " glyph " << i + 1;
