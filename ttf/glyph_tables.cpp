@@ -3,10 +3,8 @@
 #include "ttf/glyph_tables.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 
-#include "font/bitmap.h"
 
 namespace {
 
@@ -113,21 +111,6 @@ void putSimpleGlyph(ByteWriter& out, const std::vector<OutlinePoint>& points, co
 
 }  // namespace
 
-BitmapRows glyphRows(const Font& font, const Glyph& glyph, ByteVector& scratch) {
-    const std::int32_t width = glyphWidth(glyph.metrics), height = glyphHeight(glyph.metrics);
-    const std::int64_t bytes = glyphBitmapBytes(glyph.metrics, font.glyphPad);
-    if (!glyph.bitmap || bytes <= 0) return {};
-    BitmapRows rows{glyph.bitmap, width, height, paddedRowBytes(width, font.glyphPad)};
-    const bool swapped = font.bitOrder != font.byteOrder && (font.scanUnit == 2 || font.scanUnit == 4);
-    if (font.bitOrder == 1 && !swapped) return rows;
-    scratch.assign(glyph.bitmap, glyph.bitmap + bytes);
-    if (swapped && font.scanUnit == 2) swapTwoBytes(scratch.data(), bytes);
-    if (swapped && font.scanUnit == 4) swapFourBytes(scratch.data(), bytes);
-    if (font.bitOrder == 0) invertBitOrder(scratch.data(), bytes);
-    rows.bytes = scratch.data();
-    return rows;
-}
-
 void putGlyphTables(ByteVector& glyf, ByteVector& loca, ByteVector& hmtx, const TtfPlan& plan, GlyphSummary& summary) {
     summary = GlyphSummary{};
     const TtfStrike& strike = plan.strikes.front();
@@ -139,7 +122,6 @@ void putGlyphTables(ByteVector& glyf, ByteVector& loca, ByteVector& hmtx, const 
     std::vector<std::int32_t> bearings(plan.glyphCount, 0);
     OutlineTracer tracer;
     Outline outline;
-    ByteVector scratch;
     bool anyOutline = false;
 
     for (std::uint32_t index = 0; index < plan.glyphCount; ++index) {
@@ -152,7 +134,8 @@ void putGlyphTables(ByteVector& glyf, ByteVector& loca, ByteVector& hmtx, const 
         advances[index] = advance;
         summary.advanceWidthMax = std::max(summary.advanceWidthMax, advance);
 
-        const BitmapRows rows = glyphRows(*strike.font, *glyph, scratch);
+        const GlyphBits bits(*strike.font, glyph);
+        const BitmapRows rows = bitmapRows(bits);
         if (!rows.bytes) continue;
         if (!tracer.trace(rows, outline)) {
             ++summary.glyphsWithoutOutline;

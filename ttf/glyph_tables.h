@@ -28,9 +28,11 @@ struct GlyphSummary {
     std::uint32_t glyphsWithoutOutline = 0;  // past TrueType's limits: left to their bitmaps
 };
 
-// One glyph's bitmap as the tracer reads it, brought to most-significant-bit-first rows through
-// `scratch` when the font keeps another bit or byte order. Empty rows for a glyph without pixels.
-[[nodiscard]] BitmapRows glyphRows(const Font& font, const Glyph& glyph, ByteVector& scratch);
+// A glyph's rows as the tracer reads them; empty for a glyph without pixels.
+[[nodiscard]] inline BitmapRows bitmapRows(const GlyphBits& bits) {
+    if (bits.width() <= 0 || bits.height() <= 0) return {};
+    return {bits.row(0), bits.width(), bits.height(), static_cast<std::int32_t>(bits.stride())};
+}
 
 // Bytes the glyf entry of an outline of `points` corners takes at most (contours have four or more).
 [[nodiscard]] constexpr std::uint64_t glyphEntryBound(std::uint64_t points) {

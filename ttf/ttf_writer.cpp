@@ -37,11 +37,10 @@ struct SizeBound {
 
 SizeBound boundFileBytes(const TtfPlan& plan) {
     const TtfStrike& first = plan.strikes.front();
-    ByteVector scratch;
     SizeBound bound;
     for (const Glyph* glyph : first.glyphs) {
         if (!glyph) continue;
-        const std::uint64_t points = countOutlinePoints(glyphRows(*first.font, *glyph, scratch));
+        const std::uint64_t points = countOutlinePoints(bitmapRows(GlyphBits(*first.font, glyph)));
         if (points <= MaxGlyphPoints) bound.glyf += glyphEntryBound(points);
         if (bound.glyf > MaxTrueTypeBytes) break;
     }
