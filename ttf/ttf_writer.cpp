@@ -99,8 +99,11 @@ TtfResult writeFile(FontStream* output, std::span<const Font* const> fonts, std:
         {sfntTag("name"), &name}, {sfntTag("post"), &post}, {sfntTag("gasp"), &gasp}, {sfntTag("prep"), &prep},
         {sfntTag("EBLC"), &eblc}, {sfntTag("EBDT"), &ebdt},
     };
+    // A font whose strikes hold no glyph (all too large for their metrics) has no bitmap tables:
+    // a table of no bytes is not a valid one.
+    const std::span<const SfntTable> present(tables, std::size(tables) - (ebdt.empty() ? 2 : 0));
     ByteVector file;
-    assembleSfnt(tables, file);
+    assembleSfnt(present, file);
     if (file.size() > MaxTrueTypeBytes) return TtfResult::TooLarge;  // the bound above missed: still refuse
     const auto size = static_cast<std::int32_t>(file.size());
     return writeBytes(output, file.data(), size) == size ? TtfResult::Written : TtfResult::WriteFailed;
