@@ -13,15 +13,9 @@ namespace {
 using Lines = std::vector<std::string>;  // rows of '#' (set) and '.'
 using Contours = std::vector<std::vector<OutlinePoint>>;
 
-struct Traced {
-    bool traced = false;
-    Outline outline;
-    std::uint64_t counted = 0;  // countOutlinePoints
-};
-
 // Packs the rows most significant bit first with a spare byte of set bits after each row, which
-// the tracer must not take for pixels, and traces them.
-Traced trace(const Lines& lines) {
+// the tracer must not take for pixels, and traces them; `counted` receives countOutlinePoints.
+bool trace(const Lines& lines, Outline& outline, std::uint64_t* counted = nullptr) {
     const int height = static_cast<int>(lines.size()), width = lines.empty() ? 0 : static_cast<int>(lines[0].size());
     const int stride = (width + 7) / 8 + 1;
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(stride * height), 0);
@@ -30,11 +24,8 @@ Traced trace(const Lines& lines) {
             if (x >= width || lines[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] == '#')
                 bytes[static_cast<std::size_t>(y * stride + x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
     const BitmapRows rows{bytes.data(), width, height, stride};
-    Traced t;
-    OutlineTracer tracer;
-    t.traced = tracer.trace(rows, t.outline);
-    t.counted = countOutlinePoints(rows);
-    return t;
+    if (counted) *counted = countOutlinePoints(rows);
+    return OutlineTracer().trace(rows, outline);
 }
 
 Contours contoursOf(const Outline& outline) {
@@ -65,9 +56,9 @@ TEST(TraceOutline, ShapesGiveExactContours) {
          {{{0, 0}, {4, 0}, {4, 4}, {0, 4}}, {{2, 1}, {1, 1}, {1, 2}, {2, 2}, {2, 3}, {3, 3}, {3, 2}, {2, 2}}}},
     };
     for (const auto& [lines, contours] : cases) {
-        const Traced t = trace(lines);
-        EXPECT_TRUE(t.traced);
-        EXPECT_EQ(contoursOf(t.outline), contours) << lines[0];
+        Outline outline;
+        EXPECT_TRUE(trace(lines, outline));
+        EXPECT_EQ(contoursOf(outline), contours) << lines[0];
     }
 }
 
@@ -89,10 +80,11 @@ TEST(TraceOutline, RandomBitmapsFillExactlyTheirPixels) {
         const std::size_t width = 1 + random() % 19;
         for (auto& line : lines)
             while (line.size() < width) line += random() % 100 < 45 ? '#' : '.';
-        const Traced t = trace(lines);
-        ASSERT_TRUE(t.traced);
-        ASSERT_EQ(t.counted, t.outline.points.size());  // two corners per run of edges: no collinear point
-        const Contours contours = contoursOf(t.outline);
+        Outline outline;
+        std::uint64_t counted = 0;
+        ASSERT_TRUE(trace(lines, outline, &counted));
+        ASSERT_EQ(counted, outline.points.size());  // two corners per run of edges: no collinear point
+        const Contours contours = contoursOf(outline);
         for (int y = -1; y <= static_cast<int>(lines.size()); ++y)
             for (int x = -1; x <= static_cast<int>(width); ++x) {
                 const bool set = y >= 0 && x >= 0 && y < static_cast<int>(lines.size()) && x < static_cast<int>(width) &&
