@@ -110,6 +110,7 @@ public:
     // the row's padding, as the font holds it.
     const std::uint8_t* row(std::int32_t y) const { return rows_ + static_cast<std::size_t>(y) * stride_; }
     bool pixel(std::int32_t x, std::int32_t y) const { return (row(y)[x >> 3] >> (7 - (x & 7))) & 1; }
+    std::size_t stride() const { return stride_; }  // bytes from one row to the next
 
 private:
     ByteVector copy_;
