@@ -181,7 +181,6 @@ inline std::string compareWithOracle(const OracleGlyph& seen, const Cell& cell) 
 // carries them; the hand-built tests check that it copies them faithfully).
 struct CellFrame {
     bool fixedPitch = false;
-    bool terminal = false;  // every glyph is the terminal cell
     int maxAscent = 0;
     int height = 0;
 };
@@ -192,7 +191,6 @@ inline CellFrame frameOf(const std::string& fon) {
     const std::size_t snf = resourceAt(fon, 2).offset;
     CellFrame frame;
     frame.fixedPitch = (le32(fon, snf + 12) & 2) != 0;  // every advance alike
-    frame.terminal = le16(fon, snf + 10) != 0;
     frame.maxAscent = s16(le16(fon, snf + 50 + 6));
     frame.height = frame.maxAscent + s16(le16(fon, snf + 50 + 8));
     return frame;

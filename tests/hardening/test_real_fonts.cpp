@@ -1,7 +1,8 @@
 // The real-font corpus: every font of xfonts-base, xfonts-75dpi, xfonts-100dpi and xfonts-terminus
 // through both programs, plain and compress'ed. A font whose codes lie in one row must convert and
 // show every source glyph's pixels by the cell rules, advancing by its own width and with its ink at
-// its place on the line (across and above the baseline), as FreeType reads the FON; a multi-row font must be refused with "too many characters" and leave no output.
+// its place on the line (across and above the baseline), as FreeType reads the FON; a multi-row
+// font must be refused with "too many characters" and leave no output.
 //
 // The source glyphs and metrics come from pcf2bdf's text of the real PCF file; the cell geometry
 // is worked out here from them, not read back from the converters' own output.
