@@ -67,7 +67,7 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
 
     // Terminal cells found past the largest face were never built: the font cannot be written.
     if (font.exceedsFaceLimit) return StatusFail;
-    const bool anchored = isOriginAnchored(font);
+    const bool fixedPitch = isFixedPitch(info);
 
     FntHeader header;
     if (const char* copyright = findStringProperty(font, "COPYRIGHT")) {
@@ -87,7 +87,7 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
     // Where the cells put the baseline, not the X font's FONT_ASCENT, which the "SNF" resource keeps:
     // readers of the face draw each cell that many rows above the baseline.
     header.dfAscent = static_cast<std::uint16_t>(cellAscent(info));
-    header.dfPitchAndFamily = (info.flags & FlagFixedAdvance) ? 0x50 : 0x51;
+    header.dfPitchAndFamily = fixedPitch ? 0x50 : 0x51;
     header.dfAvgWidth = static_cast<std::uint16_t>(info.maxBounds.advance);
     header.dfFirstChar = static_cast<std::uint8_t>(info.firstColumn);
     header.dfLastChar = static_cast<std::uint8_t>(info.lastColumn);
@@ -103,7 +103,7 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
     for (std::uint32_t i = 0; i < positions; ++i) {
         const Glyph* glyph = glyphs[i];
         if (!glyph) continue;
-        const std::int32_t width = cellWidth(glyph->metrics, anchored);
+        const std::int32_t width = cellWidth(glyph->metrics, fixedPitch);
         maxWidth = std::max<std::int64_t>(maxWidth, width);
         widthBytes += cellColumns(width);
         if (header.dfFirstChar + i == LetterX) header.dfAvgWidth = static_cast<std::uint16_t>(width);
@@ -117,7 +117,7 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
         planFntLayout(positions, static_cast<std::int64_t>(faceName.size()), std::int64_t{height} * widthBytes);
     if (layout.size > MaxFaceBytes) return StatusFail;
     header.dfVersion = layout.version;
-    if (layout.version == FntVersion3) header.dfFlags = (info.flags & FlagFixedAdvance) ? Fnt3FixedPitch : Fnt3Proportional;
+    if (layout.version == FntVersion3) header.dfFlags = fixedPitch ? Fnt3FixedPitch : Fnt3Proportional;
     header.dfFace = static_cast<std::uint32_t>(layout.face);
     header.dfBitsOffset = static_cast<std::uint32_t>(layout.bitsOffset);
     header.dfSize = static_cast<std::uint32_t>(layout.size);
@@ -137,7 +137,7 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
     std::uint32_t offset = header.dfBitsOffset;
     for (std::uint32_t i = 0; i < positions; ++i) {
         const Glyph* glyph = glyphs[i];
-        const std::int32_t width = glyph ? cellWidth(glyph->metrics, anchored) : 0;
+        const std::int32_t width = glyph ? cellWidth(glyph->metrics, fixedPitch) : 0;
         putFntCharEntry(out, layout.version, static_cast<std::uint32_t>(width), offset);
         if (glyph) offset += static_cast<std::uint32_t>(cellColumns(width) * height);
     }
@@ -148,7 +148,7 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
         const Glyph* glyph = glyphs[i];
         if (!glyph) continue;
         const std::size_t at = out.size();
-        out.zeros(static_cast<std::size_t>(cellColumns(cellWidth(glyph->metrics, anchored))) *
+        out.zeros(static_cast<std::size_t>(cellColumns(cellWidth(glyph->metrics, fixedPitch))) *
                   static_cast<std::size_t>(height));
         (void)putGlyphCell(std::span<std::uint8_t>(fnt).subspan(at), font, glyphPad, glyph);
     }

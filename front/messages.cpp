@@ -42,6 +42,7 @@ constexpr const char* messageTable[MessageCount] = {
     "--preview %s names an input: the picture would replace a font it is made from.",
     "%s is given an empty value.",
     "--preview-scale sizes the picture of --preview, which is not given.",
+    "Font %s: %d glyphs moved to fit their character cells, %d lost columns past their advance.",
 };
 
 void fillWord(std::string& text, std::string_view placeholder, const char* word) {

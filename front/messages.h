@@ -38,6 +38,7 @@ enum MessageId : int {
     MessageWhyPreviewIsInput,   // the picture's path
     MessageWhyEmptyValue,       // the option
     MessageWhyScaleAlone,       // no value
+    MessageNoteCellPlacement,   // -v: base name, glyphs moved in their cells, glyphs that lost columns
     MessageCount
 };
 

@@ -218,6 +218,9 @@ int runConversion(const Program& program, const std::vector<std::string>& words,
                 // -v names each font by its input; the line names the page.
                 const char* noteName = single ? baseName.c_str() : inputPath;
                 if (settings.verbose) summaries.push_back(summaryLine(program, noteName, pageName, report, written));
+                if (const CellPlacement cells = cellPlacement(written); settings.verbose && (cells.moved || cells.cut))
+                    summaries.push_back(formatText(messageFormat(MessageNoteCellPlacement, program.words).c_str(),
+                                                   noteName, cells.moved, cells.cut));
                 if (settings.verbose && fntVersionOf(resources) == FntVersion3)
                     summaries.push_back(formatText(messageFormat(MessageNoteWindows30, program.words).c_str(),
                                                    noteName, static_cast<unsigned>(resources.fnt.size())));
