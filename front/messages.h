@@ -31,6 +31,7 @@ enum MessageId : int {
     MessagePictureTooLarge,     // --preview: the picture's path
     MessagePagesNotCombined,    // two code pages as written after -c, their character set
     MessageFontOfPage,          // an input path and the code page of one of its fonts, naming that font
+    MessageFamilyTooLarge,      // output path, the limit in MiB
     MessageCount
 };
 

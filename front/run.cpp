@@ -208,9 +208,10 @@ public:
 
     bool take(std::size_t index, std::unique_ptr<Font> font) override {
         for (std::size_t j = 0; j < pages_; ++j)
-            if (!takePage(index, *font, j)) return false;
-        // The font is gone and its resources hold its property texts: the next font numbers its
-        // atoms from 1 as a run of its own would, which keeps its "SNF" resource the same.
+            if (!takePage(index, font, j)) return false;
+        // The font is gone (or kept only for its cells) and its resources hold its property texts:
+        // the next font numbers its atoms from 1 as a run of its own would, which keeps its "SNF"
+        // resource the same.
         font.reset();
         clearAtomTable();
         return true;
@@ -229,8 +230,9 @@ public:
     bool wroteRegularFile() const override { return regularFile_; }
 
 private:
-    // Builds the font of page `j` of the font of input `index`.
-    bool takePage(std::size_t index, const Font& font, std::size_t j) {
+    // Builds the font of page `j` of the font of input `index`; the font itself is kept when it is
+    // the one written (no page).
+    bool takePage(std::size_t index, std::unique_ptr<Font>& font, std::size_t j) {
         const char* inputPath = inputs_[index].c_str();
         // A refused member of several is named by its input, and by its page when the input gives
         // several; the file's name says nothing.
@@ -241,11 +243,13 @@ private:
                 formatText(messageFormat(MessageFontOfPage, program_.words).c_str(), inputPath, pageName);
         const char* fontName = fontNames_.back().c_str();
         CodeMapReport report;
-        Font page;
+        auto page = std::make_unique<Font>();
         if (pageName &&
-            !mapIntoCodePage(program_, font, settings_.codePages[j], pageName, inputPath, fontName, page, report))
+            !mapIntoCodePage(program_, *font, settings_.codePages[j], pageName, inputPath, fontName, *page, report))
             return false;
-        const Font& written = pageName ? page : font;
+        // The cells are drawn from the font only when the file is written: it is kept till then.
+        kept_.push_back(pageName ? std::move(page) : std::move(font));
+        const Font& written = *kept_.back();
         // One font keeps its own order: the output is created (an existing file truncated) before
         // the writer may refuse the font, and then removed. Several are all read and checked first.
         if (single_ && !(output_ = createOutput(program_, outputPath_, &regularFile_))) return false;
@@ -260,12 +264,22 @@ private:
         if (settings_.verbose) summaries_.push_back(summaryLine(program_, noteName, pageName, report, written));
         if (settings_.verbose && fntVersionOf(resources) == FntVersion3)
             summaries_.push_back(formatText(messageFormat(MessageNoteWindows30, program_.words).c_str(), noteName,
-                                            static_cast<unsigned>(resources.fnt.size())));
+                                            static_cast<unsigned>(fntSizeOf(resources))));
         for (std::size_t i = 0; i < fonts_.size(); ++i) {
             if (sameWindowsSelection(fonts_[i], resources)) {
                 show(reportError, program_, MessageNotCombined, fontNames_[i].c_str(), fontName);
                 return false;
             }
+        }
+        // What no file may hold is refused before any face's cells are built.
+        if ((familyBytes_ += resourceBytesOf(resources)) > MaxFamilyBytes) {
+            show(reportError, program_, MessageFamilyTooLarge, outputPath_,
+                 static_cast<unsigned>(MaxFamilyBytes >> 20));
+            if (output_) {
+                (void)closeFontFile(output_);
+                if (regularFile_) deleteOutputFile(outputPath_);
+            }
+            return false;
         }
         fonts_.push_back(std::move(resources));
         return true;
@@ -285,6 +299,8 @@ private:
     FontStream* output_ = nullptr;
     bool regularFile_ = false;
     std::vector<FontResources> fonts_;
+    std::vector<std::unique_ptr<Font>> kept_;  // the fonts the cells of fonts_ are drawn from
+    std::int64_t familyBytes_ = 0;
     std::vector<std::string> fontNames_;  // each font's name in the refusals
     std::vector<std::string> summaries_;
 };
@@ -331,8 +347,10 @@ int runConversion(const Program& program, const std::vector<std::string>& words,
     std::unique_ptr<FontOutput> output = chooseOutput(program, settings, inputs);
     if (!readInputs(program, settings, inputs, *output)) return 1;
     int status = output->write();
+    const bool regularFile = output->wroteRegularFile();
+    output.reset();  // the picture is drawn from the file alone, with the fonts released
     if (status == 0 && settings.previewPath)
-        status = writePreview(program, settings.outputPath->c_str(), output->wroteRegularFile(),
-                              settings.previewPath->c_str(), settings.previewScale, inputs);
+        status = writePreview(program, settings.outputPath->c_str(), regularFile, settings.previewPath->c_str(),
+                              settings.previewScale, inputs);
     return status;
 }
