@@ -32,6 +32,7 @@ constexpr const char* messageTable[MessageCount] = {
     "Code pages %s and %s not combined:  Windows cannot tell their fonts apart (both have character set %u).",
     "%s (code page %s)",
     "File %s not created:  its fonts together take more than the %u MiB one file may hold.",
+    "File %s not created:  it is the input %s, which it would overwrite.",
 };
 
 void fillWord(std::string& text, std::string_view placeholder, const char* word) {

@@ -32,6 +32,7 @@ enum MessageId : int {
     MessagePagesNotCombined,    // two code pages as written after -c, their character set
     MessageFontOfPage,          // an input path and the code page of one of its fonts, naming that font
     MessageFamilyTooLarge,      // output path, the limit in MiB
+    MessageOutputIsInput,       // output (or picture) path, the input it names
     MessageCount
 };
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "fon/fnt_resource.h"
@@ -14,6 +15,7 @@
 #include "font/code_map.h"
 #include "font/code_page.h"
 #include "front/preview.h"
+#include "stream/file_calls.h"
 
 namespace {
 using Sink = void (*)(const char* format, ...);
@@ -181,6 +183,20 @@ std::vector<std::string> runInputs(const Program& program, const Settings& setti
     return inputs;
 }
 
+// False after reporting that the output, or the picture, is one of the inputs under some spelling:
+// creating it would destroy the font before it is read.
+bool outputsSpareInputs(const Program& program, const Settings& settings, const std::vector<std::string>& inputs) {
+    for (const std::optional<std::string>& path : {settings.outputPath, settings.previewPath}) {
+        if (!path) continue;
+        for (const std::string& input : inputs) {
+            if (!fileCalls.sameFile(path->c_str(), input.c_str())) continue;
+            show(reportError, program, MessageOutputIsInput, path->c_str(), input.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 // The writer of one run. It is handed each font as it is read, in input order, while the atom
 // table still holds that font's names, and writes the output file once every input is read.
 class FontOutput {
@@ -343,7 +359,7 @@ int runConversion(const Program& program, const std::vector<std::string>& words,
 
     if (!pagesCombine(program, settings)) return 1;
     const std::vector<std::string> inputs = runInputs(program, settings, expand);
-    if (inputs.empty()) return 1;
+    if (inputs.empty() || !outputsSpareInputs(program, settings, inputs)) return 1;
     std::unique_ptr<FontOutput> output = chooseOutput(program, settings, inputs);
     if (!readInputs(program, settings, inputs, *output)) return 1;
     int status = output->write();
