@@ -33,6 +33,7 @@ constexpr const char* messageTable[MessageCount] = {
     "%s (code page %s)",
     "File %s not created:  its fonts together take more than the %u MiB one file may hold.",
     "File %s not created:  it is the input %s, which it would overwrite.",
+    "Font %s not created:  its height is 0, and no program draws a font without rows.",
 };
 
 void fillWord(std::string& text, std::string_view placeholder, const char* word) {

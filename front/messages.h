@@ -33,6 +33,7 @@ enum MessageId : int {
     MessageFontOfPage,          // an input path and the code page of one of its fonts, naming that font
     MessageFamilyTooLarge,      // output path, the limit in MiB
     MessageOutputIsInput,       // output (or picture) path, the input it names
+    MessageZeroHeight,          // font name
     MessageCount
 };
 

@@ -266,6 +266,11 @@ private:
         // The cells are drawn from the font only when the file is written: it is kept till then.
         kept_.push_back(pageName ? std::move(page) : std::move(font));
         const Font& written = *kept_.back();
+        // Readers find no rows to draw in a face of height 0 and refuse the whole file.
+        if (cellHeight(written.info) == 0) {
+            show(reportError, program_, MessageZeroHeight, fontName);
+            return false;
+        }
         // One font keeps its own order: the output is created (an existing file truncated) before
         // the writer may refuse the font, and then removed. Several are all read and checked first.
         if (single_ && !(output_ = createOutput(program_, outputPath_, &regularFile_))) return false;
