@@ -34,6 +34,7 @@ enum MessageId : int {
     MessageFamilyTooLarge,      // output path, the limit in MiB
     MessageOutputIsInput,       // output (or picture) path, the input it names
     MessageZeroHeight,          // font name
+    MessagePicturePastPixels,   // --preview: the picture's path, its width, its height, the limit in megapixels
     MessageCount
 };
 
