@@ -39,6 +39,10 @@ enum MessageId : int {
     MessageWhyEmptyValue,       // the option
     MessageWhyScaleAlone,       // no value
     MessageNoteCellPlacement,   // -v: base name, glyphs moved in their cells, glyphs that lost columns
+    MessageFamilyTooLarge,      // output path, the limit in MiB
+    MessageOutputIsInput,       // output (or picture) path, the input it names
+    MessageZeroHeight,          // font name
+    MessagePicturePastPixels,   // --preview: the picture's path, its width, its height, the limit in megapixels
     MessageCount
 };
 
