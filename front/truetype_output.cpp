@@ -1,5 +1,5 @@
-// The TrueType stage of a run: every input read and held, the writer run into memory, and only
-// then the file made, so that a refusal leaves nothing behind.
+// The TrueType writer of a run: every font held, the writer run into memory, and only then the
+// file made, so that a refusal leaves nothing behind.
 #include "front/truetype_output.h"
 
 #include <algorithm>
@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "front/face_name.h"
-#include "front/preview.h"
 #include "ttf/ttf_writer.h"
 
 namespace {
@@ -100,47 +99,66 @@ bool isTrueTypeOutput(const std::string& outputPath) {
     return true;
 }
 
-int writeTrueTypeOutput(const Program& program, const Settings& settings, const std::vector<std::string>& inputs) {
-    const char* outputPath = settings.outputPath->c_str();
-    const std::string faceName = chooseFaceName(settings.faceName, outputPath);  // UTF-8, as TrueType names are
-    // Every font stays whole until the file is written: the writer reads each one's properties,
-    // so the atom table is never cleared between inputs here.
-    std::vector<Font> fonts;
-    fonts.reserve(inputs.size());
-    std::vector<const Font*> written;
-    for (const std::string& input : inputs) {
-        fonts.emplace_back();
-        if (!readInput(program, settings, input.c_str(), &fonts.back())) return 1;
-        written.push_back(&fonts.back());
+namespace {
+class TrueTypeOutput final : public FontOutput {
+public:
+    TrueTypeOutput(const Program& program, const Settings& settings, const std::vector<std::string>& inputs)
+        : program_(program), settings_(settings), inputs_(inputs), outputPath_(settings.outputPath->c_str()),
+          faceName_(chooseFaceName(settings.faceName, outputPath_)) {
+        fonts_.reserve(inputs.size());
     }
 
-    Kept bytes;
-    FontStream* kept = newWriteStream(&bytes, keepFlush, keepClose);
-    if (!kept) {
-        refuse(program, MessageTrueTypeTooLarge, faceName.c_str());
-        return 1;
+    // The writer reads each font's properties: the atom table is never cleared between inputs here.
+    bool take(std::size_t, std::unique_ptr<Font> font) override {
+        fonts_.push_back(std::move(font));
+        return true;
     }
-    kept->fontName = faceName.c_str();
-    TtfReport report;
-    TtfResult result = writeTrueType(kept, written, faceName, report);
-    if ((closeFontFile(kept) != 0 || bytes.exhausted) && (result == TtfResult::Written || result == TtfResult::WriteFailed))
-        result = TtfResult::OutOfMemory;
-    if (result != TtfResult::Written) {
-        reportRefusal(program, result, report, faceName.c_str(), inputs, outputPath);
-        return 1;
-    }
-    // The fonts are no longer needed; the file's bytes are.
-    fonts.clear();
-    bool regularFile = false;
-    if (!saveOutput(program, outputPath, bytes.bytes, &regularFile)) return 1;
-    bytes.bytes = {};
 
-    if (settings.verbose) {
-        note(program, MessageNoteTrueType, faceName.c_str(), static_cast<unsigned>(report.glyphs),
-             static_cast<unsigned>(report.strikes), static_cast<int>(report.unitsPerEm));
-        if (report.glyphsWithoutOutline != 0)
-            note(program, MessageNoteBitmapOnly, faceName.c_str(), static_cast<unsigned>(report.glyphsWithoutOutline));
+    int write() override {
+        std::vector<const Font*> fonts;
+        for (const auto& font : fonts_) fonts.push_back(font.get());
+        Kept kept;
+        FontStream* stream = newWriteStream(&kept, keepFlush, keepClose);
+        if (!stream) {
+            refuse(program_, MessageTrueTypeTooLarge, faceName_.c_str());
+            return 1;
+        }
+        stream->fontName = faceName_.c_str();
+        TtfReport report;
+        TtfResult result = writeTrueType(stream, fonts, faceName_, report);
+        if ((closeFontFile(stream) != 0 || kept.exhausted) &&
+            (result == TtfResult::Written || result == TtfResult::WriteFailed))
+            result = TtfResult::OutOfMemory;
+        if (result != TtfResult::Written) {
+            reportRefusal(program_, result, report, faceName_.c_str(), inputs_, outputPath_);
+            return 1;
+        }
+        fonts_.clear();  // the file's bytes are all that is needed now
+        if (!saveOutput(program_, outputPath_, kept.bytes, &regularFile_)) return 1;
+        if (settings_.verbose) {
+            note(program_, MessageNoteTrueType, faceName_.c_str(), static_cast<unsigned>(report.glyphs),
+                 static_cast<unsigned>(report.strikes), static_cast<int>(report.unitsPerEm));
+            if (report.glyphsWithoutOutline != 0)
+                note(program_, MessageNoteBitmapOnly, faceName_.c_str(),
+                     static_cast<unsigned>(report.glyphsWithoutOutline));
+        }
+        return 0;
     }
-    if (!settings.previewPath) return 0;
-    return writePreview(program, outputPath, regularFile, settings.previewPath->c_str(), settings.previewScale, inputs);
+
+    bool wroteRegularFile() const override { return regularFile_; }
+
+private:
+    const Program& program_;
+    const Settings& settings_;
+    const std::vector<std::string>& inputs_;
+    const char* outputPath_;
+    const std::string faceName_;  // UTF-8, as TrueType's names are
+    std::vector<std::unique_ptr<Font>> fonts_;
+    bool regularFile_ = false;
+};
+}  // namespace
+
+std::unique_ptr<FontOutput> makeTrueTypeOutput(const Program& program, const Settings& settings,
+                                               const std::vector<std::string>& inputs) {
+    return std::make_unique<TrueTypeOutput>(program, settings, inputs);
 }

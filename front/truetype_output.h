@@ -2,6 +2,7 @@
 // (outlines from the first, a bitmap strike per input) instead of a FON file.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,8 @@
 // Whether `outputPath` names a TrueType output: it ends in ".ttf", in any letter case.
 [[nodiscard]] bool isTrueTypeOutput(const std::string& outputPath);
 
-// Reads every input, keeping all the fonts (and their property atoms) until the file is written,
-// writes the TrueType font, reports what -v asks for and draws the --preview. The file is created
-// only once the writer has made the whole font: a refused run leaves no file, and an existing one
-// as it was. Returns the exit status.
-int writeTrueTypeOutput(const Program& program, const Settings& settings, const std::vector<std::string>& inputs);
+// The run's writer for a .ttf output. It keeps every font it is handed (and so their property
+// atoms) until the file is written; it makes the whole font in memory before the file is created,
+// so a refused run leaves no file, and an existing one as it was.
+std::unique_ptr<FontOutput> makeTrueTypeOutput(const Program& program, const Settings& settings,
+                                               const std::vector<std::string>& inputs);
