@@ -91,6 +91,9 @@ std::string readAll(FontStream* stream, std::size_t cap = 1u << 30) {
 }
 
 // Expands `compressed` through a memory source; `opened` tells whether the filter accepted it.
+// What the filter found wrong with the data of the last expand (null: nothing).
+const char* lastDamage = nullptr;
+
 std::string expand(const std::string& compressed, bool* opened = nullptr, std::size_t piece = StreamBufferSize) {
     MemorySource m;
     m.data = compressed;
@@ -98,11 +101,14 @@ std::string expand(const std::string& compressed, bool* opened = nullptr, std::s
     FontStream* source = memoryStream(m);
     FontStreamPtr filter(pushLzwFilter(source));
     if (opened) *opened = filter != nullptr;
+    lastDamage = nullptr;
     if (!filter) {
         closeFontFile(source);
         return {};
     }
-    return readAll(filter.get());
+    std::string all = readAll(filter.get());
+    lastDamage = filter->damage;
+    return all;
 }
 
 // Packs codes the way compress does: least significant bit first, in groups of codeWidth bytes
@@ -253,11 +259,13 @@ TEST_F(LzwTest, BrokenDataEndsTheData) {
     firstCode.code(300, 9);
     firstCode.code(97, 9);
     EXPECT_EQ(expand(firstCode.finish()), "");
+    EXPECT_STREQ(lastDamage, "a first code that is no byte");
 
     // A code beyond nextFree: what came before is kept, nothing after it.
     CodeWriter beyond(12, true);
     for (std::uint32_t c : {97u, 98u, 300u, 99u}) beyond.code(c, 9);
     EXPECT_EQ(expand(beyond.finish()), "ab");
+    EXPECT_STREQ(lastDamage, "a code past the decoder's table");
 
     // After a clear code the old table must not be walked: 256 right after the clear stands for
     // the previous string, here an entry that no longer exists.
@@ -272,8 +280,12 @@ TEST_F(LzwTest, BrokenDataEndsTheData) {
     // A lone byte after the last whole group cannot hold a code.
     CodeWriter tail(12, true);
     for (int k = 0; k < 8; ++k) tail.code(97, 9);
-    std::string oneByteMore = tail.finish() + "\x62";
+    const std::string whole = tail.finish();
+    std::string oneByteMore = whole + "\x62";
     EXPECT_EQ(expand(oneByteMore), "aaaaaaaa");
+    EXPECT_STREQ(lastDamage, "a lone byte after the last code");
+    EXPECT_EQ(expand(whole), "aaaaaaaa");
+    EXPECT_EQ(lastDamage, nullptr);
 }
 
 TEST_F(LzwTest, StringLongerThanTheStackEndsTheData) {
@@ -290,6 +302,7 @@ TEST_F(LzwTest, StringLongerThanTheStackEndsTheData) {
     std::string out = expand(w.finish());
     EXPECT_EQ(out.size(), expectedLength);
     EXPECT_EQ(out.find_first_not_of('a'), std::string::npos);
+    EXPECT_STREQ(lastDamage, "a string longer than the decoder's stack");
 }
 
 TEST_F(LzwTest, TruncatedAndCorruptedFilesEndCleanly) {
