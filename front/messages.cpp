@@ -13,7 +13,7 @@ constexpr const char* messageTable[MessageCount] = {
     "       [-c codepage] [-v] where codepage is 1250 to 1258, 874, 437, 737, 775, 850, 852, 855, 857, 860, 861, "
     "862, 863, 865, 866, 869 or symbol",
     "can't open {input} source file %s",
-    "{input} input, %s, corrupt",
+    "{input} input, %s, corrupt\r\n(%s)",
     "Can't create file %s",
     "Font %s not created:  too large.\r\n(Use PCF format.)",
     "Font %s not created:  too many characters.\r\n(Use PCF format.)",

@@ -239,7 +239,7 @@ TEST(Family, RefusalsNameTheirInputsAndLeaveTheOutputAlone) {
         std::string message;
     } cases[] = {
         {{a, missing}, "can't open bdf source file " + missing},
-        {{a, junk, b}, "bdf input, " + junk + ", corrupt"},
+        {{a, junk, b}, "bdf input, " + junk + ", corrupt\r\n(line 1: not a font: STARTFONT 2.1 expected)"},
         {{a, rows}, "Font " + rows + " not created:  too many characters.\r\n(Use PCF format.)"},
         {{big, a}, "Font " + big + " not created:  too large.\r\n(Use PCF format.)"},
         {{a, b, wide},
