@@ -11,6 +11,7 @@
 #include "font/bitmap.h"
 #include "font/bounds.h"
 #include "font/code_map.h"
+#include "font/face_limit.h"
 
 namespace {
 // Reserved before the data arrives; more grows with the file, so a huge declared count on a short
@@ -220,6 +221,17 @@ void buildEncoding(Font& font, const RowDirectory& directory) {
     return readEndchar(input, buffer, height);
 }
 
+// The most bytes the stored bitmaps may take, counted in rows of whole bytes whatever pad is asked
+// for: the bytes of the pixels themselves, which every output needs (a face's cells hold at least
+// these, an embedded bitmap exactly these). One face's worth per face the run makes of the font:
+// one, or one per code page asked for (only the pages' glyphs are stored then). A TrueType output,
+// which keeps every glyph of one font, falls under the one face: unifont's 57,000 glyphs take
+// 1.8 MB. Past this no output holds the font, so it is refused before the bitmap is built; in the
+// widest pad the store can take eight times this.
+[[nodiscard]] std::int64_t storedBitmapLimit(const Font& font) {
+    return MaxFaceBytes * std::max<std::int64_t>(1, static_cast<std::int64_t>(font.codePages.size()));
+}
+
 // Reads one glyph from its STARTCHAR line (current in `buffer`) through ENDCHAR and stores it,
 // unless `kept` names the codes to keep and its code is not one of them: such a glyph is checked
 // line by line as any other, but neither decoded nor stored.
@@ -274,9 +286,12 @@ void buildEncoding(Font& font, const RowDirectory& directory) {
         state.xGlyphHeight = glyph.metrics.ascent > 0 ? glyph.metrics.ascent : height;
     }
 
-    state.bitmapBytes += glyphBitmapBytes(glyph.metrics, layout.glyphPad);
-    if (state.bitmapBytes > MaxFontBitmapBytes) return refuseLine(input, line, "the glyphs' bitmaps pass 256 MiB");
     if (!keep) return skipBdfBitmap(glyph, input);
+    state.bitmapBytes += glyphBitmapBytes(glyph.metrics, 1);
+    const std::int64_t limit = storedBitmapLimit(font);
+    if (state.bitmapBytes > limit)
+        return refuseLine(input, line, "the glyphs' bitmaps pass %lld MiB, more than any output holds",
+                          static_cast<long long>(limit >> 20));
     ByteVector bitmap;
     if (!readBdfBitmap(glyph, input, layout, bitmap)) return false;
     store.glyphs.push_back(glyph);

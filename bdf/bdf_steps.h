@@ -21,12 +21,6 @@ struct BdfInput {
     std::int64_t linesEnded = 0;   // lines consumed so far, delivered or skipped
 };
 
-// Glyph bitmaps of one font may not take more than this together. A row line of two characters
-// can claim a padded row of 8 KiB, so without a bound a small (or compressed) file could ask for
-// any amount of memory; real fonts stay far below, and a face of the FON output holds at most
-// MaxFaceBytes (16 MiB).
-constexpr std::int64_t MaxFontBitmapBytes = std::int64_t{256} << 20;
-
 // No entry remembered (the property index of a BdfLoadState).
 constexpr std::int32_t NoProperty = -1;
 
@@ -41,7 +35,7 @@ struct BdfLoadState {
     std::int64_t digitGlyphCount = 0;
     std::int64_t digitAdvanceSum = 0;
     std::int32_t xGlyphHeight = 0;  // 0 = no glyph named "x"
-    std::int64_t bitmapBytes = 0;   // all glyph bitmaps so far, in the requested layout
+    std::int64_t bitmapBytes = 0;   // the stored glyph bitmaps so far, in rows of whole bytes
     std::int32_t fontProperty = NoProperty;
     std::int32_t pointSizeProperty = NoProperty;
     std::int32_t resolutionXProperty = NoProperty;

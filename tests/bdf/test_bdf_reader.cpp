@@ -551,30 +551,33 @@ TEST(BdfMalformed, HugeDeclaredCountsFailFast) {
     EXPECT_FALSE(loads(bdfFont({big})));
 }
 
-TEST(BdfMalformed, BitmapsAreCappedAtTheDocumentedSizeInTheRequestedPad) {
-    // A row line of one character claims a whole padded row (4096 bytes at width 32767), so the
-    // font's bitmaps together may take at most 256 MiB in the requested pad, counted before a
-    // glyph's rows are read. Two of the widest glyphs leave 8192 bytes: a glyph of one byte per
-    // row fills them exactly at pad 1; one row more, or pad 2, is over.
-#if defined(__SANITIZE_ADDRESS__)
-    // Filling 256 MiB three times element by element takes a minute unoptimised under the
-    // sanitizers; the cap's arithmetic is the same in the normal build, which runs this.
-    GTEST_SKIP() << "256 MiB of bitmaps: normal build only";
-#endif
-    BdfGlyphText wide;
-    wide.bbx = "32767 32767 -16384 -16384";
-    wide.dwidth = "1 0";
-    wide.rows.assign(32767, "0");
-    BdfGlyphText rest = wide;
+TEST(BdfMalformed, BitmapsAreCappedAtOneFaceInRowsOfWholeBytes) {
+    // The stored bitmaps may take one face's bytes (16 MiB) counted in rows of whole bytes, in
+    // any pad, checked before a glyph's rows are read. Rows of 4096 pixels take 512 bytes in every
+    // pad: two glyphs of 16384 rows fill the bound exactly; one row more is refused.
+    BdfGlyphText half;
+    half.bbx = "4096 16384 0 0";
+    half.dwidth = "4096 0";
+    half.rows.assign(16384, "0");
+    BdfGlyphText one;
+    one.bbx = "8 1 0 0";
+    one.rows = {"0"};
     struct Case {
-        int rows, pad, status;
+        std::vector<BdfGlyphText> glyphs;
+        int pad;
+        std::string reason;
+    } cases[] = {
+        {{half, half}, 1, ""},
+        {{half, half}, 8, ""},
+        {{half, half, one}, 1, "line 32797: BITMAP: the glyphs' bitmaps pass 16 MiB, more than any output holds"},
     };
-    for (Case c : {Case{8192, 1, StatusOk}, Case{8193, 1, StatusFail}, Case{8192, 2, StatusFail}}) {
-        rest.bbx = "8 " + std::to_string(c.rows) + " 0 0";
-        rest.rows.assign(static_cast<std::size_t>(c.rows), "0");
+    for (const Case& c : cases) {
         Font font;
-        EXPECT_EQ(loadBdfText(bdfFont({wide, wide, rest}, noCellProperties), font, 1, 1, c.pad, 1), c.status)
-            << c.rows << " rows at pad " << c.pad;
+        ReadReason reason;
+        EXPECT_EQ(loadBdfText(bdfFont(c.glyphs, noCellProperties), font, 1, 1, c.pad, 1, &reason),
+                  c.reason.empty() ? StatusOk : StatusFail)
+            << c.glyphs.size() << " glyphs at pad " << c.pad;
+        EXPECT_STREQ(reason.text, c.reason.c_str());
     }
 }
 
