@@ -168,9 +168,9 @@ const char* readBdfLine(BdfInput& input, BdfLineBuffer& buffer) {
 const char* expectBdfLine(BdfInput& input, BdfLineBuffer& buffer, const char* expected) {
     const char* line = readBdfLine(input, buffer);
     if (line) return line;
-    if (input.linesEnded == 0) noteReason(input.reason, "the file is empty: %s expected", expected);
-    else noteReason(input.reason, "the file ends after line %lld: %s expected", static_cast<long long>(input.linesEnded),
-                    expected);
+    const auto lines = static_cast<long long>(input.linesEnded);
+    if (lines == 0) noteReason(input.reason, "the file is empty: %s expected", expected);
+    else noteReason(input.reason, "the file ends after line %lld: %s expected", lines, expected);
     return nullptr;
 }
 

@@ -71,8 +71,7 @@ TEST_F(BoundedCost, BdfHugeDeclarations) {
     expectRefused(varnelPath(), "face.bdf", pastLargestFaceBdf(), "too large");
     // One line of a megabyte where a keyword belongs.
     expectRefused(varnelPath(), "line.bdf", head + props + "CHARS 1\n" + std::string(1 << 20, 'A') + "\n");
-    // 30 blank glyphs of 16000 x 4000 pixels, 8 MB of bitmap each (900 bytes as .gz): past one
-    // face's bytes at the third glyph, which is refused before it is built.
+    // 30 blank glyphs of 16000 x 4000 pixels, 8 MB each: past one face at the third, refused unbuilt.
     std::string blank = head + "STARTPROPERTIES 2\nFONT_ASCENT 4000\nFONT_DESCENT 0\nENDPROPERTIES\nCHARS 30\n";
     std::string rows;
     for (int y = 0; y < 4000; ++y) rows += "00\n";

@@ -198,12 +198,11 @@ protected:
     void expectRefused(const Outcome& outcome, const std::string& message, const std::string& context) {
         EXPECT_EQ(outcome.exitStatus, 1) << context;
         ASSERT_EQ(outcome.messages.size(), 1u) << context;
-        // A refusal of the input ends in its reason, whatever the failure injected.
-        const std::size_t reason = message.find("(%s)");
-        if (reason == std::string::npos) EXPECT_EQ(outcome.messages[0], message) << context;
-        else EXPECT_TRUE(outcome.messages[0].starts_with(message.substr(0, reason + 1)) &&
-                         outcome.messages[0].size() > reason + 2 && outcome.messages[0].back() == ')')
-            << context << ": " << outcome.messages[0];
+        const std::size_t reason = message.find("(%s)");  // a refused input's reason, whatever failed
+        const std::string& got = outcome.messages[0];
+        if (reason == std::string::npos) EXPECT_EQ(got, message) << context;
+        else EXPECT_TRUE(got.starts_with(message.substr(0, reason + 1)) && got.ends_with(")") &&
+                         got.size() > reason + 2) << got;
         EXPECT_FALSE(outcome.outputExists) << context << ": a failed conversion left its output behind";
     }
 
