@@ -127,8 +127,8 @@ void repadBlock(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, int
     std::int32_t count;
     if (!readInt32(input, format, count)) return false;
     if (count < 0 || static_cast<std::size_t>(count) != glyphs.size())
-        return refuse(input, "a glyph count of %d for the %zu glyphs of the PCF_METRICS table", static_cast<int>(count),
-                      glyphs.size());
+        return refuse(input, "a glyph count of %d for the %d glyphs of the PCF_METRICS table", static_cast<int>(count),
+                      static_cast<int>(glyphs.size()));
     ModelVector<std::uint32_t>& offsets = table.offsets;
     reserveDeclared(offsets, count);
     for (std::int32_t i = 0; i < count; ++i) {
@@ -146,7 +146,7 @@ void repadBlock(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, int
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
         // Subtract: offset + bytes could pass the 32-bit range.
         if (offsets[i] > size || glyphBitmapBytes(glyphs[i].metrics, filePad) > size - offsets[i])
-            return refuse(input, "glyph %zu at offset %u runs past the %lld-byte block", i,
+            return refuse(input, "glyph %d at offset %u runs past the %lld-byte block", static_cast<int>(i),
                           static_cast<unsigned>(offsets[i]), static_cast<long long>(size));
     }
     return readBlock(input, bitmapFont.bitmapBlock, size);
@@ -344,8 +344,8 @@ Glyph* findDefaultGlyph(const FontInfo& info, const BitmapFont& bitmapFont) {
     if (!readMetricsTable(input, directory, PcfInkMetrics, inkMetrics, found)) return false;
     if (found) {
         if (inkMetrics.size() != bitmapFont->glyphs.size())
-            return refuse(input, "%zu records for the %zu glyphs of the PCF_METRICS table", inkMetrics.size(),
-                          bitmapFont->glyphs.size());
+            return refuse(input, "%d records for the %d glyphs of the PCF_METRICS table",
+                          static_cast<int>(inkMetrics.size()), static_cast<int>(bitmapFont->glyphs.size()));
         bitmapFont->inkMetrics = std::move(inkMetrics);
     }
 
