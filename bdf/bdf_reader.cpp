@@ -68,10 +68,11 @@ int readBdfFont(Font* font, FontStream* stream, int bitOrder, int byteOrder, int
     font->bitmapFont.reset();
     const BitmapLayout layout{bitOrder, byteOrder, glyphPad, scanUnit};
     BdfInput input{stream, reason};
-    if (runGuarded([&] { return loadFont(*font, input, layout) ? StatusOk : StatusFail; }) == StatusOk)
-        return StatusOk;
-    // Storage that could not be had throws past the step that wanted it.
-    (void)refuseLine(input, nullptr, "out of memory");
+    // Storage that could not be had throws past the step that wanted it, which noted nothing.
+    constexpr int OutOfMemory = -1;
+    int status = runGuarded([&] { return loadFont(*font, input, layout) ? StatusOk : StatusFail; }, OutOfMemory);
+    if (status == StatusOk) return StatusOk;
+    if (status == OutOfMemory) (void)refuseLine(input, nullptr, "out of memory");
     releaseTextFontContents(font);
     return StatusFail;
 }

@@ -433,10 +433,11 @@ int readPcfFont(Font* font, FontStream* stream, int bitOrder, int byteOrder, int
     if (!validRequest(want)) {
         noteReason(reason, "a bitmap layout the programs never ask for");
     } else {
-        if (runGuarded([&] { return readWholeFont(font, input, want) ? StatusOk : StatusFail; }) == StatusOk)
-            return StatusOk;
-        // Storage that could not be had throws past the step that wanted it.
-        (void)refuse(input, "out of memory");
+        // Storage that could not be had throws past the step that wanted it, which noted nothing.
+        constexpr int OutOfMemory = -1;
+        int status = runGuarded([&] { return readWholeFont(font, input, want) ? StatusOk : StatusFail; }, OutOfMemory);
+        if (status == StatusOk) return StatusOk;
+        if (status == OutOfMemory) (void)refuse(input, "out of memory");
     }
     // Give the property arrays' memory back, not just their contents.
     ModelVector<FontProperty>().swap(font->info.properties);
