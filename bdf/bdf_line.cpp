@@ -176,24 +176,19 @@ const char* expectBdfLine(BdfInput& input, BdfLineBuffer& buffer, const char* ex
 
 bool refuseLine(const BdfInput& input, const char* line, const char* format, ...) {
     if (!input.reason || !input.reason->empty()) return false;
-    char why[ReadReason::Size];
-    std::va_list args;
-    va_start(args, format);
-    std::vsnprintf(why, sizeof why, format, args);
-    va_end(args);
-    const auto number = static_cast<long long>(input.lineNumber);
-    if (!line) {
-        noteReason(input.reason, "line %lld: %s", number, why);
-        return false;
-    }
     // The start of the line, printable: a binary file's bytes must not reach a terminal.
     constexpr std::size_t Shown = 40;
-    char excerpt[Shown + 4];
+    char excerpt[Shown + 4] = {};
     std::size_t n = 0;
-    for (; n < Shown && line[n] != '\0'; ++n) excerpt[n] = line[n] >= ' ' && line[n] < 0x7F ? line[n] : '?';
-    const char* more = line[n] != '\0' ? "..." : "";
-    excerpt[n] = '\0';
-    noteReason(input.reason, "line %lld: %s%s: %s", number, excerpt, more, why);
+    for (; line && n < Shown && line[n] != '\0'; ++n) excerpt[n] = line[n] >= ' ' && line[n] < 0x7F ? line[n] : '?';
+    if (line && line[n] != '\0') std::strcpy(excerpt + n, "...");
+    char where[Shown + 32];
+    const auto number = static_cast<long long>(input.lineNumber);
+    std::snprintf(where, sizeof where, line ? "line %lld: %s: " : "line %lld: %s", number, excerpt);
+    std::va_list args;
+    va_start(args, format);
+    noteReasonAt(input.reason, where, format, args);
+    va_end(args);
     return false;
 }
 

@@ -19,6 +19,13 @@ void noteReason(ReadReason* reason, const char* format, ...) {
     va_end(args);
 }
 
+void noteReasonAt(ReadReason* reason, const char* where, const char* format, std::va_list args) {
+    if (!reason || !reason->empty()) return;
+    char why[ReadReason::Size];
+    std::vsnprintf(why, sizeof why, format, args);
+    noteReason(reason, "%s%s", where, why);
+}
+
 void replaceReason(ReadReason* reason, const char* format, ...) {
     if (!reason) return;
     std::va_list args;

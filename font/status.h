@@ -5,6 +5,7 @@
 // through runGuarded, so no exception leaves a component. Streams keep -1 for end and failure.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <new>
 #include <stdexcept>
@@ -33,6 +34,9 @@ void noteReason(ReadReason* reason, const char* format, ...)
     __attribute__((format(printf, 2, 3)))
 #endif
     ;
+// noteReason for a reader's own refusal helper: `where` (such as "line 12: ") and then the text
+// that `format` makes of `args`.
+void noteReasonAt(ReadReason* reason, const char* where, const char* format, std::va_list args);
 // Replaces whatever `reason` holds: for a finding that explains the reader's own, such as damage
 // a decompressing filter found beneath it.
 void replaceReason(ReadReason* reason, const char* format, ...)

@@ -86,13 +86,12 @@ const char* pcfTableName(std::uint32_t type) {
 }
 
 bool refuse(const PcfInput& input, const char* format, ...) {
-    if (!input.reason || !input.reason->empty()) return false;
-    char why[ReadReason::Size];
+    char where[64];
+    std::snprintf(where, sizeof where, "%s: ", input.part);
     std::va_list args;
     va_start(args, format);
-    std::vsnprintf(why, sizeof why, format, args);
+    noteReasonAt(input.reason, where, format, args);
     va_end(args);
-    noteReason(input.reason, "%s: %s", input.part, why);
     return false;
 }
 
