@@ -1,14 +1,18 @@
-// The bounds-checked little-endian view through which the FON reader takes every field of a file:
-// the reading counterpart of ByteWriter. Owns nothing; the bytes belong to the caller.
+// The bounds-checked view through which the FON and TrueType readers take every field of a file:
+// the reading counterpart of ByteWriter, its byte order chosen once (little-endian for FON,
+// big-endian for TrueType). Owns nothing; the bytes belong to the caller.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
+#include "fon/byte_writer.h"
+
 class ByteReader {
 public:
-    explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    explicit ByteReader(std::span<const std::uint8_t> bytes, ByteOrder order = ByteOrder::LittleEndian)
+        : bytes_(bytes), bigEndian_(order == ByteOrder::BigEndian) {}
 
     std::uint64_t size() const { return bytes_.size(); }
     // Whether `count` bytes start at `at`; by subtraction, since at + count can wrap.
@@ -18,7 +22,8 @@ public:
     [[nodiscard]] bool field(std::uint64_t at, std::uint32_t width, std::uint32_t* value) const {
         if (!has(at, width)) return false;
         std::uint32_t v = 0;
-        for (std::uint32_t k = width; k-- > 0;) v = v << 8 | bytes_[static_cast<std::size_t>(at + k)];
+        for (std::uint32_t k = 0; k < width; ++k)
+            v = v << 8 | bytes_[static_cast<std::size_t>(at + (bigEndian_ ? k : width - 1 - k))];
         *value = v;
         return true;
     }
@@ -45,4 +50,5 @@ public:
 
 private:
     std::span<const std::uint8_t> bytes_;
+    bool bigEndian_;
 };

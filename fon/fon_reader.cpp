@@ -11,7 +11,6 @@
 #include "fon/fon_writer.h"
 #include "fon/info_resource.h"
 #include "fon/ne_module.h"
-#include "stream/file_calls.h"
 #include "stream/font_stream.h"
 
 namespace {
@@ -232,23 +231,8 @@ int readFon(ByteVector bytes, FonFile* out) {
 int readFonFile(const char* path, FonFile* out) {
     if (!path || !out) return StatusFail;
     return runGuarded([&] {
-        // The file as it lies: an output named ".gz" is still a FON file, not a gzip stream.
-        const int fd = fileCalls.openRead(path);
-        if (fd < 0) return static_cast<int>(StatusFail);
-        FontStreamPtr input(openReadStream(fd));
-        if (!input) {
-            fileCalls.close(fd);
-            return static_cast<int>(StatusFail);
-        }
         ByteVector bytes;
-        constexpr std::int32_t Piece = 1 << 16;
-        for (std::int32_t got = Piece; got == Piece;) {
-            const std::size_t at = bytes.size();
-            bytes.resize(at + Piece);
-            got = readBytes(input.get(), bytes.data() + at, Piece);
-            bytes.resize(at + static_cast<std::size_t>(got));
-        }
-        if (closeFontFile(input.release()) != 0) return static_cast<int>(StatusFail);
+        if (!readWholeFile(path, bytes)) return static_cast<int>(StatusFail);
         return readFon(std::move(bytes), out);
     });
 }

@@ -1,14 +1,17 @@
-// The glyph sheet of a FON file: for each face, a title line, its 256 positions as a 16 x 16
-// table with hexadecimal row and column labels, and a line of sample text set in its own glyphs.
-// Glyph pixels are the font resource's, one picture pixel each; labels come from a small bitmap
-// font of the picture's own, so they read the same whatever the face.
+// The glyph sheet of a FON file or a TrueType font: for each face (each strike of a TrueType
+// font), a title line, its 256 positions as a 16 x 16 table with hexadecimal row and column labels,
+// and a line of sample text set in its own glyphs. Glyph pixels are the file's, one picture pixel
+// each; labels come from a small bitmap font of the picture's own, so they read the same whatever
+// the face.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "fon/fon_reader.h"
 #include "font/alloc.h"
+#include "ttf/ttf_reader.h"
 
 // A grey picture, one byte per pixel (0 black to 255 white), rows top to bottom.
 struct GreyImage {
@@ -53,6 +56,28 @@ struct GlyphSheetLayout {
     ModelVector<SheetFace> faces;
 };
 
+// One face as the sheet draws it, whichever file it was read from. Keys name its glyphs: the code
+// of a FON face, the Unicode character of a TrueType strike.
+class SheetSource {
+public:
+    virtual ~SheetSource() = default;
+    virtual ModelString title() const = 0;
+    // The rows of every glyph's cell.
+    virtual std::uint32_t height() const = 0;
+    // The key shown at table position 0..255.
+    virtual std::uint32_t tableKey(std::uint32_t position) const = 0;
+    // The keys of the sample line.
+    virtual ModelVector<std::uint32_t> sampleKeys() const = 0;
+    // The cell width of the glyph of `key`; 0 when there is nothing to draw.
+    virtual std::uint32_t width(std::uint32_t key) const = 0;
+    // The cell of `key`, width(key) x height() pixels row by row, nonzero for ink.
+    virtual void ink(std::uint32_t key, std::uint32_t width, ByteVector& pixels) const = 0;
+};
+
+// Lays the picture of `faces` out, and draws it, as the functions below do for a whole file.
+[[nodiscard]] bool layoutGlyphSheet(std::span<const SheetSource* const> faces, GlyphSheetLayout* layout);
+[[nodiscard]] int drawGlyphSheet(std::span<const SheetSource* const> faces, GreyImage* image);
+
 // Lays the picture of `file` out. False when it would have more than MaxSheetPixels pixels.
 [[nodiscard]] bool layoutGlyphSheet(const FonFile& file, GlyphSheetLayout* layout);
 // The top left pixel of the glyph of `code` in its table cell.
@@ -65,3 +90,8 @@ struct GlyphSheetLayout {
 
 // Draws the picture. StatusOk, or StatusFail when it would be too large or memory runs out.
 [[nodiscard]] int drawGlyphSheet(const FonFile& file, GreyImage* image);
+
+// The same for a TrueType font's strikes: positions U+0000 to U+00FF (U+F000 onwards in a symbol
+// font), each glyph on a cell of its advance and the strike's line height.
+[[nodiscard]] bool layoutGlyphSheet(const TtfFile& file, GlyphSheetLayout* layout);
+[[nodiscard]] int drawGlyphSheet(const TtfFile& file, GreyImage* image);

@@ -48,6 +48,15 @@ constexpr const char* messageTable[MessageCount] = {
     "Font %s not created:  its height is 0, and no program draws a font without rows.",
     "Picture %s not created:  %u x %u pixels, past the %u megapixels a picture may have (try a smaller "
     "--preview-scale).",
+    "Font %s not created:  -c does not apply to a TrueType font, which holds its characters in Unicode.",
+    "Fonts %s and %s not combined:  a TrueType font holds the sizes of one style (same family, weight, slant "
+    "and setwidth).",
+    "Fonts %s and %s not combined:  a TrueType font holds one strike per pixel size, and both are the same size.",
+    "Font %s not created:  %u glyphs, more than the 65535 a TrueType font can hold.",
+    "Font %s not created:  its glyphs are too large for TrueType's coordinates.",
+    "Font %s not created:  too large for a TrueType file.",
+    "Font %s: TrueType, %u glyphs, %u strikes, %d units per em.",
+    "Font %s: %u glyphs past TrueType's outline limits kept as bitmaps only.",
 };
 
 void fillWord(std::string& text, std::string_view placeholder, const char* word) {

@@ -43,6 +43,14 @@ enum MessageId : int {
     MessageOutputIsInput,       // output (or picture) path, the input it names
     MessageZeroHeight,          // font name
     MessagePicturePastPixels,   // --preview: the picture's path, its width, its height, the limit in megapixels
+    MessageCodePageTrueType,    // the output path (a .ttf name given with -c)
+    MessageStylesDiffer,        // two input paths (a TrueType family)
+    MessageSameSize,            // two input paths (a TrueType family)
+    MessageTooManyGlyphs,       // font base name, glyph count
+    MessageGlyphsTooLarge,      // font base name
+    MessageTrueTypeTooLarge,    // font base name
+    MessageNoteTrueType,        // -v: base name, glyphs, strikes, units per em
+    MessageNoteBitmapOnly,      // -v: base name, glyphs kept without outline
     MessageCount
 };
 

@@ -55,7 +55,8 @@ using S = Settings;
 using V = const std::string&;
 const Option options[] = {
     {"-o", Takes::Value, {}, [](S& s, V v) { s.outputPath = v; return true; }, Request::Run, "-o FILE",
-     "the .FON file to write (required); its name up to a first full stop names the fonts unless --face does"},
+     "the file to write (required): a name ending in .ttf writes a TrueType font, any other a .FON; "
+     "its name up to a first full stop names the fonts unless --face does"},
     {"-p", Takes::Digit, "1248", [](S& s, V v) { s.glyphPad = v[0] - '0'; return true; }, Request::Run,
      "-p1 -p2 -p4 -p8", "pad every bitmap row to this many bytes (default 2)"},
     {"-u", Takes::Digit, "124", [](S& s, V v) { s.scanUnit = v[0] - '0'; return true; }, Request::Run,
@@ -74,15 +75,17 @@ const Option options[] = {
      "take the characters of a Windows code page from the font: 1250 to 1258 or 874 (ANSI), "
      "437, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 865, 866 or 869 (OEM), "
      "or symbol (the font's own codes, in one row of 256); several pages separated by "
-     "commas write each input once per page, one page at most per character set"},
+     "commas write each input once per page, one page at most per character set; "
+     "not with a .ttf output, which is Unicode"},
     {"-v", Takes::Nothing, {}, [](S& s, V) { s.verbose = true; return true; }, Request::Run, "-v",
-     "a line on standard error for each font written: positions filled, characters missing"},
+     "a line on standard error for each font written: positions filled, characters missing "
+     "(for a .ttf: glyphs, strikes, units per em)"},
     {"--face", Takes::Value, {}, [](S& s, V v) { s.faceName = v; return true; }, Request::Run, "--face NAME",
      "the face name Windows lists every font of the file under, written in each font's code page (printable "
      "ASCII without one); Windows keeps 31 characters, and -v tells when it is longer"},
     {"--preview", Takes::Value, {}, [](S& s, V v) { s.previewPath = v; return true; }, Request::Run,
      "--preview FILE.png", "after writing, read the file back and draw it into a PNG picture: each "
-     "face's title, its 256 positions in 16 rows of 16, a line of sample text"},
+     "face's (or strike's) title, its 256 positions in 16 rows of 16, a line of sample text"},
     {"--preview-scale", Takes::Value, {}, setPreviewScale, Request::Run, "--preview-scale N",
      "enlarge the picture's pixels N times, 1 to 8 (default 1)"},
     {"--help", Takes::Nothing, {}, nullptr, Request::Help, "--help", "show this text"},
@@ -205,7 +208,8 @@ std::string helpText(const ProgramWords& words) {
     return text + "\n" +
            filled({}, "Every other word is an input font. Several inputs make one file holding all of them (at most " +
                           std::to_string(MaxFamilyFonts) +
-                          " fonts, one per input and page), as Windows ships the sizes of one face. Inputs named "
+                          " fonts, one per input and page), as Windows ships the sizes of one face; a .ttf output holds "
+                          "them as one font with a bitmap strike per size, its outlines from the first input. Inputs named "
                           "*.Z or *.gz are expanded as they are read.",
                   0);
 }

@@ -1,16 +1,43 @@
-// The preview of a written FON file: read it back, draw its glyph sheet, write the PNG.
+// The preview of a written font file (FON or TrueType): read it back, draw its glyph sheet, write
+// the PNG.
 #include "front/preview.h"
 
 #include "fon/fon_reader.h"
-#include "fon/png_writer.h"
 #include "fon/glyph_sheet.h"
+#include "fon/png_writer.h"
 #include "font/status.h"
+#include "front/truetype_output.h"
 #include "stream/file_calls.h"
 
 namespace {
 int refuse(const Program& program, MessageId id, const char* path) {
     reportError(messageFormat(id, program.words).c_str(), path);
     return 1;
+}
+
+// Reads the file the run wrote as a `File` and draws its sheet into `image`. Exit status: 0, or 1
+// after reporting why there is no picture.
+template <class File>
+int drawFile(const Program& program, const char* fontPath, int (*readFile)(const char*, File*), const char* pngPath,
+             int scale, GreyImage* image) {
+    File file;
+    // What the run wrote and closed must read back; if not, the picture cannot be had.
+    if (readFile(fontPath, &file) != StatusOk) return refuse(program, MessageCantOutput, pngPath);
+    // The picture's size is known from the layout: one past the bound is never drawn.
+    GlyphSheetLayout layout;
+    if (runGuarded([&] { return layoutGlyphSheet(file, &layout) ? StatusOk : StatusFail; }) != StatusOk)
+        return refuse(program, MessagePictureTooLarge, pngPath);
+    const std::uint64_t width = std::uint64_t{layout.width} * static_cast<std::uint64_t>(scale);
+    const std::uint64_t height = std::uint64_t{layout.height} * static_cast<std::uint64_t>(scale);
+    if (width * height > MaxPngPixels) {
+        reportError(messageFormat(MessagePicturePastPixels, program.words).c_str(), pngPath,
+                    static_cast<unsigned>(width), static_cast<unsigned>(height),
+                    static_cast<unsigned>(MaxPngMegapixels));
+        return 1;
+    }
+    if (drawGlyphSheet(file, image) != StatusOk || !pngDescribable(*image, scale))
+        return refuse(program, MessagePictureTooLarge, pngPath);
+    return 0;
 }
 }  // namespace
 
@@ -21,26 +48,11 @@ int writePreview(const Program& program, const char* fonPath, bool fonIsFile, co
     for (const std::string& input : inputs)
         takesAFontsPlace = takesAFontsPlace || fileCalls.sameFile(pngPath, input.c_str());
     if (takesAFontsPlace) return refuse(program, MessageCantCreateOutput, pngPath);
+    if (!fonIsFile) return refuse(program, MessageCantOutput, pngPath);
     GreyImage image;
-    {
-        FonFile file;
-        // What the run wrote and closed must read back; if not, the picture cannot be had.
-        if (!fonIsFile || readFonFile(fonPath, &file) != StatusOk) return refuse(program, MessageCantOutput, pngPath);
-        // The picture's size is known from the layout: one past the bound is never drawn.
-        GlyphSheetLayout layout;
-        if (runGuarded([&] { return layoutGlyphSheet(file, &layout) ? StatusOk : StatusFail; }) != StatusOk)
-            return refuse(program, MessagePictureTooLarge, pngPath);
-        const std::uint64_t width = std::uint64_t{layout.width} * static_cast<std::uint64_t>(scale);
-        const std::uint64_t height = std::uint64_t{layout.height} * static_cast<std::uint64_t>(scale);
-        if (width * height > MaxPngPixels) {
-            reportError(messageFormat(MessagePicturePastPixels, program.words).c_str(), pngPath,
-                        static_cast<unsigned>(width), static_cast<unsigned>(height),
-                        static_cast<unsigned>(MaxPngMegapixels));
-            return 1;
-        }
-        if (drawGlyphSheet(file, &image) != StatusOk || !pngDescribable(image, scale))
-            return refuse(program, MessagePictureTooLarge, pngPath);
-    }
+    const int drawn = isTrueTypeOutput(fonPath) ? drawFile(program, fonPath, readTrueTypeFile, pngPath, scale, &image)
+                                                : drawFile(program, fonPath, readFonFile, pngPath, scale, &image);
+    if (drawn != 0) return drawn;
     bool regularFile = false;
     FontStream* output = createOutput(program, pngPath, &regularFile);
     if (!output) return 1;

@@ -16,6 +16,7 @@
 #include "font/code_page.h"
 #include "front/face_name.h"
 #include "front/preview.h"
+#include "front/truetype_output.h"
 #include "stream/file_calls.h"
 
 namespace {
@@ -176,20 +177,6 @@ bool outputsSpareInputs(const Program& program, const Settings& settings, const 
     return true;
 }
 
-// The writer of one run. It is handed each font as it is read, in input order, while the atom
-// table still holds that font's names, and writes the output file once every input is read.
-class FontOutput {
-public:
-    virtual ~FontOutput() = default;
-    // Takes the font of input `index`; false after reporting why the file cannot be written.
-    virtual bool take(std::size_t index, std::unique_ptr<Font> font) = 0;
-    // Creates and writes the output (unless take has already created it) and closes it. Exit status,
-    // after reporting any failure and removing what the run made.
-    virtual int write() = 0;
-    // Whether the output written is a regular file (only such a file can be read back).
-    virtual bool wroteRegularFile() const = 0;
-};
-
 // The FON file: one font per input and page, each built into its resources as it is taken.
 class FonOutput final : public FontOutput {
 public:
@@ -321,6 +308,7 @@ private:
 // The writer the output's name asks for; null after reporting why it cannot write the run's fonts.
 std::unique_ptr<FontOutput> chooseOutput(const Program& program, const Settings& settings,
                                          const std::vector<std::string>& inputs) {
+    if (isTrueTypeOutput(*settings.outputPath)) return makeTrueTypeOutput(program, settings, inputs);
     auto output = std::make_unique<FonOutput>(program, settings, inputs);
     return output->nameFaces() ? std::move(output) : nullptr;
 }
@@ -355,6 +343,11 @@ int runConversion(const Program& program, const std::vector<std::string>& words,
         return 0;
     }
 
+    // A TrueType font is Unicode: it has no code page to choose.
+    if (isTrueTypeOutput(*settings.outputPath) && !settings.codePages.empty()) {
+        show(reportError, program, MessageCodePageTrueType, settings.outputPath->c_str());
+        return 1;
+    }
     if (!pagesCombine(program, settings)) return 1;
     const std::vector<std::string> inputs = runInputs(program, settings, expand);
     if (inputs.empty() || !outputsSpareInputs(program, settings, inputs)) return 1;

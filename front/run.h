@@ -3,6 +3,7 @@
 // supplies the sinks and file removal declared at the end.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,20 @@ extern const Program thisProgram;
 // Creates an output file of the run (the font or its picture); null after reporting why not.
 // `regularFile` tells whether it is a file the run may remove again after a failure.
 FontStream* createOutput(const Program& program, const char* path, bool* regularFile);
+
+// The writer of one run. It is handed each font as it is read, in input order, while the atom
+// table still holds that font's names, and writes the output file once every input is read.
+class FontOutput {
+public:
+    virtual ~FontOutput() = default;
+    // Takes the font of input `index`; false after reporting why the file cannot be written.
+    virtual bool take(std::size_t index, std::unique_ptr<Font> font) = 0;
+    // Creates and writes the output (unless take has already created it) and closes it. Exit status,
+    // after reporting any failure and removing what the run made.
+    virtual int write() = 0;
+    // Whether the output written is a regular file (only such a file can be read back).
+    virtual bool wroteRegularFile() const = 0;
+};
 
 // Expands an input word that the platform's shell leaves as it is (the wildcards of Windows) into
 // the paths it names, in order; a word that names nothing comes back alone, as it is.

@@ -1,16 +1,18 @@
-// Fuzz target: a whole conversion, either reader feeding the FON writer, with the bitmap options,
+// Fuzz target: a whole conversion, either reader feeding the FON or the TrueType writer, with the bitmap options,
 // the fill size, compressed input and an allocation failure all chosen by the input.
 //
 // Input layout: byte 0 options, byte 1 allocation to fail (0 = none), then the font file.
 // Options: bit 0 PCF (else BDF), bit 1 bit order, bit 2 byte order, bits 3-4 glyph pad index,
 // bits 5-6 scan unit index (3 means 1), bit 7 fills of 7 bytes instead of whole buffers.
 // A font file starting with the compress magic 1F 9D goes through the LZW filter, as a ".Z" name would.
-// The input's last byte also picks a code page, as -c would: 1 symbol, 2 onwards the pages in table
+// The input's last byte also picks the output, as the output's name and -c would: with bit 7 set a
+// TrueType font (which takes no page), else a code page: 1 symbol, 2 onwards the pages in table
 // order (wrapping), 0 none. With a page the input is converted twice, as read and mapped (the
 // readers then skip what the page does not need); the read that serves the page also keeps the
 // glyphs of the next page of the table, which is mapped from the same read font as a -c list does.
 // A font that converts is then read again from an empty atom table and both are written as one
-// family, as a run with several inputs does.
+// family, as a run with several inputs does. A TrueType conversion keeps the first font (and its
+// atoms) and writes it alone, then as a family with the second read, as a run with two inputs does.
 #include "bdf/bdf_reader.h"
 #include "fon/fon_writer.h"
 #include "font/atom.h"
@@ -20,6 +22,7 @@
 #include "fuzz/memory_stream.h"
 #include "pcf/pcf_reader.h"
 #include "stream/lzw.h"
+#include "ttf/ttf_writer.h"
 
 namespace {
 struct AllocationFailure {
@@ -105,11 +108,26 @@ void convert(const std::uint8_t* data, std::size_t size, int options, const Code
     (void)sameWindowsSelection(family[0], family[1]);
     discardWrite([&](FontStream* output) { return writeFonFamily(output, family); });
 }
+
+void convertToTrueType(const std::uint8_t* data, std::size_t size, int options) {
+    Font fonts[2];
+    if (readFont(data, size, options, CodePageRequest{}, &fonts[0]) != StatusOk) return;
+    TtfReport report;
+    const Font* first[] = {&fonts[0]};
+    discardWrite([&](FontStream* output) { return writeTrueType(output, first, "fuzz", report); });
+    if (readFont(data, size, options, CodePageRequest{}, &fonts[1]) != StatusOk) return;
+    const Font* both[] = {&fonts[0], &fonts[1]};
+    discardWrite([&](FontStream* output) { return writeTrueType(output, both, "fuzz", report); });
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
     AllocationFailure failure(data[1]);
+    if (data[size - 1] & 0x80) {
+        convertToTrueType(data + 2, size - 2, data[0]);
+        return 0;
+    }
     convert(data + 2, size - 2, data[0], CodePageRequest{});
     const CodePageRequest request = requestOf(data[size - 1]);
     if (request.active()) convert(data + 2, size - 2, data[0], request);

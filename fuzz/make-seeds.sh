@@ -12,7 +12,7 @@ seeds=$here/seeds
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-for target in bdf pcf lzw gzip convert fon; do
+for target in bdf pcf lzw gzip convert fon ttf; do
     mkdir -p "$seeds/$target"
     find "$seeds/$target" -maxdepth 1 -type f ! -name 'crash-*' ! -name 'leak-*' ! -name 'timeout-*' \
         ! -name 'oom-*' -delete
@@ -303,6 +303,10 @@ seed 111 "$work/tiny.pcf.Z" tiny-pcf-Z
 { cat "$seeds/convert/tworows-bdf"; printf '\001'; } > "$seeds/convert/tworows-bdf-symbol"
 seed 110 "$work/wide.bdf" wide-bdf
 { cat "$seeds/convert/wide-bdf"; printf '\002'; } > "$seeds/convert/wide-bdf-cp1252"
+# TrueType conversions: a last byte with bit 7 set (0x80) writes a TrueType font instead.
+for name in tiny-bdf-110 tiny-pcf-110 cell-bdf tworows-bdf wide-bdf; do
+    { cat "$seeds/convert/$name"; printf '\200'; } > "$seeds/convert/$name-ttf"
+done
 
 # FON files: a face, a family, a code page (with its name in the "SNF" resource), and each
 # rewritten in the Windows 3.0 layout.
@@ -313,3 +317,11 @@ build=${BUILD:-$root/build}
 for name in seven family cp1251; do
     python3 "$root/tests/fon/fnt300.py" "$seeds/fon/$name.fon" "$seeds/fon/$name-300.fon"
 done
+
+# TrueType fonts: a face and a family of two sizes as the programs write them, and one FontForge
+# writes (other index and image formats), for the strike reader.
+"$build/varnel" -o "$seeds/ttf/seven.ttf" "$root/samples/seven.bdf"
+sed 's/^FONT_ASCENT 7/FONT_ASCENT 9/' "$work/tiny.bdf" > "$work/tiny-11.bdf"
+"$build/varnel" -o "$seeds/ttf/family.ttf" "$work/tiny.bdf" "$work/tiny-11.bdf"
+/usr/bin/python3 -c "import fontforge, sys; fontforge.open(sys.argv[1]).generate(sys.argv[2], bitmap_type='ttf')" \
+    "$work/tiny.bdf" "$seeds/ttf/tiny-fontforge.ttf" 2>/dev/null

@@ -60,11 +60,4 @@ FontStream* openMemoryStream(MemorySource* source) {
     return newFontStream(source, memoryFill, memorySkip, memoryClose);
 }
 
-FontStream* openDiscardStream(std::uint64_t* written) {
-    FontStream* stream = newFontStream(written, nullptr, nullptr, discardClose);
-    if (!stream) return nullptr;
-    stream->transfer.flush = discardFlush;
-    stream->cursor = stream->buffer;
-    stream->remaining = StreamBufferSize;
-    return stream;
-}
+FontStream* openDiscardStream(std::uint64_t* written) { return newWriteStream(written, discardFlush, discardClose); }

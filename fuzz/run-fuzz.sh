@@ -9,7 +9,7 @@ build=$1
 seconds=${2:-60}
 shift
 [ $# -gt 0 ] && shift
-targets=${*:-bdf pcf lzw gzip convert fon}
+targets=${*:-bdf pcf lzw gzip convert fon ttf}
 here=$(cd "$(dirname "$0")" && pwd)
 status=0
 

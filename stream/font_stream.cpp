@@ -110,15 +110,18 @@ FontStream* newFontStream(void* context, FillOp fill, SkipOp skip, CloseOp close
 
 FontStream* openReadStream(int fd) { return newFontStream(descriptorContext(fd), fileFill, fileSkip, fileCloseRead); }
 
-FontStream* openWriteStream(int fd) {
-    FontStream* stream = newFontStream(descriptorContext(fd), nullptr, nullptr, fileCloseWrite);
-    if (!stream) {
-        fileCalls.close(fd);
-        return nullptr;
-    }
-    stream->transfer.flush = fileFlush;
+FontStream* newWriteStream(void* context, FlushOp flush, CloseOp close) {
+    FontStream* stream = newFontStream(context, nullptr, nullptr, close);
+    if (!stream) return nullptr;
+    stream->transfer.flush = flush;
     stream->cursor = stream->buffer;
     stream->remaining = StreamBufferSize;
+    return stream;
+}
+
+FontStream* openWriteStream(int fd) {
+    FontStream* stream = newWriteStream(descriptorContext(fd), fileFlush, fileCloseWrite);
+    if (!stream) fileCalls.close(fd);
     return stream;
 }
 
@@ -154,6 +157,25 @@ FontStream* createFontFile(const char* path, bool* isRegularFile) {
     if (fd < 0) return nullptr;
     if (isRegularFile) *isRegularFile = fileCalls.isRegularFile(fd);
     return openWriteStream(fd);
+}
+
+bool readWholeFile(const char* path, ByteVector& bytes) {
+    const int fd = fileCalls.openRead(path);
+    if (fd < 0) return false;
+    FontStreamPtr input(openReadStream(fd));
+    if (!input) {
+        fileCalls.close(fd);
+        return false;
+    }
+    bytes.clear();
+    constexpr std::int32_t Piece = 1 << 16;
+    for (std::int32_t got = Piece; got == Piece;) {
+        const std::size_t at = bytes.size();
+        bytes.resize(at + Piece);
+        got = readBytes(input.get(), bytes.data() + at, Piece);
+        bytes.resize(at + static_cast<std::size_t>(got));
+    }
+    return closeFontFile(input.release()) == 0;
 }
 
 std::int32_t readBytes(FontStream* stream, std::uint8_t* destination, std::int32_t n) {

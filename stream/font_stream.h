@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "font/alloc.h"
 #include "font/status.h"
 
 constexpr std::int32_t StreamBufferSize = 8192;
@@ -65,6 +66,8 @@ inline int streamDescriptor(const FontStream* stream) {
 
 // Allocates a stream record (through the allocation wrappers); null when that fails.
 [[nodiscard]] FontStream* newFontStream(void* context, FillOp fill, SkipOp skip, CloseOp close);
+// A writing stream: its buffer empty and ready, `flush` run whenever it fills.
+[[nodiscard]] FontStream* newWriteStream(void* context, FlushOp flush, CloseOp close);
 [[nodiscard]] FontStream* openReadStream(int fd);
 // Closes fd when the record cannot be allocated.
 [[nodiscard]] FontStream* openWriteStream(int fd);
@@ -74,6 +77,11 @@ inline int streamDescriptor(const FontStream* stream) {
 // Creates or truncates the output. When isRegularFile is given it receives whether the new
 // descriptor is a regular file (only those are deleted after a failed conversion).
 [[nodiscard]] FontStream* createFontFile(const char* path, bool* isRegularFile = nullptr);
+
+// Reads the whole file at `path` as it lies (no expansion, whatever its name: an output named
+// ".gz" is still the file written) into `bytes`; false when it cannot be opened or read. Storage
+// comes through the model's seam and throws when it runs out.
+[[nodiscard]] bool readWholeFile(const char* path, ByteVector& bytes);
 
 [[nodiscard]] std::int32_t readBytes(FontStream* stream, std::uint8_t* destination, std::int32_t n);
 [[nodiscard]] std::int32_t writeBytes(FontStream* stream, const std::uint8_t* source, std::int32_t n);

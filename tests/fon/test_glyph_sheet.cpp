@@ -161,6 +161,37 @@ TEST(GlyphSheet, EveryCellShowsWhatFreeTypeReadsForEachPageType) {
     }
 }
 
+// A .ttf output's preview, drawn from the strikes read back from the file, shows each strike as the
+// .FON output of the same inputs shows its face: every pixel below the titles alike.
+TEST(GlyphSheet, TrueTypeStrikesDrawAsTheirFonFaces) {
+    TempDir dir;
+    std::vector<int> codes = codeRange(32, 126);
+    for (int code : codeRange(160, 255)) codes.push_back(code);
+    writeFile(dir.path("a7.bdf"), solidBdf(codes, 5, 7));
+    writeFile(dir.path("a9.bdf"), solidBdf(codes, 4, 9));
+    Picture pictures[2];
+    GlyphSheetLayout layouts[2];
+    for (int k = 0; k < 2; ++k) {
+        const std::string font = dir.path(k == 0 ? "f.fon" : "f.ttf"), png = dir.path("f.png");
+        const RunResult run = runCommand({varnelPath(), "-o", font, "--preview", png, dir.path("a7.bdf"), dir.path("a9.bdf")});
+        ASSERT_EQ(run.exitStatus, 0) << run.err;
+        pictures[k] = decodePng(readFile(png));
+        ASSERT_EQ(pictures[k].error, "");
+        FonFile fon;
+        TtfFile ttf;
+        ASSERT_TRUE(k == 0 ? readFonFile(font.c_str(), &fon) == StatusOk && layoutGlyphSheet(fon, &layouts[k])
+                           : readTrueTypeFile(font.c_str(), &ttf) == StatusOk && layoutGlyphSheet(ttf, &layouts[k]));
+    }
+    ASSERT_EQ(layouts[1].faces.size(), 2u);
+    ASSERT_EQ(pictures[0].height, pictures[1].height);
+    const std::uint32_t width = std::min(pictures[0].width, pictures[1].width);
+    for (const SheetFace& face : layouts[1].faces)
+        // From below each title line (seven pixels and a blank row), which names the file kind.
+        for (std::uint32_t y = face.title.y + 8; y < std::min(face.bottom, pictures[0].height); ++y)
+            for (std::uint32_t x = 0; x < width; ++x)
+                ASSERT_EQ(pictures[0].at(x, y), pictures[1].at(x, y)) << "pixel " << x << "," << y;
+}
+
 // A refused conversion writes no picture; one that cannot be had is named and the font stays.
 TEST(GlyphSheet, FailuresNameThePictureAndKeepTheFont) {
     TempDir dir;

@@ -10,6 +10,7 @@
 #include "font/code_page.h"
 #include "front/face_name.h"
 #include "front/run.h"
+#include "front/truetype_output.h"
 #include "tests/support/test_support.h"
 
 // The run's message sink and file removal, captured in-process.
@@ -174,6 +175,22 @@ TEST_F(RunTest, MissingInput) {
     EXPECT_TRUE(readerCalls.empty());
 }
 
+// A .ttf output is Unicode: -c with it is refused before any input is read.
+TEST_F(RunTest, CodePageWithTrueTypeOutput) {
+    for (const char* line : {"-c 1252 -o a.ttf IN", "-o a.TTF -csymbol IN", "-c 437,1252 -o a.tTf IN"}) {
+        messages.clear();
+        EXPECT_EQ(run(line), 1) << line;
+        ASSERT_EQ(messages.size(), 1u) << line;
+        EXPECT_NE(messages[0].find("-c does not apply to a TrueType font"), std::string::npos) << messages[0];
+        EXPECT_TRUE(readerCalls.empty()) << line;
+    }
+}
+
+TEST(TrueTypeOutput, ChosenByTheNamesEndInAnyCase) {
+    for (const char* name : {"a.ttf", "A.TTF", "dir.fon/x.Ttf", ".ttf"}) EXPECT_TRUE(isTrueTypeOutput(name)) << name;
+    for (const char* name : {"a.fon", "a.ttf.fon", "ttf", "a.ttf ", "a.otf", ""}) EXPECT_FALSE(isTrueTypeOutput(name)) << name;
+}
+
 TEST(FontBaseName, TakesTheNameAfterBothSeparatorsUpToTheFirstStop) {
     EXPECT_EQ(fontBaseName("C:\\fonts\\my.font.fon"), "my");
     EXPECT_EQ(fontBaseName("out/cour10.fon"), "cour10");
@@ -292,5 +309,46 @@ TEST(Programs, HelpVersionAndPathsWithBlanks) {
     RunResult r = runCommand({varnelPath(), "-o", dir.path("my fonts/c d.fon"), dir.path("my fonts/a b.bdf")});
     EXPECT_EQ(r.exitStatus, 0) << r.err;
     EXPECT_NE(readFile(dir.path("my fonts/c d.fon")).find("FONTRES 133, 96, 72: c d"), std::string::npos);
+}
+// A .ttf output through both programs and their inputs: a family of sizes, -v, the preview, and
+// the refusals, which name both inputs and leave an existing file as it was.
+TEST(Programs, TrueTypeOutput) {
+    TempDir dir;
+    const auto weighted = [](std::string bdf, const char* weight) {
+        const std::string properties = "STARTPROPERTIES 2\n";
+        return bdf.replace(bdf.find(properties), properties.size(),
+                           "STARTPROPERTIES 3\nWEIGHT_NAME \"" + std::string(weight) + "\"\n");
+    };
+    writeFile(dir.path("a7.bdf"), weighted(solidBdf(codeRange(32, 126), 5, 7), "Medium"));
+    writeFile(dir.path("a9.bdf"), weighted(solidBdf(codeRange(32, 126), 5, 9), "Medium"));
+    writeFile(dir.path("b9.bdf"), weighted(solidBdf(codeRange(32, 126), 5, 9), "Bold"));
+    ASSERT_EQ(runCommand({"bdftopcf", "-o", dir.path("a9.pcf"), dir.path("a9.bdf")}).exitStatus, 0);
+    ASSERT_EQ(runShell("gzip -c '" + dir.path("a9.pcf") + "' > '" + dir.path("a9.pcf.gz") + "'").exitStatus, 0);
+    const std::string old = dir.path("old.ttf"), a7 = dir.path("a7.bdf"), a9 = dir.path("a9.bdf"), b9 = dir.path("b9.bdf");
+    const struct {
+        std::vector<std::string> args;
+        int exitStatus;
+        std::string err;  // what standard error starts with
+    } cases[] = {
+        {{varnelPath(), "-v", "-o", dir.path("one.TTF"), a7}, 0, "Compile Fonts: Font one: TrueType, "},
+        {{varnelPath(), "-o", dir.path("two.ttf"), "--preview", dir.path("two.png"), a9, a7}, 0, ""},
+        {{corvanePath(), "-o", dir.path("pcf.ttf"), dir.path("a9.pcf.gz")}, 0, ""},
+        {{varnelPath(), "-o", old, a7, a7}, 1, "Compile Fonts: Fonts " + a7 + " and " + a7 + " not combined:  a TrueType "
+                                               "font holds one strike per pixel size"},
+        {{varnelPath(), "-o", old, a7, b9}, 1, "Compile Fonts: Fonts " + a7 + " and " + b9 + " not combined:  a TrueType "
+                                               "font holds the sizes of one style"},
+        {{corvanePath(), "-c", "1252", "-o", old, dir.path("a9.pcf")}, 1, "Compile Fonts: Font " + old + " not created:  -c"},
+    };
+    for (const auto& c : cases) {
+        writeFile(old, "precious");
+        const RunResult r = runCommand(c.args);
+        EXPECT_EQ(r.exitStatus, c.exitStatus) << c.args[3] << r.err;
+        EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(readFile(old), "precious");
+    }
+    EXPECT_EQ(readFile(dir.path("one.TTF")).substr(0, 4), std::string("\0\1\0\0", 4));
+    EXPECT_EQ(readFile(dir.path("two.png")).substr(1, 3), "PNG");
+    EXPECT_TRUE(fileExists(dir.path("pcf.ttf")));
 }
 }  // namespace

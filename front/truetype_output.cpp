@@ -1,0 +1,164 @@
+// The TrueType writer of a run: every font held, the writer run into memory, and only then the
+// file made, so that a refusal leaves nothing behind.
+#include "front/truetype_output.h"
+
+#include <algorithm>
+#include <cctype>
+#include <new>
+#include <string_view>
+
+#include "front/face_name.h"
+#include "ttf/ttf_writer.h"
+
+namespace {
+template <class... Values>
+void refuse(const Program& program, MessageId id, Values... values) {
+    reportError(messageFormat(id, program.words).c_str(), values...);
+}
+
+template <class... Values>
+void note(const Program& program, MessageId id, Values... values) {
+    reportNote(messageFormat(id, program.words).c_str(), values...);
+}
+
+// A writing stream that keeps what it is given: the writer's bytes wait here until the font is
+// known to be whole. Standard storage, as the front end's own lists: when it cannot grow, the
+// stream fails as a full disk would, and `exhausted` tells the run why.
+struct Kept {
+    std::vector<std::uint8_t> bytes;
+    bool exhausted = false;
+};
+
+int keepFlush(int value, FontStream* stream) {
+    Kept& kept = *static_cast<Kept*>(stream->context);
+    if (value != -1) *stream->cursor++ = static_cast<std::uint8_t>(value);
+    try {
+        kept.bytes.insert(kept.bytes.end(), stream->buffer, stream->cursor);
+    } catch (const std::bad_alloc&) {
+        kept.exhausted = true;
+    }
+    stream->cursor = stream->buffer;
+    stream->remaining = StreamBufferSize;
+    return kept.exhausted ? -1 : value;
+}
+
+int keepClose(FontStream* stream, int) {
+    keepFlush(-1, stream);
+    return static_cast<Kept*>(stream->context)->exhausted ? 0 : 1;
+}
+
+// Writes `bytes` as the file at `path`; false after reporting why not (and removing what was made).
+bool saveOutput(const Program& program, const char* path, const std::vector<std::uint8_t>& bytes, bool* regularFile) {
+    FontStream* output = createOutput(program, path, regularFile);
+    if (!output) return false;
+    bool written = true;
+    for (std::size_t at = 0; written && at < bytes.size();) {
+        const auto run = static_cast<std::int32_t>(std::min<std::size_t>(bytes.size() - at, 1u << 20));
+        written = writeBytes(output, bytes.data() + at, run) == run;
+        at += static_cast<std::size_t>(run);
+    }
+    if (closeFontFile(output) == 0 && written) return true;
+    refuse(program, MessageCantOutput, path);
+    if (*regularFile) deleteOutputFile(path);
+    return false;
+}
+
+// Reports why the writer made no font; `fontName` names the file's font, `inputs` the fonts given.
+void reportRefusal(const Program& program, TtfResult result, const TtfReport& report, const char* fontName,
+                   const std::vector<std::string>& inputs, const char* outputPath) {
+    switch (result) {
+    case TtfResult::StylesDiffer:
+    case TtfResult::SameSize:
+        refuse(program, result == TtfResult::StylesDiffer ? MessageStylesDiffer : MessageSameSize,
+               inputs.at(report.first).c_str(), inputs.at(report.second).c_str());
+        return;
+    case TtfResult::TooManyGlyphs:
+        refuse(program, MessageTooManyGlyphs, fontName, static_cast<unsigned>(report.glyphs));
+        return;
+    case TtfResult::GlyphsTooLarge:
+        refuse(program, MessageGlyphsTooLarge, fontName);
+        return;
+    case TtfResult::TooLarge:
+    case TtfResult::OutOfMemory:
+        refuse(program, MessageTrueTypeTooLarge, fontName);
+        return;
+    case TtfResult::Written:
+    case TtfResult::WriteFailed:
+        break;
+    }
+    refuse(program, MessageCantOutput, outputPath);
+}
+}  // namespace
+
+bool isTrueTypeOutput(const std::string& outputPath) {
+    constexpr std::string_view suffix = ".ttf";
+    if (outputPath.size() < suffix.size()) return false;
+    const std::string_view end = std::string_view(outputPath).substr(outputPath.size() - suffix.size());
+    for (std::size_t k = 0; k < suffix.size(); ++k)
+        if (std::tolower(static_cast<unsigned char>(end[k])) != suffix[k]) return false;
+    return true;
+}
+
+namespace {
+class TrueTypeOutput final : public FontOutput {
+public:
+    TrueTypeOutput(const Program& program, const Settings& settings, const std::vector<std::string>& inputs)
+        : program_(program), settings_(settings), inputs_(inputs), outputPath_(settings.outputPath->c_str()),
+          faceName_(chooseFaceName(settings.faceName, outputPath_)) {
+        fonts_.reserve(inputs.size());
+    }
+
+    // The writer reads each font's properties: the atom table is never cleared between inputs here.
+    bool take(std::size_t, std::unique_ptr<Font> font) override {
+        fonts_.push_back(std::move(font));
+        return true;
+    }
+
+    int write() override {
+        std::vector<const Font*> fonts;
+        for (const auto& font : fonts_) fonts.push_back(font.get());
+        Kept kept;
+        FontStream* stream = newWriteStream(&kept, keepFlush, keepClose);
+        if (!stream) {
+            refuse(program_, MessageTrueTypeTooLarge, faceName_.c_str());
+            return 1;
+        }
+        stream->fontName = faceName_.c_str();
+        TtfReport report;
+        TtfResult result = writeTrueType(stream, fonts, faceName_, report);
+        if ((closeFontFile(stream) != 0 || kept.exhausted) &&
+            (result == TtfResult::Written || result == TtfResult::WriteFailed))
+            result = TtfResult::OutOfMemory;
+        if (result != TtfResult::Written) {
+            reportRefusal(program_, result, report, faceName_.c_str(), inputs_, outputPath_);
+            return 1;
+        }
+        fonts_.clear();  // the file's bytes are all that is needed now
+        if (!saveOutput(program_, outputPath_, kept.bytes, &regularFile_)) return 1;
+        if (settings_.verbose) {
+            note(program_, MessageNoteTrueType, faceName_.c_str(), static_cast<unsigned>(report.glyphs),
+                 static_cast<unsigned>(report.strikes), static_cast<int>(report.unitsPerEm));
+            if (report.glyphsWithoutOutline != 0)
+                note(program_, MessageNoteBitmapOnly, faceName_.c_str(),
+                     static_cast<unsigned>(report.glyphsWithoutOutline));
+        }
+        return 0;
+    }
+
+    bool wroteRegularFile() const override { return regularFile_; }
+
+private:
+    const Program& program_;
+    const Settings& settings_;
+    const std::vector<std::string>& inputs_;
+    const char* outputPath_;
+    const std::string faceName_;  // UTF-8, as TrueType's names are
+    std::vector<std::unique_ptr<Font>> fonts_;
+    bool regularFile_ = false;
+};
+}  // namespace
+
+std::unique_ptr<FontOutput> makeTrueTypeOutput(const Program& program, const Settings& settings,
+                                               const std::vector<std::string>& inputs) {
+    return std::make_unique<TrueTypeOutput>(program, settings, inputs);
+}
