@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what the build and the tests need when it is missing: with apt-get when running as root,
 # otherwise it names the packages to install and stops.
-#   sh .ci/install-deps.sh [build | windows | wine]    (no word: everything make check needs)
+#   sh .ci/install-deps.sh [build | windows | wine | browser]    (no word: everything make check needs)
 set -e
 PACKAGES="make cmake ninja-build g++ pkg-config libgtest-dev libfreetype-dev zlib1g-dev gzip \
 xfonts-utils pcf2bdf ncompress xfonts-base xfonts-75dpi xfonts-100dpi xfonts-terminus \
@@ -13,12 +13,16 @@ PACKAGES="$PACKAGES lintian groff unzip"
 PACKAGES="$PACKAGES xfonts-unifont python3"
 # FontForge's reader of FON files, through Debian's python3, judges the Windows 3.0 fonts.
 PACKAGES="$PACKAGES python3-fontforge"
+# OTS, the sanitizer browsers apply to web fonts, judges every TrueType font the tests write.
+PACKAGES="$PACKAGES opentype-sanitizer"
 case "${1:-}" in
   # The programs alone (the product needs only zlib); bdftopcf makes the demo's PCF input, and
   # xfonts-base has the Unicode font (misc-fixed 6x13) of its code-page picture.
   build) PACKAGES="make cmake ninja-build g++ zlib1g-dev xfonts-utils xfonts-base" ;;
   windows) PACKAGES="g++-mingw-w64-x86-64 libz-mingw-w64-dev" ;;
   wine) PACKAGES="wine64 wine" ;;
+  # make check-browser: headless Chromium, and the fonts and tools it converts and reads back.
+  browser) PACKAGES="chromium-headless-shell python3 gzip pcf2bdf xfonts-base xfonts-75dpi xfonts-100dpi xfonts-terminus" ;;
   windows-package) PACKAGES="g++-mingw-w64-x86-64 libz-mingw-w64-dev groff" ;;
 esac
 missing=""
