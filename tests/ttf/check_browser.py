@@ -8,8 +8,8 @@ Usage: python3 tests/ttf/check_browser.py BUILD_DIR [FONT.pcf.gz ...]   (make ch
 
 For each font it prints the characters checked, those drawn wrong (ink shape, place relative to pen
 and baseline, advance) and the grey pixels, and exits 1 when any is wrong or grey. Combining marks,
-format characters and the few in SHAPED are left out: drawn alone, the browser's shaping moves,
-splits or hides them, whatever the font says.
+format characters, Arabic letters and the few in SHAPED are left out: drawn alone, the browser's
+shaping moves, splits, replaces or hides them, whatever the font says.
 """
 import base64
 import json
@@ -24,7 +24,8 @@ FONTS = ["misc/6x13.pcf.gz", "misc/9x15B.pcf.gz", "misc/10x20.pcf.gz", "misc/ter
          "75dpi/helvR12-ISO8859-1.pcf.gz", "100dpi/courB14-ISO8859-1.pcf.gz"]
 COLUMNS = 64
 # Characters the browser's shaping draws otherwise when alone: Thai and Lao AM split into two
-# vowels, the object replacement character not drawn at all.
+# vowels, the object replacement character not drawn at all (and Arabic letters, drawn as the
+# font's isolated presentation forms).
 SHAPED = {0x0E33, 0x0EB3, 0xFFFC}
 
 
@@ -145,7 +146,8 @@ def check_font(build, source, work):
             char = ord(text) if len(text) == 1 else -1
         if char < 0x20 or 0x7F <= char <= 0x9F:
             continue
-        if codec is not None and (char in SHAPED or unicodedata.category(chr(char)) in ("Mn", "Me", "Cf")):
+        if codec is not None and (char in SHAPED or unicodedata.category(chr(char)) in ("Mn", "Me", "Cf") or
+                                  unicodedata.bidirectional(chr(char)) == "AL"):
             skipped += 1
             continue
         expected[char] = (advance, shape)
@@ -181,7 +183,7 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         for source in fonts:
             name, checked, skipped, wrong, grey, examples = check_font(build, source, work)
-            print(f"{name}: {checked} characters checked ({skipped} combining or format characters left out), "
+            print(f"{name}: {checked} characters checked ({skipped} combining, format or Arabic characters left out), "
                   f"{wrong} wrong, {grey} grey pixels")
             for line in examples:
                 print("  " + line)
