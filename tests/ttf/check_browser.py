@@ -23,6 +23,7 @@ import unicodedata
 FONTS = ["misc/6x13.pcf.gz", "misc/9x15B.pcf.gz", "misc/10x20.pcf.gz", "misc/ter-u16n_iso-8859-1.pcf.gz",
          "75dpi/helvR12-ISO8859-1.pcf.gz", "100dpi/courB14-ISO8859-1.pcf.gz"]
 COLUMNS = 64
+BATCH = 4096
 # Characters the browser's shaping draws otherwise when alone: Thai and Lao AM split into two
 # vowels, the object replacement character not drawn at all (and Arabic letters, drawn as the
 # font's isolated presentation forms).
@@ -154,24 +155,29 @@ def check_font(build, source, work):
     chars = sorted(expected)
     with open(ttf, "rb") as f:
         font = base64.b64encode(f.read()).decode()
-    page = os.path.join(work, name + ".html")
-    with open(page, "w") as f:
-        f.write(PAGE % {"font": font, "chars": json.dumps(chars), "ppem": ppem, "columns": COLUMNS})
-    dom = run(["chromium-headless-shell", "--no-sandbox", "--disable-gpu", "--force-device-scale-factor=1",
-               "--virtual-time-budget=60000", "--dump-dom", "file://" + page], timeout=600).stdout.decode()
-    found = re.search(r'<pre id="out">(.*?)</pre>', dom, re.S)
-    if not found or found.group(1) == "pending":
-        return name, len(chars), skipped, len(chars), 0, ["the page drew nothing"]
     wrong, grey, examples = 0, 0, []
-    for c, width, grey_pixels, rows in json.loads(found.group(1)):
-        advance, shape = expected[c]
-        drawn = ink(-ppem, 2 * ppem, rows)
-        grey += grey_pixels
-        if drawn != shape or width != advance or grey_pixels:
-            wrong += 1
-            if len(examples) < 12:
-                examples.append(f"U+{c:04X}: drawn {drawn[:4]} advance {width} grey {grey_pixels}, "
-                                f"expected {shape[:4]} advance {advance}")
+    # A page per BATCH characters, so a large font's canvas stays within what the browser draws.
+    for first in range(0, len(chars), BATCH):
+        batch = chars[first:first + BATCH]
+        page = os.path.join(work, f"{name}-{first}.html")
+        with open(page, "w") as f:
+            f.write(PAGE % {"font": font, "chars": json.dumps(batch), "ppem": ppem, "columns": COLUMNS})
+        dom = run(["chromium-headless-shell", "--no-sandbox", "--disable-gpu", "--force-device-scale-factor=1",
+                   "--virtual-time-budget=60000", "--dump-dom", "file://" + page], timeout=600).stdout.decode()
+        found = re.search(r'<pre id="out">(.*?)</pre>', dom, re.S)
+        if not found or found.group(1) == "pending":
+            wrong += len(batch)
+            examples.append(f"the page of U+{batch[0]:04X} to U+{batch[-1]:04X} drew nothing")
+            continue
+        for c, width, grey_pixels, rows in json.loads(found.group(1)):
+            advance, shape = expected[c]
+            drawn = ink(-ppem, 2 * ppem, rows)
+            grey += grey_pixels
+            if drawn != shape or width != advance or grey_pixels:
+                wrong += 1
+                if len(examples) < 12:
+                    examples.append(f"U+{c:04X}: drawn {drawn[:4]} advance {width} grey {grey_pixels}, "
+                                    f"expected {shape[:4]} advance {advance}")
     return name, len(chars), skipped, wrong, grey, examples
 
 

@@ -4,14 +4,17 @@
 // sizes, and unifont once. For each .ttf:
 //   - OTS (ots-sanitize, the sanitizer browsers apply to web fonts) accepts it;
 //   - its cmap holds exactly the source's characters (X encodings mapped through Python's codecs,
-//     control characters never, fonts of no known encoding at U+F000 + code), one strike per input
+//     control characters never, fonts of no known encoding at U+F000 + code, past one byte at
+//     U+F0000 + code), one strike per input
 //     at that input's pixel size, and unitsPerEm a power-of-two multiple of the first;
 //   - FreeType draws every character as FreeType draws the source BDF/PCF: ink shape, place relative
 //     to pen and baseline, advance. From each strike at its size; from the outlines alone without
 //     hinting at ppem and at 2 x ppem (each source pixel a 2 x 2 block), in grey levels with no
-//     grey pixel; and with FreeType's default hinting and with the light hinting browsers ask for,
-//     the same pixels. The auto-hinter forced on is drawn too and its differences counted, not
-//     failed: the font's prep program is there so that FreeType does not choose it.
+//     grey pixel; and with FreeType's default hinting (the font's prep program makes it the
+//     TrueType interpreter), the same pixels at ppem and 2 x ppem. Light hinting (what browsers ask
+//     for) and the auto-hinter forced on are drawn too and their differences counted, not failed:
+//     FreeType 2.12 draws light hinting with its auto-hinter whatever the font holds, and the
+//     auto-hinter's blue zones move edges of some scripts (Devanagari, Bengali, Mongolian).
 #include <gtest/gtest.h>
 
 #include <ft2build.h>
@@ -45,8 +48,8 @@ const Rendering renderings[] = {
     {"outline x2", 2, FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING, false, true},
     {"hinted", 1, FT_LOAD_NO_BITMAP, false, true},
     {"hinted x2", 2, FT_LOAD_NO_BITMAP, false, true},
-    {"light", 1, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_LIGHT, false, true},
-    {"light x2", 2, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_LIGHT, false, true},
+    {"light", 1, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_LIGHT, false, false},
+    {"light x2", 2, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_LIGHT, false, false},
     {"auto-hinter", 1, FT_LOAD_NO_BITMAP | FT_LOAD_FORCE_AUTOHINT, false, false},
 };
 
@@ -89,7 +92,7 @@ Source readSource(const std::string& path, const std::map<std::string, std::vect
         return source;
     }
     for (std::uint32_t code : font.codes()) {
-        long unicode = codec.empty() ? 0xF000 + code
+        long unicode = codec.empty() ? (code < 256 ? 0xF000 : 0xF0000) + code
                        : codec == "unicode" ? code
                        : code < 256 ? table->second[code]
                                     : -1;
@@ -131,7 +134,8 @@ struct TtfCase {
 };
 
 struct Tally {
-    long files = 0, characters = 0, drawings = 0, wrong = 0, autohinterWrong = 0;
+    long files = 0, characters = 0, drawings = 0, wrong = 0;
+    std::map<std::string, long> wrongBy;  // by rendering, those counted only included
 };
 
 class TrueTypeOracle : public testing::Test {
@@ -194,10 +198,8 @@ protected:
                                                   ? "not drawn"
                                                   : difference(drawn, r, r.scale == 1 ? s.ink : scaledBy(s.ink, r.scale));
                     if (wrong.empty()) continue;
-                    if (!r.required) {
-                        ++tally.autohinterWrong;
-                        continue;
-                    }
+                    ++tally.wrongBy[r.name];
+                    if (!r.required) continue;
                     ++tally.wrong;
                     problems.push_back(hex(s.unicode) + " (code " + std::to_string(s.code) + ") " + r.name + " at " +
                                        std::to_string(source.ppem * r.scale) + " ppem: " + wrong);
@@ -226,10 +228,11 @@ protected:
             if (problems.size() > 8) text += "\n  ... " + std::to_string(problems.size() - 8) + " more";
             ADD_FAILURE() << cases[k].program << " " << cases[k].inputs[0] << ":" << text;
         }
-        std::printf("truetype %s part %zu/%zu: %ld files, %ld characters, %ld drawings, %ld wrong; the auto-hinter "
-                    "forced on drew %ld characters otherwise\n",
-                    label, part, parts, tally.files, tally.characters, tally.drawings, tally.wrong,
-                    tally.autohinterWrong);
+        std::string by;
+        for (const auto& [name, count] : tally.wrongBy) by += " " + name + " " + std::to_string(count) + ";";
+        std::printf("truetype %s part %zu/%zu: %ld files, %ld characters, %ld drawings, %ld wrong (by rendering:%s "
+                    "light and auto-hinter ones counted only)\n",
+                    label, part, parts, tally.files, tally.characters, tally.drawings, tally.wrong, by.c_str());
         EXPECT_GT(tally.files, 0);
     }
 
