@@ -13,7 +13,7 @@ PACKAGES="$PACKAGES lintian groff unzip"
 PACKAGES="$PACKAGES xfonts-unifont python3"
 # FontForge's reader of FON files, through Debian's python3, judges the Windows 3.0 fonts.
 PACKAGES="$PACKAGES python3-fontforge"
-# OTS, the sanitizer browsers apply to web fonts, judges every TrueType font the tests write.
+# OTS, the sanitizer browsers apply to web fonts, judges every TrueType file the tests write.
 PACKAGES="$PACKAGES opentype-sanitizer"
 case "${1:-}" in
   # The programs alone (the product needs only zlib); bdftopcf makes the demo's PCF input, and

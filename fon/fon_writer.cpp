@@ -7,6 +7,7 @@
 #include <cassert>
 #include <cstring>
 
+#include "fon/byte_reader.h"
 #include "fon/byte_writer.h"
 #include "fon/fnt_resource.h"
 #include "fon/info_resource.h"
@@ -42,6 +43,16 @@ std::uint8_t breakCharByte(const FontInfo& info) {
 
 std::string_view faceNameOf(const FontStream* stream) {
     return stream && stream->fontName ? std::string_view(stream->fontName) : std::string_view();
+}
+
+// The face name a built font resource holds (from dfFace, offset 105, to its zero byte): each font
+// of a family holds it in its own character set, and its directory entry repeats it.
+std::string_view heldFaceName(const ByteVector& fnt) {
+    const ByteReader reader(fnt);
+    std::uint32_t at = 0;
+    std::span<const std::uint8_t> name;
+    if (!reader.u32(105, &at) || !reader.text(at, reader.size(), &name)) return {};
+    return {reinterpret_cast<const char*>(name.data()), name.size()};
 }
 
 int buildChecked(const Font& font, std::string_view faceName, int glyphPad, FontResources& resources) {
@@ -157,11 +168,15 @@ int writeFamilyChecked(FontStream* stream, std::span<const FontResources> fonts)
     const ModelString description = "FONTRES 133, 96, 72: " + ModelString(faceName);
 
     ByteVector directory;
-    directory.reserve(2 + fonts.size() * (FontDirectoryEntryFixedSize + faceName.size()));
+    std::size_t directorySize = 2;
+    for (const FontResources& font : fonts)
+        directorySize += FontDirectoryEntryFixedSize + heldFaceName(font.fnt).size();
+    directory.reserve(directorySize);
     ByteWriter directoryOut(directory);
     directoryOut.u16(static_cast<std::uint32_t>(fonts.size()));
     for (std::size_t k = 0; k < fonts.size(); ++k)
-        putFontDirectoryEntry(directoryOut, static_cast<std::uint32_t>(k + 1), fonts[k].fnt, faceName);
+        putFontDirectoryEntry(directoryOut, static_cast<std::uint32_t>(k + 1), fonts[k].fnt,
+                              heldFaceName(fonts[k].fnt));
 
     // One type block holds every font and one every "SNF" resource: loaders look for the fonts of a
     // file in the first block of their type.

@@ -32,9 +32,10 @@ struct FontResources {
 // set alone: two fonts that agree on all four cannot both be reached.
 [[nodiscard]] bool sameWindowsSelection(const FontResources& a, const FontResources& b);
 
-// Writes 1 to MaxFamilyFonts fonts as one FON file to `stream`, whose fontName holds the base name:
-// a font directory of them all, their FNT resources named 1..n and their "SNF" resources named
-// 1..n, in order. StatusOk, StatusFail (no memory, or not describable), or -1 when a write failed.
+// Writes 1 to MaxFamilyFonts fonts as one FON file to `stream`, whose fontName holds the module's
+// name: a font directory of them all (each entry with the face name its font resource holds), their
+// FNT resources named 1..n and their "SNF" resources named 1..n, in order. StatusOk, StatusFail
+// (no memory, or not describable), or -1 when a write failed.
 [[nodiscard]] int writeFonFamily(FontStream* stream, std::span<const FontResources> fonts);
 
 // Writes `font` as a FON file of its own to `stream`, whose fontName holds the base name. StatusOk,

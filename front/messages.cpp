@@ -6,17 +6,20 @@
 
 namespace {
 // Indexed by MessageId. "\r\n" is a line break in the message box; the two blanks after a colon
-// and the usage text's "-s" are as the programs have always shown them.
+// are as the programs have always shown them.
 constexpr const char* messageTable[MessageCount] = {
-    "usage: {program} [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file {input}_file where # for -p is 1, 2, "
-    "4, or 8 and   # for -s is 1, 2, or 4\n"
-    "       [-c codepage] [-v] where codepage is 1250 to 1258, 874, 437, 737, 775, 850, 852, 855, 857, 860, 861, "
-    "862, 863, 865, 866, 869 or symbol",
+    "usage: {program} [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file {input}_file... where # for -p is 1, "
+    "2, 4, or 8 and # for -u is 1, 2, or 4\n"
+    "       [-c codepage[,codepage...]] [-v] [--face name] [--preview png_file] [--preview-scale n] where codepage "
+    "is 1250 to 1258, 874, 437, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 865, 866, 869 or symbol and n is "
+    "1 to 8\n"
+    "       {program} --help | --version",
     "can't open {input} source file %s",
     "{input} input, %s, corrupt",
     "Can't create file %s",
     "Font %s not created:  too large.\r\n(Use PCF format.)",
-    "Font %s not created:  too many characters.\r\n(Use PCF format.)",
+    "Font %s not created:  too many characters.\r\n(Its codes pass 255: choose a code page with -c, or write "
+    "TrueType with -o NAME.ttf.)",
     "Can't output to file %s (reason unknown).",
     "Font %s not created:  its encoding, %s, has no mapping to code page %s.",
     "none",
@@ -31,6 +34,14 @@ constexpr const char* messageTable[MessageCount] = {
     "Picture %s not created:  too large.",
     "Code pages %s and %s not combined:  Windows cannot tell their fonts apart (both have character set %u).",
     "%s (code page %s)",
+    "Font name %s not written:  code page %s has no U+%04X.\r\n(Choose another with --face NAME.)",
+    "Font name %s not written:  a font of no code page, or of symbol, names itself in printable ASCII, which has "
+    "no U+%04X.\r\n(Choose another with --face NAME, or a code page with -c.)",
+    "Font name %s has %u characters; Windows keeps the first %u: %s.",
+    "--preview %s names the output: the picture would replace the font it shows.",
+    "--preview %s names an input: the picture would replace a font it is made from.",
+    "%s is given an empty value.",
+    "--preview-scale sizes the picture of --preview, which is not given.",
 };
 
 void fillWord(std::string& text, std::string_view placeholder, const char* word) {
@@ -58,6 +69,14 @@ std::string formatMessage(const char* format, std::va_list args) {
     }
     va_end(again);
     return message;
+}
+
+std::string formatText(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::string text = formatMessage(format, args);
+    va_end(args);
+    return text;
 }
 
 std::string captionedLine(const char* format, std::va_list args) {

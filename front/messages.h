@@ -31,6 +31,13 @@ enum MessageId : int {
     MessagePictureTooLarge,     // --preview: the picture's path
     MessagePagesNotCombined,    // two code pages as written after -c, their character set
     MessageFontOfPage,          // an input path and the code page of one of its fonts, naming that font
+    MessageFaceNotInPage,       // face name (UTF-8), code page, the character it lacks
+    MessageFaceNotAscii,        // face name, the character that is not printable ASCII
+    MessageNoteFaceCut,         // -v: face name, its characters, the part Windows keeps
+    MessageWhyPreviewIsOutput,  // a usage error's reason: the picture's path
+    MessageWhyPreviewIsInput,   // the picture's path
+    MessageWhyEmptyValue,       // the option
+    MessageWhyScaleAlone,       // no value
     MessageCount
 };
 
@@ -44,5 +51,11 @@ std::string messageFormat(MessageId id, const ProgramWords& words);
 
 // printf-style formatting into a string sized to the text: no message is ever cut or overflows.
 std::string formatMessage(const char* format, std::va_list args);
+// The same, from the values themselves.
+std::string formatText(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
 // "Compile Fonts: <message>" and a line feed: a message as standard error shows it.
 std::string captionedLine(const char* format, std::va_list args);

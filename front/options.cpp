@@ -55,7 +55,7 @@ using S = Settings;
 using V = const std::string&;
 const Option options[] = {
     {"-o", Takes::Value, {}, [](S& s, V v) { s.outputPath = v; return true; }, Request::Run, "-o FILE",
-     "the .FON file to write (required); its name up to a first full stop names the font"},
+     "the .FON file to write (required); its name up to a first full stop names the fonts unless --face does"},
     {"-p", Takes::Digit, "1248", [](S& s, V v) { s.glyphPad = v[0] - '0'; return true; }, Request::Run,
      "-p1 -p2 -p4 -p8", "pad every bitmap row to this many bytes (default 2)"},
     {"-u", Takes::Digit, "124", [](S& s, V v) { s.scanUnit = v[0] - '0'; return true; }, Request::Run,
@@ -77,6 +77,9 @@ const Option options[] = {
      "commas write each input once per page, one page at most per character set"},
     {"-v", Takes::Nothing, {}, [](S& s, V) { s.verbose = true; return true; }, Request::Run, "-v",
      "a line on standard error for each font written: positions filled, characters missing"},
+    {"--face", Takes::Value, {}, [](S& s, V v) { s.faceName = v; return true; }, Request::Run, "--face NAME",
+     "the face name Windows lists every font of the file under, written in each font's code page (printable "
+     "ASCII without one); Windows keeps 31 characters, and -v tells when it is longer"},
     {"--preview", Takes::Value, {}, [](S& s, V v) { s.previewPath = v; return true; }, Request::Run,
      "--preview FILE.png", "after writing, read the file back and draw it into a PNG picture: each "
      "face's title, its 256 positions in 16 rows of 16, a line of sample text"},
@@ -108,6 +111,13 @@ std::string filled(std::string line, std::string_view text, std::size_t indent) 
     return lines + line + "\n";
 }
 
+// A usage error whose message gives `reason`, naming `subject`.
+Request usageError(Settings& settings, MessageId reason, std::string subject) {
+    settings.usageReason = reason;
+    settings.usageSubject = std::move(subject);
+    return Request::UsageError;
+}
+
 const Option* findOption(std::string_view name) {
     for (const Option& option : options)
         if (option.name == name) return &option;
@@ -124,6 +134,7 @@ void defaultBitmapFormat(int* bitOrder, int* byteOrder, int* glyphPad, int* scan
 
 Request parseCommandLine(const std::vector<std::string>& words, Settings& settings) {
     defaultBitmapFormat(&settings.bitOrder, &settings.byteOrder, &settings.glyphPad, &settings.scanUnit);
+    bool scaleGiven = false;
     for (std::size_t k = 0; k < words.size(); ++k) {
         const std::string& word = words[k];
         if (word.empty() || word[0] != '-') {
@@ -151,19 +162,35 @@ Request parseCommandLine(const std::vector<std::string>& words, Settings& settin
             if (attached) value = word.substr(isLong ? nameEnd + 1 : nameEnd);
             else if (++k < words.size()) value = words[k];
             else return Request::UsageError;
+            // An empty file, page list or name would fail only after the output is written.
+            if (value.empty()) return usageError(settings, MessageWhyEmptyValue, std::string(option->name));
             break;
         }
+        scaleGiven = scaleGiven || option->name == "--preview-scale";
         if (option->apply && !option->apply(settings, value)) return Request::UsageError;
         if (option->request != Request::Run) return option->request;
     }
     if (settings.inputPaths.empty() || !settings.outputPath) return Request::UsageError;
+    if (scaleGiven && !settings.previewPath) return usageError(settings, MessageWhyScaleAlone, {});
     // The picture must not take the place of the font it shows or of a font it was made from.
     if (const std::optional<std::string>& preview = settings.previewPath) {
-        if (*preview == *settings.outputPath) return Request::UsageError;
+        if (*preview == *settings.outputPath) return usageError(settings, MessageWhyPreviewIsOutput, *preview);
         for (const std::string& input : settings.inputPaths)
-            if (*preview == input) return Request::UsageError;
+            if (*preview == input) return usageError(settings, MessageWhyPreviewIsInput, *preview);
     }
     return Request::Run;
+}
+
+std::string usageMessage(const Settings& settings, const ProgramWords& words) {
+    std::string reason;
+    if (settings.usageReason) {
+        // The subject is put in as it stands: a path may hold a per cent sign.
+        reason = messageFormat(*settings.usageReason, words);
+        if (const std::size_t at = reason.find("%s"); at != std::string::npos)
+            reason.replace(at, 2, settings.usageSubject);
+        reason += "\n";
+    }
+    return reason + messageFormat(MessageUsage, words);
 }
 
 std::string helpText(const ProgramWords& words) {

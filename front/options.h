@@ -22,6 +22,10 @@ struct Settings {
     bool verbose = false;                 // -v
     std::optional<std::string> previewPath;  // --preview
     int previewScale = 1;                    // --preview-scale
+    std::optional<std::string> faceName;     // --face: every font's face name, UTF-8
+    // Why the words are a usage error, when a reason can be given, and the word it names.
+    std::optional<MessageId> usageReason;
+    std::string usageSubject;
 };
 
 // What the command line asks for. The first word that is a usage error, --help or --version
@@ -32,6 +36,9 @@ void defaultBitmapFormat(int* bitOrder, int* byteOrder, int* glyphPad, int* scan
 
 // Fills `settings` (which starts at the defaults) from `words`.
 [[nodiscard]] Request parseCommandLine(const std::vector<std::string>& words, Settings& settings);
+
+// The usage error's message: its reason when it has one, then the usage lines.
+std::string usageMessage(const Settings& settings, const ProgramWords& words);
 
 // The usage lines, then one line for each option and what the inputs may be. Ends in a line feed.
 std::string helpText(const ProgramWords& words);

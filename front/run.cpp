@@ -12,6 +12,7 @@
 #include "font/atom.h"
 #include "font/code_map.h"
 #include "font/code_page.h"
+#include "front/face_name.h"
 #include "front/preview.h"
 
 namespace {
@@ -50,19 +51,6 @@ bool mapIntoCodePage(const Program& program, const Font& font, const CodePageReq
     }
     show(reportError, program, MessageFontTooLarge, fontName);
     return false;
-}
-
-std::string formatText(const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
-std::string formatText(const char* format, ...) {
-    std::va_list args;
-    va_start(args, format);
-    std::string text = formatMessage(format, args);
-    va_end(args);
-    return text;
 }
 
 // -v: the line for one font written, shown once the file is complete. Without a code page
@@ -152,23 +140,13 @@ FontStream* createOutput(const Program& program, const char* path, bool* regular
     return output;
 }
 
-std::string fontBaseName(const char* outputPath) {
-    const char* name = outputPath;
-    if (const char* backslash = std::strrchr(name, '\\')) name = backslash + 1;
-    if (const char* slash = std::strrchr(name, '/')) name = slash + 1;
-    std::string base = name;
-    std::size_t stop = base.find('.');
-    if (stop != std::string::npos) base.erase(stop);
-    return base;
-}
-
 int runConversion(const Program& program, const std::vector<std::string>& words, InputExpander expand) {
     Settings settings;
     switch (parseCommandLine(words, settings)) {
     case Request::Run:
         break;
     case Request::UsageError:
-        show(reportError, program, MessageUsage);
+        reportError("%s", usageMessage(settings, program.words).c_str());
         return 1;
     case Request::Help:
         showInformation(helpText(program.words));
@@ -198,13 +176,17 @@ int runConversion(const Program& program, const std::vector<std::string>& words,
     // strings and lists (this, the inputs, summaries, message texts) come from the standard
     // allocator, not the model's seam: a process that cannot get these few bytes ends through
     // std::bad_alloc, and the readers and the writer, which hold the font, allocate only through it.
-    const std::string baseName = fontBaseName(outputPath);
+    const std::string baseName = chooseFaceName(settings.faceName, outputPath);
+    std::vector<std::string> faceNames;  // as each page's fonts hold it
+    if (!faceNamesOfPages(program, settings, baseName, faceNames)) return 1;
     FontStream* output = nullptr;
     bool regularFile = false;
 
     std::vector<FontResources> fonts;
     std::vector<std::string> fontNames;  // each font's name in the refusals
     std::vector<std::string> summaries;
+    if (settings.verbose && !faceNameNote(program, baseName).empty())
+        summaries.push_back(faceNameNote(program, baseName));
     fonts.reserve(inputs.size() * pages);
     fontNames.reserve(inputs.size() * pages);
     for (std::size_t k = 0; k < inputs.size(); ++k) {
@@ -230,7 +212,7 @@ int runConversion(const Program& program, const std::vector<std::string>& words,
                 const Font& written = pageName ? page : font;
                 if (single && !(output = createOutput(program, outputPath, &regularFile))) return 1;
                 FontResources resources;
-                int status = buildFontResources(written, baseName, settings.glyphPad, &resources);
+                int status = buildFontResources(written, faceNames[j], settings.glyphPad, &resources);
                 if (status != StatusOk)
                     return finishOutput(program, status, output, regularFile, fontName, outputPath);
                 // -v names each font by its input; the line names the page.
@@ -254,7 +236,7 @@ int runConversion(const Program& program, const std::vector<std::string>& words,
     }
 
     if (!single && !(output = createOutput(program, outputPath, &regularFile))) return 1;
-    output->fontName = baseName.c_str();
+    output->fontName = faceNames[0].c_str();
     int status =
         finishOutput(program, writeFonFamily(output, fonts), output, regularFile, baseName.c_str(), outputPath);
     if (status == 0)

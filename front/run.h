@@ -23,10 +23,6 @@ struct Program {
 // Defined by each program (front/varnel.cpp, front/corvane.cpp).
 extern const Program thisProgram;
 
-// The base name of an output path: after the last backslash, then after the last slash, cut at
-// the first full stop.
-std::string fontBaseName(const char* outputPath);
-
 // Creates an output file of the run (the font or its picture); null after reporting why not.
 // `regularFile` tells whether it is a file the run may remove again after a failure.
 FontStream* createOutput(const Program& program, const char* path, bool* regularFile);

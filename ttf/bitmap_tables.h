@@ -6,5 +6,6 @@
 #include "font/alloc.h"
 #include "ttf/ttf_plan.h"
 
-// False when memory runs out.
+// Both tables stay empty when no strike holds a glyph (no strike of 255 ppem or fewer, say): the font
+// has none. False, both empty, when memory runs out or EBDT would pass 4 GiB.
 [[nodiscard]] bool putBitmapTables(ByteVector& eblc, ByteVector& ebdt, const TtfPlan& plan);

@@ -46,8 +46,9 @@ struct TtfPlan {
     // hhea and OS/2 so that they cannot disagree.
     std::int32_t ascender = 0;   // FONT_ASCENT (hhea ascender, sTypoAscender)
     std::int32_t descender = 0;  // -FONT_DESCENT (hhea descender, sTypoDescender)
-    std::int32_t winAscent = 0;  // covers every glyph's ink and the ascender
-    std::int32_t winDescent = 0;  // positive, covers every glyph's ink and the descender
+    // Cover every glyph's ink, every strike's bitmaps scaled to the grid, and ascender (descender).
+    std::int32_t winAscent = 0;
+    std::int32_t winDescent = 0;  // positive
     std::int32_t xMin = 0, yMin = 0, xMax = 0, yMax = 0;  // over every glyph's ink (head)
     std::int32_t advanceWidthMax = 0;
     std::int32_t averageWidth = 0;  // OS/2 xAvgCharWidth: mean of the non-zero advances
@@ -57,9 +58,15 @@ struct TtfPlan {
     bool bold = false;
     bool italic = false;     // SLANT "I" or "O"
     bool fixedPitch = false;  // every glyph of non-zero advance has the same advance
+    bool oblique = false;     // SLANT "O"
+    std::uint16_t widthClass = 5;  // OS/2 usWidthClass, from SETWIDTH_NAME
+    // Tops of "x" and "H" in font units (their ink, else X_HEIGHT and CAP_HEIGHT), 0 when unknown.
+    std::int32_t xHeight = 0;
+    std::int32_t capHeight = 0;
 
     // Names (UTF-8 here; the name table stores UTF-16BE).
-    std::string familyName;     // the face name the run chose (--face, else the output's base name)
+    std::string familyName;     // the face name the run chose (--face, else the output's base name);
+                                // FAMILY_NAME when it gives none
     std::string subfamilyName;  // "Regular", "Bold", "Italic", "Bold Italic"
     std::string fullName;
     std::string postScriptName;  // only the characters PostScript names allow
@@ -89,6 +96,28 @@ struct TtfReport {
     std::uint32_t strikes = 0;
     std::int32_t unitsPerEm = 0;
     std::uint32_t glyphsWithoutOutline = 0;  // outlines past TrueType's limits, kept as bitmaps only
+};
+
+// A glyph's bitmap as rows of pixels, whatever bit order, byte order, scan unit and row pad the
+// font holds it in: a view of the font's own rows when they are already most significant bit
+// first, else a copy brought into that order.
+class GlyphBits {
+public:
+    GlyphBits(const Font& font, const Glyph* glyph);
+    std::int32_t width() const { return width_; }
+    std::int32_t height() const { return height_; }
+    // Row y's bytes, leftmost pixel in the high bit of the first byte; the bits past the width are
+    // the row's padding, as the font holds it.
+    const std::uint8_t* row(std::int32_t y) const { return rows_ + static_cast<std::size_t>(y) * stride_; }
+    bool pixel(std::int32_t x, std::int32_t y) const { return (row(y)[x >> 3] >> (7 - (x & 7))) & 1; }
+    std::size_t stride() const { return stride_; }  // bytes from one row to the next
+
+private:
+    ByteVector copy_;
+    const std::uint8_t* rows_ = nullptr;
+    std::size_t stride_ = 0;
+    std::int32_t width_ = 0;
+    std::int32_t height_ = 0;
 };
 
 // Fills `plan` from the fonts (one per input, in input order) and the face name the run chose.

@@ -264,7 +264,7 @@ TEST(CodePages, OptionsAndLimits) {
         RunResult r = runCommand({varnelPath(), value, "-o", fon, samplesDir() + "/seven.bdf"});
         EXPECT_EQ(r.exitStatus, 1) << value;
         EXPECT_EQ(r.err.find("Compile Fonts: usage: varnel"), 0u) << value << ": " << r.err;
-        EXPECT_NE(r.err.find("\n       [-c codepage] [-v]"), std::string::npos) << value;
+        EXPECT_NE(r.err.find("\n       [-c codepage[,codepage...]] [-v]"), std::string::npos) << value;
     }
     RunResult r = runCommand({varnelPath(), "-v", "-o", fon, samplesDir() + "/seven.bdf"});
     EXPECT_EQ(r.err, "Compile Fonts: Font out: no code page, 37 positions from the font.\n");

@@ -240,7 +240,8 @@ TEST(Family, RefusalsNameTheirInputsAndLeaveTheOutputAlone) {
     } cases[] = {
         {{a, missing}, "can't open bdf source file " + missing},
         {{a, junk, b}, "bdf input, " + junk + ", corrupt"},
-        {{a, rows}, "Font " + rows + " not created:  too many characters.\r\n(Use PCF format.)"},
+        {{a, rows}, "Font " + rows + " not created:  too many characters.\r\n(Its codes pass 255: choose a code page "
+                       "with -c, or write TrueType with -o NAME.ttf.)"},
         {{big, a}, "Font " + big + " not created:  too large.\r\n(Use PCF format.)"},
         {{a, b, wide},
          "Fonts " + a + " and " + wide +

@@ -170,11 +170,15 @@ TEST(GlyphSheet, FailuresNameThePictureAndKeepTheFont) {
         std::string message;  // "" for the usage message
         bool fonStays;
     } cases[] = {
-        {{"--preview", png, dir.path("two-rows.bdf")}, "Font f not created:  too many characters.\r\n(Use PCF format.)", false},
+        {{"--preview", png, dir.path("two-rows.bdf")},
+         "Font f not created:  too many characters.\r\n(Its codes pass 255: choose a code page with -c, or write "
+         "TrueType with -o NAME.ttf.)", false},
         {{"--preview", lost, seven}, "Can't create file " + lost, true},
         {{"--preview", png, wide}, "Picture " + png + " not created:  too large.", true},
         {{"--preview-scale", "9", "--preview", png, seven}, "", false},
-        {{"--preview", fon, seven}, "", false},
+        {{"--preview", fon, seven},
+         "--preview " + fon + " names the output: the picture would replace the font it shows.\n" +
+             usage.substr(usage.find("usage: ")), false},
     };
     writeFile(dir.path("two-rows.bdf"), solidBdf({65, 0x141}));
     for (const Case& c : cases) {
@@ -183,7 +187,8 @@ TEST(GlyphSheet, FailuresNameThePictureAndKeepTheFont) {
         std::vector<std::string> argv = {varnelPath(), "-o", fon};
         argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
         const RunResult run = runCommand(argv);
-        EXPECT_EQ(run.err, c.message.empty() ? usage : "Compile Fonts: " + c.message + "\n");
+        const std::string end = !c.message.empty() && c.message.back() == '\n' ? "" : "\n";
+        EXPECT_EQ(run.err, c.message.empty() ? usage : "Compile Fonts: " + c.message + end);
         EXPECT_EQ(run.exitStatus, 1) << c.message;
         EXPECT_EQ(fileExists(fon), c.fonStays) << c.message;
         EXPECT_EQ(readFile(png), "earlier picture") << c.message;

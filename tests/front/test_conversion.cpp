@@ -76,7 +76,8 @@ TEST_F(ConversionTest, WriterRefusalsDeleteTheOutputEvenIfItExisted) {
     writeFile(dir.path("old.fon"), "precious");
     RunResult r = varnel("-o old.fon rows.bdf");
     EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_EQ(r.err, "Compile Fonts: Font old not created:  too many characters.\r\n(Use PCF format.)\n");
+    EXPECT_EQ(r.err, "Compile Fonts: Font old not created:  too many characters.\r\n(Its codes pass 255: choose a code "
+                     "page with -c, or write TrueType with -o NAME.ttf.)\n");
     EXPECT_FALSE(fileExists(dir.path("old.fon")));
 
     writeFile(dir.path("big.bdf"), pastLargestFaceBdf());
@@ -84,6 +85,43 @@ TEST_F(ConversionTest, WriterRefusalsDeleteTheOutputEvenIfItExisted) {
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_EQ(r.err, "Compile Fonts: Font big not created:  too large.\r\n(Use PCF format.)\n");
     EXPECT_FALSE(fileExists(dir.path("big.out.fon")));
+}
+
+// The face name (the output's base name, or --face) is written in each font's character set: in
+// the font resource, its directory entry and the module's name and description; a name a font
+// cannot hold is refused before anything is written; -v tells when Windows keeps only 31 characters.
+TEST_F(ConversionTest, FaceNamesInTheFontsCharacterSet) {
+    std::string unicode = solidBdf(codeRange(0x410, 0x44F));
+    unicode.replace(unicode.find("STARTPROPERTIES 2"), 17, "STARTPROPERTIES 4\nCHARSET_REGISTRY \"ISO10646\"");
+    writeFile(dir.path("u.bdf"), unicode.replace(unicode.find("ENDPROP"), 0, "CHARSET_ENCODING \"1\"\n"));
+    const std::string n30(30, 'n'), refused = "Compile Fonts: Font name выход not written:  ";
+    const struct {
+        std::string args, err, nameBytes;  // no nameBytes: refused, no output
+    } cases[] = {
+        {"-c 1251 -o выход.fon u.bdf", "", "\xE2\xFB\xF5\xEE\xE4"},
+        {"--face 'Fixed Sys' -o выход.fon in.bdf", "", "Fixed Sys"},
+        {"-o выход.fon in.bdf",
+         refused + "a font of no code page, or of symbol, names itself in printable ASCII, which has no U+0432.\r\n"
+                   "(Choose another with --face NAME, or a code page with -c.)\n",
+         ""},
+        {"-c 1251,1252 --face выход -o выход.fon u.bdf",
+         refused + "code page 1252 has no U+0432.\r\n(Choose another with --face NAME.)\n", ""},
+        {"-v -c 1251 --face ы" + n30 + "n -o выход.fon u.bdf",
+         "Compile Fonts: Font name ы" + n30 + "n has 32 characters; Windows keeps the first 31: ы" + n30 + ".\n",
+         "\xFB" + n30 + "n"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(dir.path("выход.fon"));
+        RunResult r = varnel(c.args);
+        EXPECT_EQ(r.exitStatus, c.nameBytes.empty() ? 1 : 0) << c.args;
+        EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.args;
+        const std::string fon = fileExists(dir.path("выход.fon")) ? readFile(dir.path("выход.fon")) : "";
+        std::size_t held = 0;
+        for (std::size_t at = 0; !c.nameBytes.empty() && (at = fon.find(c.nameBytes, at)) != std::string::npos; ++at)
+            ++held;
+        EXPECT_EQ(held, c.nameBytes.empty() ? 0u : 4u) << c.args;
+        EXPECT_EQ(fon.empty(), c.nameBytes.empty()) << c.args;
+    }
 }
 
 TEST_F(ConversionTest, AFailedFinalFlushIsReportedAndTheOutputRemoved) {

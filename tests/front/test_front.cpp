@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "font/code_page.h"
+#include "front/face_name.h"
 #include "front/run.h"
 #include "tests/support/test_support.h"
 
@@ -76,9 +78,34 @@ TEST_F(RunTest, UsageErrors) {
         EXPECT_EQ(run(line), 1) << line;
         ASSERT_EQ(messages.size(), 1u) << line;
         EXPECT_EQ(messages[0].rfind("usage: fake [-p#] ", 0), 0u) << line;
-        EXPECT_NE(messages[0].find(" fon_file fak_file where "), std::string::npos) << line;
+        EXPECT_NE(messages[0].find(" fon_file fak_file... where "), std::string::npos) << line;
         EXPECT_TRUE(readerCalls.empty()) << line;
         EXPECT_TRUE(shown.empty()) << line;
+    }
+}
+
+// A usage error that can say what is wrong says it in a line before the usage text; nothing is
+// read or written.
+TEST_F(RunTest, UsageErrorsThatSayWhy) {
+    const std::string in = dir.path("in.bdf");
+    const struct {
+        std::string line, why;
+    } cases[] = {
+        {"-o x.fon --preview x.fon IN",
+         "--preview x.fon names the output: the picture would replace the font it shows."},
+        {"--preview IN -o x.fon IN",
+         "--preview " + in + " names an input: the picture would replace a font it is made from."},
+        {"--preview= -o x.fon IN", "--preview is given an empty value."},
+        {"--face= -o x.fon IN", "--face is given an empty value."},
+        {"-o x.fon IN --preview-scale 2", "--preview-scale sizes the picture of --preview, which is not given."},
+    };
+    for (const auto& c : cases) {
+        messages.clear();
+        EXPECT_EQ(run(c.line), 1) << c.line;
+        ASSERT_EQ(messages.size(), 1u) << c.line;
+        EXPECT_EQ(messages[0].substr(0, messages[0].find('\n')), c.why);
+        EXPECT_EQ(messages[0].find("\nusage: fake [-p#] "), c.why.size()) << c.line;
+        EXPECT_TRUE(readerCalls.empty()) << c.line;
     }
 }
 
@@ -153,27 +180,50 @@ TEST(FontBaseName, TakesTheNameAfterBothSeparatorsUpToTheFirstStop) {
     EXPECT_EQ(fontBaseName("fonts\\.fon"), "");
     EXPECT_EQ(fontBaseName("dir\\sub.d\\font.old.fon"), "font");
     EXPECT_EQ(fontBaseName("font"), "font");
+    // A drive letter goes where paths have them; elsewhere a colon is part of a file name.
+    for (bool drives : {true, false}) EXPECT_EQ(fontBaseName("Z:drive.fon", drives), drives ? "drive" : "Z:drive");
+    EXPECT_EQ(fontBaseName("c:\\f\\a:b.fon", true) + fontBaseName("1:x.fon", true), "a:b1:x");
 }
 
-TEST(DefaultBitmapFormat, IsMsbFirstPadTwoUnitOne) {
-    int a = 0, b = 0, c = 0, d = 0;
-    defaultBitmapFormat(&a, &b, &c, &d);
-    EXPECT_EQ(a, 1);
-    EXPECT_EQ(b, 1);
-    EXPECT_EQ(c, 2);
-    EXPECT_EQ(d, 1);
+// The face name in the font's character set, or the first character that keeps it out.
+TEST(FaceName, IsWrittenInTheFontsCharacterSet) {
+    const struct {
+        const char *name, *page;  // page null: none
+        const char* bytes;
+        std::uint32_t refused;
+    } cases[] = {
+        {"Fixed Sys-12", nullptr, "Fixed Sys-12", 0}, {"выход", "1251", "\xE2\xFB\xF5\xEE\xE4", 0},
+        {"Café", "1252", "Caf\xE9", 0}, {"Café", "850", "Caf\x82", 0},
+        {"выход", nullptr, "", 0x432}, {"выход", "1252", "", 0x432}, {"Café", "symbol", "", 0xE9},
+        {"a\tb", nullptr, "", 9}, {"a\u0085", "1252", "", 0x85},
+        {"\x01", "437", "", 1},            // a graphic in the console, a control in a name
+        {"\uFFFF", "1252", "", 0xFFFF},    // what the tables hold for an undefined byte
+        {"Caf\xE9", "1252", "", 0xFFFD},  // Latin-1, not UTF-8
+        {"\xC3", "1252", "", 0xFFFD}, {"\xED\xA0\x80", "1252", "", 0xFFFD},  // cut short; a surrogate
+    };
+    for (const auto& c : cases) {
+        CodePageRequest request;
+        request.symbol = c.page && std::string(c.page) == "symbol";
+        request.page = c.page && !request.symbol ? findCodePage(c.page) : nullptr;
+        std::string bytes;
+        const FaceNameBytes result = encodeFaceName(c.name, request, bytes);
+        EXPECT_EQ(result.ok ? bytes : "", c.bytes) << c.name;
+        EXPECT_EQ(result.ok ? 0u : result.refused, c.refused) << c.name;
+    }
 }
 
 // The built programs, run as a user would: exact text on standard error, nothing on standard output.
 TEST(Programs, UsageAndOpenMessages) {
-    const std::string optionsLine = "       [-c codepage] [-v] where codepage is 1250 to 1258, 874, 437, 737, 775, 850, "
-                                    "852, 855, 857, 860, 861, 862, 863, 865, 866, 869 or symbol\n";
-    const std::string varnelUsage =
-        "Compile Fonts: usage: varnel [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file bdf_file where # for "
-        "-p is 1, 2, 4, or 8 and   # for -s is 1, 2, or 4\n" + optionsLine;
-    const std::string corvaneUsage =
-        "Compile Fonts: usage: corvane [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file pcf_file where # for "
-        "-p is 1, 2, 4, or 8 and   # for -s is 1, 2, or 4\n" + optionsLine;
+    const std::string optionsLine =
+        "       [-c codepage[,codepage...]] [-v] [--face name] [--preview png_file] [--preview-scale n] where "
+        "codepage is 1250 to 1258, 874, 437, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 865, 866, 869 or "
+        "symbol and n is 1 to 8\n";
+    const auto usage = [&](const std::string& program, const char* input) {
+        return "Compile Fonts: usage: " + program + " [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file " +
+               input + "_file... where # for -p is 1, 2, 4, or 8 and # for -u is 1, 2, or 4\n" + optionsLine +
+               "       " + program + " --help | --version\n";
+    };
+    const std::string varnelUsage = usage("varnel", "bdf"), corvaneUsage = usage("corvane", "pcf");
     RunResult r = runCommand({varnelPath()});
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_EQ(r.err, varnelUsage);

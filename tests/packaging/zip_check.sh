@@ -34,10 +34,19 @@ printf "$name/%s\n" README.txt corvane.exe corvanew.exe corvane.html varnel.exe 
   diff - "$work/files" >"$work/files.diff" || fail "files: $(cat "$work/files.diff")"
 unzip -q "$zip" -d "$work/unzipped" || { echo "FAIL: unzip"; exit 1; }
 dir="$work/unzipped/$name"
-# Every line of README.txt ends in CR LF, and without the CRs it is the README.
+# Every line of README.txt ends in CR LF, and without the CRs it is the Windows users' README.
 [ "$(grep -c "$(printf '\r')\$" "$dir/README.txt")" = "$(wc -l <"$dir/README.txt")" ] ||
   fail "README.txt has lines without CR LF"
-tr -d '\r' <"$dir/README.txt" | cmp -s - "$source_dir/README.md" || fail "README.txt is not the README"
+tr -d '\r' <"$dir/README.txt" >"$work/readme" &&
+  sed "s/@PROJECT_VERSION@/$version/g" "$source_dir/packaging/README-windows.txt" | cmp -s - "$work/readme" ||
+  fail "README.txt is not packaging/README-windows.txt with the version"
+# It is the Windows users' README: it names what they run and do, in the unpacked folder's name,
+# and holds nothing that points nowhere outside the Markdown README (images, links, apt).
+for says in "corvane.exe" "varnel.exe" "corvanew.exe" "-c 1252" "Double-click the .FON" "Settings, Personalization, Fonts" \
+  ".ttf" "%ERRORLEVEL%" "C:\\$name>"; do
+  grep -qF -- "$says" "$work/readme" || fail "README.txt does not say \"$says\""
+done
+grep -nE '\]\(|apt-get|ctest|lintian|@[A-Z_]+@' "$work/readme" && fail "README.txt has Linux or Markdown leftovers"
 for page in VARNEL CORVANE; do
   html="$dir/$(echo $page | tr A-Z a-z).html"
   grep -q "<h1 .*>$page</h1>" "$html" && grep -q "Compile Fonts $version" "$html" ||

@@ -119,13 +119,18 @@ winrun() {
 }
 
 # expect_box NAME TEXT [STYLE]: exactly one box, with no owner, this text, the caption and the style
-# (0x30 unless given). The trace escapes CR LF as \r\n, quotes as \" and line feeds as \n.
+# (0x30 unless given). The trace escapes CR LF as \r\n, quotes as \" and line feeds as \n, and
+# shows a long text's first 300 characters or so, then "...: the text must begin with them.
 trace_works=
 expect_box() {
   local name=$1 text=$2 style=${3:-00000030}
   [ -n "$trace_works" ] || return 0
+  local traced shown=$text end='",'
+  traced=$(head -n 1 "$name.box") && traced=${traced#* L\"}
+  [[ $traced == *'"...,'* ]] && shown=${traced%%\"...,*} end='"...,'
   if [ "$(wc -l <"$name.box")" -ne 1 ] || ! grep -qF 'MessageBoxW(00000000,' "$name.box" ||
-    ! grep -qF -- " L\"$text\"," "$name.box" || ! grep -qF "L\"Compile Fonts\",$style)" "$name.box"; then
+    [[ $text != "$shown"* ]] || ! grep -qF -- " L\"$shown$end" "$name.box" ||
+    ! grep -qF "L\"Compile Fonts\",$style)" "$name.box"; then
     fail "$name: expected one message box \"$text\" captioned \"Compile Fonts\", style $style, no owner;" \
       "got: $(cat "$name.box")"
   fi
@@ -145,12 +150,16 @@ if [ -s usage.box ]; then
 else
   echo "note: this wine shows no MessageBoxW trace; message texts are not checked"
 fi
-options_line='\n       [-c codepage] [-v] where codepage is 1250 to 1258, 874, 437, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 865, 866, 869 or symbol'
-expect_box usage "usage: varnel [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file bdf_file where # for -p is 1, 2, 4, or 8 and   # for -s is 1, 2, or 4$options_line"
+usage_text() {  # program input
+  printf '%s' "usage: $1 [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file $2_file... where # for -p is 1, 2, 4, or 8 and # for -u is 1, 2, or 4"
+  printf '%s' '\n       [-c codepage[,codepage...]] [-v] [--face name] [--preview png_file] [--preview-scale n] where codepage is 1250 to 1258, 874, 437, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 865, 866, 869 or symbol and n is 1 to 8'
+  printf '%s' "\\n       $1 --help | --version"
+}
+expect_box usage "$(usage_text varnel bdf)"
 winrun usage2 corvanew -p3 -o x.fon in/real.pcf
 [ $status -eq 1 ] || fail "usage2: exit status $status, expected 1"
 [ -e x.fon ] && fail "usage2: output created"
-expect_box usage2 "usage: corvane [-p#] [-u#] [-m] [-l] [-M] [-L] [-t] [-i] -o fon_file pcf_file where # for -p is 1, 2, 4, or 8 and   # for -s is 1, 2, or 4$options_line"
+expect_box usage2 "$(usage_text corvane pcf)"
 
 # Conversions: each must succeed silently and match the POSIX build byte for byte. Options vary
 # the bitmap layout; a backslash path checks the base name on the platform where it is native.
@@ -196,7 +205,7 @@ echo old >wide.fon
 for row in "bad-bdf|varnelw|bad1.fon|in/bad.bdf|bdf input, in/bad.bdf, corrupt" \
   "bad-pcf|corvanew|bad2.fon|in/bad.pcf|pcf input, in/bad.pcf, corrupt" \
   "missing|corvanew|missing.fon|in/none.pcf|can't open pcf source file in/none.pcf" \
-  "wide|corvanew|wide.fon|in/wide.pcf|Font wide not created:  too many characters.\r\n(Use PCF format.)" \
+  "wide|corvanew|wide.fon|in/wide.pcf|Font wide not created:  too many characters.\r\n(Its codes pass 255: choose a code page with -c, or write TrueType with -o NAME.ttf.)" \
   "nofolder|corvanew|no\\such\\folder.fon|in/real.pcf|Can't create file no\\\\such\\\\folder.fon"; do
   IFS='|' read -r name program output input text <<<"$row"
   winrun "$name" "$program" -o "$output" "$input"
@@ -220,6 +229,9 @@ table="$work/table"
 mkdir -p "$table/in/my fonts" "$table/in/ter" "$work/results" || exit 1
 cp in/real.pcf in/real.bdf in/bad.bdf in/bad.pcf in/wide.pcf in/realz.bdf.Z in/realgz.pcf.gz "$table/in/" || exit 1
 cp in/real.pcf "$table/in/my fonts/a b.pcf" && cp in/real.bdf "$table/in/кириллица.bdf" || exit 1
+# A backup beside a font: *.bdf matches it through its 8.3 short name (B....~1.BDF) unless the
+# program holds the long name to the pattern.
+mkdir -p "$table/in/w" && cp in/real.bdf "$table/in/w/a.bdf" && cp in/bad.bdf "$table/in/w/b.bdf~" || exit 1
 for s in 12 14 16 20 24; do cp "/usr/share/fonts/X11/misc/ter-u${s}n_iso-8859-1.pcf.gz" "$table/in/ter/" || exit 1; done
 gzip -dc /usr/share/fonts/X11/misc/12x24rk.pcf.gz >"$table/in/jis.pcf" &&
   gzip -dc /usr/share/fonts/X11/misc/arabic24.pcf.gz >"$table/in/arabic.pcf" &&
@@ -241,10 +253,14 @@ runs=(
   "bdf-Z       | varnel  | 0 |  | -p8 -o out.fon in/realz.bdf.Z"
   "codepage    | corvane | 0 | 0 characters missing. | -c 1252 -v -o out.fon in/unicode.pcf.gz"
   "blanks      | corvane | 0 |  | -o 'a b.fon' 'in/my fonts/a b.pcf'"
-  "cyrillic    | varnel  | 0 |  | -o шрифт.fon in/кириллица.bdf"
-  "cyrillic-no | varnel  | 1 | can't open bdf source file in/нет.bdf | -o шрифт.fon in/нет.bdf"
+  "cyrillic    | varnel  | 0 |  | -c 1251 -o шрифт.fon in/кириллица.bdf"
+  "cyr-name    | varnel  | 1 | Font name шрифт not written | -o шрифт.fon in/кириллица.bdf"
+  "face        | varnel  | 0 |  | -c 1251 --face 'мой шрифт' -o out.fon in/кириллица.bdf"
+  "face-ascii  | corvane | 0 |  | --face 'Fixed Sys' -o out.fon in/real.pcf"
+  "cyrillic-no | varnel  | 1 | can't open bdf source file in/нет.bdf | -c 1251 -o шрифт.fon in/нет.bdf"
   "family      | corvane | 0 | ter-u24n | -v -o ter.fon $ter"
   "wildcard    | corvane | 0 | ter-u24n | -v -o ter.fon in/ter/ter-u*n_iso-8859-1.pcf.gz"
+  "wildcard-83 | varnel  | 0 |  | -o w.fon in/w/*.bdf"
   "help        | varnel  | 0 | show the version | --help"
   "version     | corvane | 0 | corvane 1 | -p4 --version"
   "usage       | varnel  | 1 | usage: varnel | "
@@ -257,7 +273,7 @@ runs=(
   "bad-pcf     | corvane | 1 | corrupt | -o out.fon in/bad.pcf"
   "no-folder   | corvane | 1 | Can't create | -o no/such/out.fon in/real.pcf"
   "too-many    | corvane | 1 | too many characters | -o out.fon in/wide.pcf"
-  "too-large   | varnel  | 1 | Font шрифт not created:  too large | -o шрифт.fon in/big.bdf"
+  "too-large   | varnel  | 1 | Font big not created:  too large | -o big.fon in/big.bdf"
   "no-mapping  | corvane | 1 | has no mapping | -c1252 -o out.fon in/jis.pcf"
   "no-page     | corvane | 1 | none of its characters | -c1252 -o out.fon in/arabic.pcf"
   "twins       | corvane | 1 | not combined | -o out.fon in/real.pcf in/realgz.pcf.gz"
@@ -265,6 +281,7 @@ runs=(
   "folder      | varnel  | 1 | bdf input, in, corrupt | -o out.fon in"
   "preview     | corvane | 0 |  | --preview out.png -o out.fon in/real.pcf"
   "preview-fon | corvane | 1 | Can't create file ./out.fon | --preview ./out.fon -o out.fon in/real.pcf"
+  "preview-out | corvane | 1 | names the output | --preview out.fon -o out.fon in/real.pcf"
 )
 # Wine reads its command line in the locale's character set: UTF-8 keeps the Cyrillic names.
 export LC_ALL=C.UTF-8
@@ -292,6 +309,14 @@ for row in "${runs[@]}"; do
 done
 cmp -s "$work/results/family.win/ter.fon" "$work/results/wildcard.win/ter.fon" ||
   fail "wildcard: the pattern's family differs from the one named one by one"
+
+# A drive letter is no part of the face name: Z:drive.fon is drive.fon in the current folder of
+# drive Z, which wine maps to /, and holds the font the POSIX program writes as drive.fon.
+(cd "$table" && timeout 120 "$wine" "$programs/varnel.exe" -o Z:drive.fon in/real.bdf &&
+  "$posix_bin/varnel" -o "$work/results/drive.fon" in/real.bdf) >/dev/null 2>&1 ||
+  fail "drive: a conversion failed"
+cmp -s "$table/drive.fon" "$work/results/drive.fon" || fail "drive: Z:drive.fon is not the font named drive"
+rm -f "$table/drive.fon"
 
 # cmd.exe waits for a console program and gets its exit status.
 program_path=$(timeout 60 "$wine" winepath -w "$programs/corvane.exe" 2>/dev/null | tr -d '\r')
