@@ -5,7 +5,6 @@
 #include <array>
 #include <cstring>
 #include <limits>
-#include <optional>
 
 #include "bdf/bdf_steps.h"
 #include "font/bitmap.h"
@@ -25,9 +24,6 @@ constexpr std::int32_t NoGlyph = -1;
 // Codes met so far: one row of 256 glyph indexes per high byte, made when a code of that row first
 // occurs (empty = absent). Indexes, not pointers: the glyph vector still grows.
 using RowDirectory = std::array<ModelVector<std::int32_t>, CodeRows>;
-// The metrics of every code's glyph, kept or not, when a code page keeps only some glyphs: the
-// whole font decides the cell anchoring the page keeps. Rows made as for RowDirectory.
-using CodeMetrics = std::array<ModelVector<std::optional<GlyphMetrics>>, CodeRows>;
 
 constexpr int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -192,8 +188,7 @@ void buildEncoding(Font& font, const RowDirectory& directory) {
 // unless `kept` names the codes to keep and its code is not one of them: such a glyph is checked
 // line by line as any other, but neither decoded nor stored.
 [[nodiscard]] bool readGlyph(FontStream* stream, Font& font, BdfLoadState& state, const BitmapLayout& layout,
-                             RowDirectory& directory, BdfLineBuffer& buffer, const CodeSet* kept,
-                             CodeMetrics& everyCode) {
+                             RowDirectory& directory, BdfLineBuffer& buffer, const CodeSet* kept) {
     BitmapFont& store = *font.bitmapFont;
     ScanValues values;
     if (scanLine(buffer.data(), "STARTCHAR %s", values) != 1) return false;
@@ -218,11 +213,6 @@ void buildEncoding(Font& font, const RowDirectory& directory) {
     std::int32_t width = 0, height = 0, yOffset = 0;
     line = readBdfLine(stream, buffer);
     if (!line || !readBox(line, glyph.metrics, width, height, yOffset)) return false;
-    if (kept && code >= 0 && code <= 0xFFFF) {
-        auto& cells = everyCode[static_cast<std::size_t>(code >> 8)];
-        if (cells.empty()) cells.resize(CodeColumns);
-        cells[static_cast<std::size_t>(code & 0xFF)] = glyph.metrics;  // the later glyph of a code, as noteCode
-    }
 
     line = readBdfLine(stream, buffer);
     if (!line) return false;
@@ -319,13 +309,12 @@ bool readBdfGlyphs(FontStream* stream, Font& font, BdfLoadState& state, const Bi
     info.lastColumn = info.lastRow = 0;
     // A conversion into code pages needs only the glyphs of their characters.
     const std::unique_ptr<CodeSet> kept = keptSourceCodes(info, font.codePages);
-    CodeMetrics everyCode;
     std::int32_t stored = 0;
     line = readBdfLine(stream, buffer);
     if (!line) return false;
     while (stored < count) {
         if (!hasPrefix(line, "STARTCHAR")) break;
-        if (!readGlyph(stream, font, state, layout, directory, buffer, kept.get(), everyCode)) return false;
+        if (!readGlyph(stream, font, state, layout, directory, buffer, kept.get())) return false;
         ++stored;
         line = readBdfLine(stream, buffer);
         if (!line) return false;
@@ -339,16 +328,5 @@ bool readBdfGlyphs(FontStream* stream, Font& font, BdfLoadState& state, const Bi
     for (std::size_t i = 0; i < store.glyphs.size(); ++i)
         store.glyphs[i].bitmap = store.ownedBitmaps[i].empty() ? nullptr : store.ownedBitmaps[i].data();
     buildEncoding(font, directory);
-    if (kept) {
-        FontInfo whole;
-        whole.fontAscent = info.fontAscent;
-        whole.fontDescent = info.fontDescent;
-        whole.minBounds = MinimumBoundsStart;
-        whole.maxBounds = MaximumBoundsStart;
-        for (const auto& cells : everyCode)
-            for (const std::optional<GlyphMetrics>& metrics : cells)
-                if (metrics) widenBounds(whole.minBounds, whole.maxBounds, *metrics);
-        font.originAnchored = derivedOriginAnchoring(whole);
-    }
     return true;
 }

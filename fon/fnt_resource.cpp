@@ -79,21 +79,26 @@ void putFntCharEntry(ByteWriter& out, std::uint16_t version, std::uint32_t width
         out.u16(offset);  // 2: low 16 bits
 }
 
-std::int32_t cellWidth(const GlyphMetrics& metrics, bool originAnchored) {
-    const std::int32_t w = glyphWidth(metrics);
-    const std::int32_t advance = metrics.advance;
-    std::int32_t width = w;
-    if (originAnchored) width = w < advance ? advance : std::int32_t{metrics.rightBearing};
-    return std::max(width, 0);
+CellPlacement cellPlacement(const Font& font) {
+    CellPlacement placement;
+    if (!font.bitmapFont) return placement;
+    const bool fixedPitch = isFixedPitch(font.info);
+    for (const Glyph* glyph : font.bitmapFont->encoding) {
+        if (!glyph || glyphWidth(glyph->metrics) <= 0 || glyphHeight(glyph->metrics) <= 0) continue;
+        const std::int32_t width = cellWidth(glyph->metrics, fixedPitch);
+        placement.moved += inkColumn(glyph->metrics, width) != glyph->metrics.leftBearing;
+        placement.cut += glyphWidth(glyph->metrics) > width;
+    }
+    return placement;
 }
 
 std::size_t putGlyphCell(std::span<std::uint8_t> destination, const Font& font, int glyphPad, const Glyph* glyph) {
     if (!glyph) return 0;
     const FontInfo& info = font.info;
     const GlyphMetrics& metrics = glyph->metrics;
-    const bool anchored = isOriginAnchored(font);
     const std::int32_t height = std::max(cellHeight(info), 0);
-    const std::int32_t columns = cellColumns(cellWidth(metrics, anchored));
+    const std::int32_t width = cellWidth(metrics, isFixedPitch(info));
+    const std::int32_t columns = cellColumns(width);
     const std::size_t cellSize = static_cast<std::size_t>(columns) * static_cast<std::size_t>(height);
     if (cellSize > destination.size()) return 0;
     std::fill_n(destination.begin(), cellSize, std::uint8_t{0});
@@ -104,10 +109,9 @@ std::size_t putGlyphCell(std::span<std::uint8_t> destination, const Font& font, 
     if (w <= 0 || rows <= 0 || stride <= 0) return cellSize;
     const std::int32_t rowBytes = (w + 7) / 8;
     const std::int32_t top = std::int32_t{info.maxBounds.ascent} - std::int32_t{metrics.ascent};
-    // With lying PCF bounds a glyph can start left of the cell; floor so the shift stays 0..7.
-    const std::int32_t xoff = anchored ? std::int32_t{metrics.leftBearing} : 0;
-    const std::int32_t base = xoff >= 0 ? xoff / 8 : -((7 - xoff) / 8);
-    const std::int32_t shift = xoff - 8 * base;
+    const std::int32_t xoff = inkColumn(metrics, width);  // never negative
+    const std::int32_t base = xoff / 8;
+    const std::int32_t shift = xoff % 8;
 
     for (std::int32_t y = 0; y < rows; ++y) {
         const std::int32_t cellRow = top + y;

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "fon/byte_writer.h"
+#include "font/cell_width.h"
 #include "font/face_limit.h"
 #include "font/model.h"
 
@@ -96,8 +97,14 @@ void putFontDirectoryEntry(ByteWriter& out, std::uint32_t ordinal, std::span<con
 // (the low bits), 32 in 0x0300.
 void putFntCharEntry(ByteWriter& out, std::uint16_t version, std::uint32_t width, std::uint32_t offset);
 
-// Cell width W of a glyph; 0 rather than negative for metrics that contradict themselves.
-[[nodiscard]] std::int32_t cellWidth(const GlyphMetrics& metrics, bool originAnchored);
+// Cells are cellWidth wide, their ink from inkColumn on (font/cell_width.h). The glyphs of a face whose ink the cells do not hold where the source puts it: `moved` start at
+// another column than their left bearing, `cut` are wider than their cell (a fixed-pitch glyph wider
+// than its advance), whose columns past the cell no reader shows.
+struct CellPlacement {
+    std::int32_t moved = 0;
+    std::int32_t cut = 0;
+};
+[[nodiscard]] CellPlacement cellPlacement(const Font& font);
 // Cell columns K = ceil(W / 8).
 [[nodiscard]] inline std::int32_t cellColumns(std::int32_t width) { return (width + 7) / 8; }
 // Cell height H = maxBounds.ascent + maxBounds.descent (negative for a font that lies).

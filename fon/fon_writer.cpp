@@ -67,7 +67,7 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
 
     // Terminal cells found past the largest face were never built: the font cannot be written.
     if (font.exceedsFaceLimit) return StatusFail;
-    const bool anchored = isOriginAnchored(font);
+    const bool fixedPitch = isFixedPitch(info);
 
     FntHeader header;
     if (const char* copyright = findStringProperty(font, "COPYRIGHT")) {
@@ -87,7 +87,7 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
     // Where the cells put the baseline, not the X font's FONT_ASCENT, which the "SNF" resource keeps:
     // readers of the face draw each cell that many rows above the baseline.
     header.dfAscent = static_cast<std::uint16_t>(cellAscent(info));
-    header.dfPitchAndFamily = (info.flags & FlagFixedAdvance) ? 0x50 : 0x51;
+    header.dfPitchAndFamily = fixedPitch ? 0x50 : 0x51;
     header.dfAvgWidth = static_cast<std::uint16_t>(info.maxBounds.advance);
     header.dfFirstChar = static_cast<std::uint8_t>(info.firstColumn);
     header.dfLastChar = static_cast<std::uint8_t>(info.lastColumn);
@@ -103,12 +103,14 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
     for (std::uint32_t i = 0; i < positions; ++i) {
         const Glyph* glyph = glyphs[i];
         if (!glyph) continue;
-        const std::int32_t width = cellWidth(glyph->metrics, anchored);
+        const std::int32_t width = cellWidth(glyph->metrics, fixedPitch);
         maxWidth = std::max<std::int64_t>(maxWidth, width);
         widthBytes += cellColumns(width);
         if (header.dfFirstChar + i == LetterX) header.dfAvgWidth = static_cast<std::uint16_t>(width);
     }
     widthBytes += cellColumns(static_cast<std::int32_t>(maxWidth));
+    // The sentinel's cell is as wide as dfMaxWidth says: a wider glyph has no layout.
+    if (maxWidth > 0xFFFF) return StatusFail;
     header.dfMaxWidth = static_cast<std::uint16_t>(maxWidth);
     header.dfWidthBytes = static_cast<std::uint16_t>(widthBytes & 0xFFFF);
 
@@ -117,14 +119,14 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
         planFntLayout(positions, static_cast<std::int64_t>(faceName.size()), std::int64_t{height} * widthBytes);
     if (layout.size > MaxFaceBytes) return StatusFail;
     header.dfVersion = layout.version;
-    if (layout.version == FntVersion3) header.dfFlags = (info.flags & FlagFixedAdvance) ? Fnt3FixedPitch : Fnt3Proportional;
+    if (layout.version == FntVersion3) header.dfFlags = fixedPitch ? Fnt3FixedPitch : Fnt3Proportional;
     header.dfFace = static_cast<std::uint32_t>(layout.face);
     header.dfBitsOffset = static_cast<std::uint32_t>(layout.bitsOffset);
     header.dfSize = static_cast<std::uint32_t>(layout.size);
 
     ByteVector& fnt = resources.fnt;
     fnt.clear();
-    fnt.reserve(header.dfSize);
+    fnt.reserve(header.dfBitsOffset);
 
     InfoResourcePlan plan;
     if (!planInfoResource(font, plan)) return StatusFail;
@@ -137,23 +139,19 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
     std::uint32_t offset = header.dfBitsOffset;
     for (std::uint32_t i = 0; i < positions; ++i) {
         const Glyph* glyph = glyphs[i];
-        const std::int32_t width = glyph ? cellWidth(glyph->metrics, anchored) : 0;
+        const std::int32_t width = glyph ? cellWidth(glyph->metrics, fixedPitch) : 0;
         putFntCharEntry(out, layout.version, static_cast<std::uint32_t>(width), offset);
         if (glyph) offset += static_cast<std::uint32_t>(cellColumns(width) * height);
     }
     putFntCharEntry(out, layout.version, header.dfMaxWidth, offset);
     out.bytes(faceName);
     out.u8(0);
-    for (std::uint32_t i = 0; i < positions; ++i) {
-        const Glyph* glyph = glyphs[i];
-        if (!glyph) continue;
-        const std::size_t at = out.size();
-        out.zeros(static_cast<std::size_t>(cellColumns(cellWidth(glyph->metrics, anchored))) *
-                  static_cast<std::size_t>(height));
-        (void)putGlyphCell(std::span<std::uint8_t>(fnt).subspan(at), font, glyphPad, glyph);
-    }
-    out.zeros(static_cast<std::size_t>(cellColumns(header.dfMaxWidth)) * static_cast<std::size_t>(height));
-    if (fnt.size() != header.dfSize) return StatusFail;
+    // The cells follow, H rows of every cell's columns and the sentinel's.
+    if (fnt.size() != header.dfBitsOffset || header.dfSize - header.dfBitsOffset != height * widthBytes)
+        return StatusFail;
+    resources.font = &font;
+    resources.cellBytes = header.dfSize - header.dfBitsOffset;
+    resources.glyphPad = glyphPad;
 
     ByteWriter infoOut(infoResource);
     buildInfoResource(font, font.bitmapFont.get(), plan, infoOut);
@@ -161,8 +159,41 @@ int buildChecked(const Font& font, std::string_view faceName, int glyphPad, Font
     return StatusOk;
 }
 
+// Appends the cells of a face planned by buildChecked to `cells`: each character's in order, then
+// the sentinel's.
+bool buildCells(const FontResources& resources, ByteVector& cells) {
+    const Font& font = *resources.font;
+    const FontInfo& info = font.info;
+    const bool fixedPitch = isFixedPitch(info);
+    const std::size_t height = static_cast<std::size_t>(cellHeight(info));
+    const std::uint32_t positions =
+        static_cast<std::uint32_t>(std::int32_t{info.lastColumn} - std::int32_t{info.firstColumn} + 1);
+    const ModelVector<Glyph*>& glyphs = font.bitmapFont->encoding;
+    const std::size_t start = cells.size();
+    cells.reserve(start + resources.cellBytes);
+    ByteWriter out(cells);
+    std::int32_t maxWidth = 0;
+    for (std::uint32_t i = 0; i < positions; ++i) {
+        const Glyph* glyph = glyphs[i];
+        if (!glyph) continue;
+        const std::int32_t width = cellWidth(glyph->metrics, fixedPitch);
+        maxWidth = std::max(maxWidth, width);
+        const std::size_t at = out.size();
+        out.zeros(static_cast<std::size_t>(cellColumns(width)) * height);
+        (void)putGlyphCell(std::span<std::uint8_t>(cells).subspan(at), font, resources.glyphPad, glyph);
+    }
+    out.zeros(static_cast<std::size_t>(cellColumns(maxWidth)) * height);
+    return cells.size() - start == resources.cellBytes;
+}
+
 int writeFamilyChecked(FontStream* stream, std::span<const FontResources> fonts) {
     if (fonts.empty() || fonts.size() > MaxFamilyFonts) return StatusFail;
+    std::int64_t total = 0;
+    for (const FontResources& font : fonts) {
+        if (!font.font) return StatusFail;
+        total += resourceBytesOf(font);
+    }
+    if (total > MaxFamilyBytes) return StatusFail;
     const std::string_view faceName = faceNameOf(stream);
     // Built without a fixed buffer, so no base name is too long for it.
     const ModelString description = "FONTRES 133, 96, 72: " + ModelString(faceName);
@@ -184,9 +215,15 @@ int writeFamilyChecked(FontStream* stream, std::span<const FontResources> fonts)
     resources.reserve(1 + 2 * fonts.size());
     resources.push_back({{ResourceTypeFontDirectory, nullptr}, {0, "FONTDIR"}, directory.data(),
                          static_cast<std::uint32_t>(directory.size()), 0x0C50});
-    for (std::size_t k = 0; k < fonts.size(); ++k)
-        resources.push_back({{ResourceTypeFont, nullptr}, {static_cast<std::uint16_t>(k + 1), nullptr}, fonts[k].fnt.data(),
-                             static_cast<std::uint32_t>(fonts[k].fnt.size()), 0x1C30, k > 0});
+    for (std::size_t k = 0; k < fonts.size(); ++k) {
+        const FontResources& font = fonts[k];
+        resources.push_back({{ResourceTypeFont, nullptr}, {static_cast<std::uint16_t>(k + 1), nullptr}, nullptr,
+                             static_cast<std::uint32_t>(fntSizeOf(font)), 0x1C30, k > 0,
+                             [&font](ByteVector& bytes) {
+                                 bytes = font.fnt;
+                                 return buildCells(font, bytes);
+                             }});
+    }
     for (std::size_t k = 0; k < fonts.size(); ++k)
         resources.push_back({{0, "SNF"}, {static_cast<std::uint16_t>(k + 1), nullptr}, fonts[k].info.data(),
                              static_cast<std::uint32_t>(fonts[k].info.size()), 0x0C30, k > 0});
@@ -198,6 +235,14 @@ int writeFamilyChecked(FontStream* stream, std::span<const FontResources> fonts)
 int buildFontResources(const Font& font, std::string_view faceName, int glyphPad, FontResources* out) {
     if (!out) return StatusFail;
     return runGuarded([&] { return buildChecked(font, faceName, glyphPad, *out); });
+}
+
+std::int64_t fntSizeOf(const FontResources& font) {
+    return static_cast<std::int64_t>(font.fnt.size()) + font.cellBytes;
+}
+
+std::int64_t resourceBytesOf(const FontResources& font) {
+    return fntSizeOf(font) + static_cast<std::int64_t>(font.info.size());
 }
 
 std::uint16_t fntVersionOf(const FontResources& font) {

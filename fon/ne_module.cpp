@@ -235,11 +235,19 @@ int writeNeModule(FontStream* stream, std::span<const ResourceEntry> resources, 
     static constexpr std::uint8_t padding[1u << NeMaxAlignmentShift] = {};
     const std::uint32_t unit = 1u << layout.alignmentShift;
     for (const ResourceEntry& entry : resources) {
+        const std::uint8_t* data = entry.data;
+        ByteVector made;
+        if (!data && entry.make) {
+            if (runGuarded([&] { return entry.make(made) ? StatusOk : StatusFail; }) != StatusOk ||
+                made.size() != entry.size)
+                return StatusFail;
+            data = made.data();
+        }
         // buildNeHead bounded every size by 65535 units of at most 2^15 bytes; a resource over
         // what writeBytes counts in one call goes in pieces.
         for (std::uint32_t done = 0; done < entry.size;) {
             const std::uint32_t piece = std::min<std::uint32_t>(entry.size - done, 0x40000000u);
-            if (writeBytes(stream, entry.data + done, static_cast<std::int32_t>(piece)) < 0) return -1;
+            if (writeBytes(stream, data + done, static_cast<std::int32_t>(piece)) < 0) return -1;
             done += piece;
         }
         const std::int32_t pad = static_cast<std::int32_t>((unit - entry.size % unit) % unit);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include "fon/byte_writer.h"
@@ -19,7 +20,10 @@ struct ResourceId {
 
 // One resource to place. The caller keeps the data. Each entry opens its own type block unless
 // `joinsPreviousType` is set: then it is one more name in the block of the entry before it, whose
-// type it must share (a loader finds every font of a file in one block of its type).
+// type it must share (a loader finds every font of a file in one block of its type). A resource
+// without `data` is made only when its turn to be written comes: `make` fills the buffer with its
+// `size` bytes (false when it cannot), which is freed once written, so that a module of large
+// resources holds one of them in memory at a time.
 struct ResourceEntry {
     ResourceId type;
     ResourceId name;
@@ -27,6 +31,7 @@ struct ResourceEntry {
     std::uint32_t size = 0;
     std::uint16_t flags = 0;
     bool joinsPreviousType = false;
+    std::function<bool(ByteVector& bytes)> make = {};
 };
 
 // Resources start on 16-byte boundaries, and the table counts offsets and lengths in those units,
@@ -68,7 +73,8 @@ void putResourceNameBlock(ByteWriter& out, std::uint32_t dataUnit, std::uint32_t
                           std::uint32_t nameId);
 
 // Streams the whole module. StatusOk, -1 as soon as a write fails (the partial file is left for
-// the caller to delete), or StatusFail before anything is written when buildNeHead refuses the
-// list or memory runs out. Never closes the stream.
+// the caller to delete), or StatusFail when buildNeHead refuses the list or memory runs out, before
+// anything is written, or when a resource cannot be made (the partial file again the caller's to
+// delete). Never closes the stream.
 [[nodiscard]] int writeNeModule(FontStream* stream, std::span<const ResourceEntry> resources,
                                 const char* moduleName, const char* description);

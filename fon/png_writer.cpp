@@ -65,7 +65,7 @@ int writeChecked(FontStream* stream, const GreyImage& image, int scale) {
 
     Deflater d;
     useModelAllocator(d.z);
-    if (deflateInit(&d.z, Z_BEST_COMPRESSION) != Z_OK) return StatusFail;
+    if (deflateInit(&d.z, Z_DEFAULT_COMPRESSION) != Z_OK) return StatusFail;
     d.ready = true;
     ByteVector out(ChunkData);
     d.z.next_out = out.data();

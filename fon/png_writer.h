@@ -1,5 +1,5 @@
 // PNG output of a grey picture: 8-bit greyscale, no interlace, each row unfiltered, compressed
-// with zlib's deflate; the chunk framing and CRCs are written here.
+// with zlib's deflate at its default level; the chunk framing and CRCs are written here.
 #pragma once
 
 #include <cstdint>
@@ -7,8 +7,10 @@
 #include "fon/glyph_sheet.h"
 #include "stream/font_stream.h"
 
-// The most pixels a written picture may have once enlarged (a gigabyte of rows to compress).
-constexpr std::uint64_t MaxPngPixels = std::uint64_t{1} << 30;
+// The most pixels a written picture may have once enlarged: 100 megapixels, a sheet of the largest
+// real faces at several times their size, compressed in seconds.
+constexpr std::uint64_t MaxPngMegapixels = 100;
+constexpr std::uint64_t MaxPngPixels = MaxPngMegapixels * 1000000;
 constexpr int MaxPngScale = 8;
 
 // Whether `image` enlarged `scale` times fits MaxPngPixels and the format's 31-bit dimensions.

@@ -158,10 +158,5 @@ bool couldBeTerminalCell(const FontInfo& info) {
     return maxB.ascent != 0 || maxB.descent != 0;
 }
 
-void widenBounds(GlyphMetrics& minimum, GlyphMetrics& maximum, const GlyphMetrics& metrics) {
-    if (!isEmptyMetrics(metrics)) widenBox(minimum, maximum, metrics);
-}
-
-bool derivedOriginAnchoring(const FontInfo& info) { return couldBeTerminalCell(info) || isOriginAnchored(info); }
 
 std::int32_t estimateWeight(const Font&) { return 10; }

@@ -25,10 +25,5 @@ void computeInkBounds(Font& font);
 void computeInfoFlags(FontInfo& info);
 // Whether padding every glyph to the common cell would make a terminal font of it.
 [[nodiscard]] bool couldBeTerminalCell(const FontInfo& info);
-// Widens the minimum and maximum records by one glyph's metrics; empty metrics change nothing.
-void widenBounds(GlyphMetrics& minimum, GlyphMetrics& maximum, const GlyphMetrics& metrics);
-// The cell anchoring (isOriginAnchored) of a font whose encoded glyphs have these bounds, once its
-// summary is derived: padded into its terminal cell, every glyph starts at the origin.
-[[nodiscard]] bool derivedOriginAnchoring(const FontInfo& info);
 // The WEIGHT given to a font whose WEIGHT is the placeholder -1.
 [[nodiscard]] std::int32_t estimateWeight(const Font& font);

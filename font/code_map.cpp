@@ -10,6 +10,7 @@
 
 #include "font/bitmap.h"
 #include "font/bounds.h"
+#include "font/cell_width.h"
 #include "font/code_page.h"
 #include "font/face_limit.h"
 #include "font/ink.h"
@@ -17,10 +18,12 @@
 namespace {
 constexpr std::int32_t NoCode = -1;
 constexpr int QuestionMark = 0x3F;
-// Every glyph's cell in a written face has at least as many bytes as its bitmap has in rows of
-// whole bytes: glyphs beyond the largest face can never be written, and a hostile file whose
-// metrics claim huge bitmaps must not make the copies take gigabytes.
-constexpr std::int64_t MaxPageBitmapBytes = MaxFaceBytes;
+// Every glyph's cell in a written face has at least its own rows, and holds as many whole-byte
+// columns of its bitmap as its cell width allows: glyphs whose cells pass the largest face can never
+// be written, and are refused before a hostile file whose metrics claim huge bitmaps makes the
+// copies take gigabytes. The copies hold no more than the reader holds for these glyphs, twice
+// at most (an OEM page may show one character at two positions).
+constexpr std::int64_t MaxPageCellBytes = MaxFaceBytes;
 
 // The source codes that may stand behind each position of the page, in order of preference: the
 // first the font has a glyph for is taken. NoCode where there is none.
@@ -214,13 +217,21 @@ CodeMapResult mapFont(const Font& font, const CodePageRequest& request, Font& pa
     // only such glyphs holds nothing, and the writer could not give it a cell.
     if (first < 0 || std::none_of(own.begin(), own.end(), [](const Glyph* g) { return g && !isEmptyMetrics(g->metrics); }))
         return CodeMapResult::NothingInPage;
-    std::int64_t bitmapBytes = 0;
+    // The page is fixed pitch when its own glyphs advance alike, as its derived flags will say.
+    std::int32_t minAdvance = 32767, maxAdvance = -32768;
+    for (const Glyph* glyph : own) {
+        if (!glyph || isEmptyMetrics(glyph->metrics)) continue;
+        minAdvance = std::min<std::int32_t>(minAdvance, glyph->metrics.advance);
+        maxAdvance = std::max<std::int32_t>(maxAdvance, glyph->metrics.advance);
+    }
+    std::int64_t cellBytes = 0;
     for (const Glyph* glyph : own) {
         if (!glyph) continue;
-        const std::int64_t width = glyphWidth(glyph->metrics), height = glyphHeight(glyph->metrics);
-        if (width > 0 && height > 0) bitmapBytes += height * ((width + 7) / 8);
+        const std::int64_t width = std::min(glyphWidth(glyph->metrics), cellWidth(glyph->metrics, minAdvance == maxAdvance));
+        const std::int64_t height = glyphHeight(glyph->metrics);
+        if (width > 0 && height > 0) cellBytes += height * ((width + 7) / 8);
     }
-    if (bitmapBytes > MaxPageBitmapBytes) return CodeMapResult::TooLarge;
+    if (cellBytes > MaxPageCellBytes) return CodeMapResult::TooLarge;
 
     // The placeholder: the font's own default character when the page holds it, else "?", else
     // the first glyph written.
@@ -235,11 +246,9 @@ CodeMapResult mapFont(const Font& font, const CodePageRequest& request, Font& pa
     PropertyRewrites rewrites;
     if (request.page && !planPropertyRewrites(info, *request.page, rewrites)) return CodeMapResult::OutOfMemory;
 
-    // The page's font: the read font's header, layout and operations with a store of its own. Its
-    // glyphs keep the cells the whole font gives them: their own bounds alone could anchor the
-    // cells elsewhere and cut pixels.
+    // The page's font: the read font's header, layout and operations with a store of its own; its
+    // bounds and flags, the fixed pitch that shapes its cells among them, are those of its glyphs.
     page.info = info;
-    page.originAnchored = isOriginAnchored(font);
     page.bitOrder = font.bitOrder;
     page.byteOrder = font.byteOrder;
     page.glyphPad = font.glyphPad;

@@ -42,9 +42,9 @@ struct CodeSet : ModelRecord, std::bitset<65536> {};
 // Makes `page` the font of one code page of `font`: the page's positions from the first to the
 // last with a glyph, the Windows style, the encoding properties rewritten and the font-wide values
 // derived again. `font` is only read, so one read font gives every page of a list; `page` starts
-// empty and holds its own copies, the whole font's cell anchoring among them. On any result but
-// Mapped `page` is not to be written (TooLarge also for terminal cells past the largest face). A
-// request for no page maps nothing (NothingInPage).
+// empty and holds its own copies. On any result but Mapped `page` is not to be written (TooLarge
+// also for terminal cells past the largest face). A request for no page maps nothing
+// (NothingInPage).
 [[nodiscard]] CodeMapResult mapToCodePage(const Font& font, const CodePageRequest& request, Font& page,
                                           CodeMapReport& report);
 

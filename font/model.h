@@ -135,10 +135,6 @@ struct WindowsStyle {
     std::uint8_t italic = 0;
 };
 
-// Where the writer starts a glyph's cell: at the glyph origin when no glyph of the font reaches left
-// of it and one starts on it, else at the glyph's own bitmap box.
-[[nodiscard]] inline bool isOriginAnchored(const FontInfo& info) { return info.minBounds.leftBearing == 0; }
-
 struct Font;
 using GetGlyphsOp = int (*)(Font* font, std::int32_t count, const std::uint8_t* codes, int codeKind,
                             std::int32_t* outCount, Glyph** outGlyphs);
@@ -161,18 +157,10 @@ struct Font {
     // reading (a view of its list); readers only consult it. Empty without -c.
     std::span<const CodePageRequest> codePages;
     WindowsStyle windowsStyle;
-    // The cell anchoring of the font as read, kept by a conversion that keeps only some of its
-    // glyphs (their own bounds could choose the other anchoring and cut pixels the full font
-    // keeps); unset, the bounds decide.
-    std::optional<bool> originAnchored;
     // Set by a step that found the font's terminal cells past the largest face and did not build
     // them: the writer refuses the font as too large.
     bool exceedsFaceLimit = false;
 };
-
-[[nodiscard]] inline bool isOriginAnchored(const Font& font) {
-    return font.originAnchored.value_or(isOriginAnchored(font.info));
-}
 
 // The glyph store's access operations, installed by both readers.
 int getGlyphs(Font* font, std::int32_t count, const std::uint8_t* codes, int codeKind,

@@ -42,6 +42,12 @@ constexpr const char* messageTable[MessageCount] = {
     "--preview %s names an input: the picture would replace a font it is made from.",
     "%s is given an empty value.",
     "--preview-scale sizes the picture of --preview, which is not given.",
+    "Font %s: %d glyphs moved to fit their character cells, %d lost columns past their advance.",
+    "File %s not created:  its fonts together take more than the %u MiB one file may hold.",
+    "File %s not created:  it is the input %s, which it would overwrite.",
+    "Font %s not created:  its height is 0, and no program draws a font without rows.",
+    "Picture %s not created:  %u x %u pixels, past the %u megapixels a picture may have (try a smaller "
+    "--preview-scale).",
 };
 
 void fillWord(std::string& text, std::string_view placeholder, const char* word) {

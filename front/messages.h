@@ -38,6 +38,11 @@ enum MessageId : int {
     MessageWhyPreviewIsInput,   // the picture's path
     MessageWhyEmptyValue,       // the option
     MessageWhyScaleAlone,       // no value
+    MessageNoteCellPlacement,   // -v: base name, glyphs moved in their cells, glyphs that lost columns
+    MessageFamilyTooLarge,      // output path, the limit in MiB
+    MessageOutputIsInput,       // output (or picture) path, the input it names
+    MessageZeroHeight,          // font name
+    MessagePicturePastPixels,   // --preview: the picture's path, its width, its height, the limit in megapixels
     MessageCount
 };
 

@@ -4,6 +4,7 @@
 #include "fon/fon_reader.h"
 #include "fon/png_writer.h"
 #include "fon/glyph_sheet.h"
+#include "font/status.h"
 #include "stream/file_calls.h"
 
 namespace {
@@ -25,6 +26,18 @@ int writePreview(const Program& program, const char* fonPath, bool fonIsFile, co
         FonFile file;
         // What the run wrote and closed must read back; if not, the picture cannot be had.
         if (!fonIsFile || readFonFile(fonPath, &file) != StatusOk) return refuse(program, MessageCantOutput, pngPath);
+        // The picture's size is known from the layout: one past the bound is never drawn.
+        GlyphSheetLayout layout;
+        if (runGuarded([&] { return layoutGlyphSheet(file, &layout) ? StatusOk : StatusFail; }) != StatusOk)
+            return refuse(program, MessagePictureTooLarge, pngPath);
+        const std::uint64_t width = std::uint64_t{layout.width} * static_cast<std::uint64_t>(scale);
+        const std::uint64_t height = std::uint64_t{layout.height} * static_cast<std::uint64_t>(scale);
+        if (width * height > MaxPngPixels) {
+            reportError(messageFormat(MessagePicturePastPixels, program.words).c_str(), pngPath,
+                        static_cast<unsigned>(width), static_cast<unsigned>(height),
+                        static_cast<unsigned>(MaxPngMegapixels));
+            return 1;
+        }
         if (drawGlyphSheet(file, &image) != StatusOk || !pngDescribable(image, scale))
             return refuse(program, MessagePictureTooLarge, pngPath);
     }

@@ -92,12 +92,11 @@ void discardWrite(Writer writer) {
 void convert(const std::uint8_t* data, std::size_t size, int options, const CodePageRequest& request) {
     const int glyphPad = 1 << ((options >> 3) & 3);
     FontResources family[2];
-    {
-        Font font;
-        if (readFont(data, size, options, request, &font) != StatusOk) return;
-        discardWrite([&](FontStream* output) { return writeFon(&font, output, glyphPad); });
-        if (buildFontResources(font, "fuzz", glyphPad, &family[0]) != StatusOk) return;
-    }
+    // The fonts outlive the family: its cells are drawn from them as it is written.
+    Font font;
+    if (readFont(data, size, options, request, &font) != StatusOk) return;
+    discardWrite([&](FontStream* output) { return writeFon(&font, output, glyphPad); });
+    if (buildFontResources(font, "fuzz", glyphPad, &family[0]) != StatusOk) return;
     clearAtomTable();
     Font again;
     if (readFont(data, size, options, request, &again) != StatusOk) return;

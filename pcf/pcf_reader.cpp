@@ -164,7 +164,8 @@ struct BitmapTable {
 
 // The most bytes a code page's glyphs take in the file's layout before the conversion keeps only
 // them: eight times the largest face (rows of 8-byte pads around single bytes of pixels). A page
-// claiming more is laid out whole, as without a page, and refused by the mapping.
+// claiming more is laid out whole, as without a page, and refused by the mapping unless its cells
+// still fit a face (a fixed-pitch face cuts glyphs wider than their advance).
 constexpr std::int64_t MaxKeptBitmapBytes = 8 * MaxFaceBytes;
 
 // Copies `count` bytes of the block from `offset` with the file's byte swap undone. The file swaps

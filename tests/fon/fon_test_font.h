@@ -141,15 +141,15 @@ struct Cell {
 inline Cell expectedCell(const Font& font, const Glyph& glyph, int pad) {
     const FontInfo& info = font.info;
     const GlyphMetrics& m = glyph.metrics;
-    const bool anchored = info.minBounds.leftBearing == 0;
     const int w = m.rightBearing - m.leftBearing;
+    const Placement place = placementOf(w, m.leftBearing, m.advance, info.flags & FlagFixedAdvance);
     Cell cell;
     cell.height = info.maxBounds.ascent + info.maxBounds.descent;
     cell.ascent = info.maxBounds.ascent;
-    cell.width = std::max(0, anchored ? (w < m.advance ? int{m.advance} : int{m.rightBearing}) : w);
+    cell.width = place.width;
     cell.pixels.assign(static_cast<std::size_t>(cell.width) * cell.height, 0);
     const int stride = paddedRowBytes(std::max(w, 0), pad);
-    const int xoff = anchored ? m.leftBearing : 0;
+    const int xoff = place.column;
     const int top = info.maxBounds.ascent - m.ascent;
     for (int y = 0; y < m.ascent + m.descent; ++y)
         for (int x = 0; x < ((w + 7) / 8) * 8; ++x) {
@@ -161,9 +161,11 @@ inline Cell expectedCell(const Font& font, const Glyph& glyph, int pad) {
 }
 
 // FreeType's view of one character against the cell the rules give; empty when they agree. The
-// cell must stand where the source glyph does: its top row `ascent` rows above the baseline.
+// cell must stand where the source glyph does: from the origin, advancing by its width, its top row
+// `ascent` rows above the baseline.
 inline std::string compareWithOracle(const OracleGlyph& seen, const Cell& cell) {
-    if (seen.width != cell.width || (cell.width > 0 && seen.rows != cell.height))
+    if (seen.width != cell.width || seen.advance != cell.width || seen.left != 0 ||
+        (cell.width > 0 && seen.rows != cell.height))
         return "size " + std::to_string(seen.width) + "x" + std::to_string(seen.rows) + " expected " +
                std::to_string(cell.width) + "x" + std::to_string(cell.height);
     if (cell.width > 0 && seen.top != cell.ascent)
@@ -178,8 +180,7 @@ inline std::string compareWithOracle(const OracleGlyph& seen, const Cell& cell) 
 // The font-wide numbers the cells depend on, as the reader computed them (the "SNF" resource
 // carries them; the hand-built tests check that it copies them faithfully).
 struct CellFrame {
-    bool anchored = false;
-    bool terminal = false;  // every glyph is the terminal cell
+    bool fixedPitch = false;
     int maxAscent = 0;
     int height = 0;
 };
@@ -189,8 +190,7 @@ inline int s16(std::uint32_t v) { return static_cast<std::int16_t>(static_cast<s
 inline CellFrame frameOf(const std::string& fon) {
     const std::size_t snf = resourceAt(fon, 2).offset;
     CellFrame frame;
-    frame.anchored = s16(le16(fon, snf + 34)) == 0;
-    frame.terminal = le16(fon, snf + 10) != 0;
+    frame.fixedPitch = (le32(fon, snf + 12) & 2) != 0;  // every advance alike
     frame.maxAscent = s16(le16(fon, snf + 50 + 6));
     frame.height = frame.maxAscent + s16(le16(fon, snf + 50 + 8));
     return frame;
@@ -225,9 +225,10 @@ inline Cell cellOf(const OracleGlyph& source, const CellFrame& frame, const Layo
     Cell cell;
     cell.height = frame.height;
     cell.ascent = frame.maxAscent;
-    cell.width = std::max(0, frame.anchored ? (w < source.advance ? source.advance : left + w) : w);
+    const Placement place = placementOf(w, left, source.advance, frame.fixedPitch);
+    cell.width = place.width;
     cell.pixels.assign(static_cast<std::size_t>(cell.width) * cell.height, 0);
-    const int xoff = frame.anchored ? left : 0, top = frame.maxAscent - source.top;
+    const int xoff = place.column, top = frame.maxAscent - source.top;
     for (int y = 0; y < source.rows; ++y) {
         const std::vector<int> pixels = pixelsAsRead(source, y, layout);
         for (int x = 0; x < static_cast<int>(pixels.size()); ++x) {

@@ -307,13 +307,14 @@ TEST(FontShape, RowsAndColumnRanges) {
     EXPECT_EQ(checkWithFreeType(row1, r.path, 1), "");
 }
 
-// The documented cell widths under origin anchoring, read from the table, the cells and FreeType.
-TEST(GlyphCells, WidthsAndPlacementUnderOriginAnchoring) {
+// Each cell is the advance, or in a proportional face a wider glyph's box, the ink at its left
+// bearing as far as the cell allows; read from the table, the cells, -v's counts and FreeType.
+TEST(GlyphCells, EveryCharacterKeepsItsWidth) {
     std::vector<GlyphDrawing> glyphs = {
-        solid('A', metrics(0, 10, 8, 3, 0)),  // w 10 >= advance: W = rightBearing = 10
+        solid('A', metrics(0, 10, 8, 3, 0)),  // w 10 > advance: W = w = 10
         solid('B', metrics(2, 7, 8, 3, 0)),   // w 5 < 8: W = 8, ink in 2..6
         solid('C', metrics(9, 12, 14, 3, 0)), // W 14, K 2, ink in column 1 at 9..11
-        solid('D', metrics(2, 9, 8, 3, 0)),   // W 8: the ink at x = 8 is dropped
+        solid('D', metrics(2, 9, 8, 3, 0)),   // W 8: the ink (2..8) moved left to 1..7
         solid('F', metrics(1, 4, 5, 2, 1)),   // E has no glyph
     };
     Font font = makeFont('A', 'F', glyphs);
@@ -328,16 +329,20 @@ TEST(GlyphCells, WidthsAndPlacementUnderOriginAnchoring) {
     const std::size_t cellC = h + le16(f, h + 118 + 8 + 2);
     EXPECT_EQ(f.substr(cellC, 8), std::string("\0\0\0\0\x70\x70\x70\0", 8));  // H = 4: column 0, then 1
     const std::size_t cellD = h + le16(f, h + 118 + 12 + 2);
-    EXPECT_EQ(static_cast<unsigned char>(f[cellD]), 0x3F);
+    EXPECT_EQ(static_cast<unsigned char>(f[cellD]), 0x7F);
     EXPECT_EQ(checkWithFreeType(font, w.path, 1), "");
+    EXPECT_EQ(cellPlacement(font).moved, 1);
 
-    // Not anchored (smallest left bearing 1, or -1): each cell is the glyph's bitmap box.
-    for (int shift : {1, -1}) {
-        Font boxed = makeFont('a', 'b', {solid('a', metrics(shift, 4, 6, 3, 0)), solid('b', metrics(3, 9, 10, 2, 1))});
+    // 'a' at left bearing 1, or -1 (moved right to the origin); in a fixed-pitch face, 7 wide (moved,
+    // and cut at its advance), and 'b' at 3..8 moved left into its cell.
+    for (auto [left, right, advance, moved] : {std::tuple{1, 4, 10, 0}, {-1, 4, 10, 1}, {-4, 3, 6, 2}}) {
+        Font boxed = makeFont('a', 'b', {solid('a', metrics(left, right, 6, 3, 0)), solid('b', metrics(3, 9, advance, 2, 1))});
         Written b = writeFontFile(boxed, dir, "boxed");
         ASSERT_EQ(b.status, StatusOk);
-        EXPECT_EQ(le16(b.bytes, fntOffset(b.bytes) + 118), static_cast<std::uint32_t>(4 - shift));
-        EXPECT_EQ(le16(b.bytes, fntOffset(b.bytes) + 122), 6u);
+        EXPECT_EQ(le16(b.bytes, fntOffset(b.bytes) + 118), 6u);
+        EXPECT_EQ(le16(b.bytes, fntOffset(b.bytes) + 122), static_cast<std::uint32_t>(advance));
+        EXPECT_EQ(cellPlacement(boxed).moved, moved);
+        EXPECT_EQ(cellPlacement(boxed).cut, advance == 6);
         EXPECT_EQ(checkWithFreeType(boxed, b.path, 1), "");
     }
 }
@@ -355,7 +360,7 @@ TEST(GlyphCells, EveryGlyphPadGivesTheSourcePixels) {
         }
         glyphs.push_back(drawing);
     }
-    glyphs.push_back(solid(60, metrics(0, 2, 2, 1, 0)));  // anchors the cells at the origin
+    glyphs.push_back(solid(60, metrics(0, 2, 2, 1, 0)));
     TempDir dir;
     for (int pad : {1, 2, 4, 8}) {
         Font font = makeFont(33, 60, glyphs, pad);
@@ -417,7 +422,7 @@ TEST(GlyphCells, GlyphsOutsideTheBoundsAreCut) {
     const std::size_t h = fntOffset(w.bytes);
     EXPECT_EQ(le16(w.bytes, h + 118 + 12), 6u);  // 'd': rightBearing < leftBearing, W = advance
     const std::size_t cellB = h + le16(w.bytes, h + 118 + 4 + 2);
-    EXPECT_EQ(w.bytes.substr(cellB, 4), std::string(4, '\xF8'));  // source rows 5..8, pixels 3..7
+    EXPECT_EQ(w.bytes.substr(cellB, 4), std::string(4, '\xFF'));  // source rows 5..8, moved right to the origin
 }
 
 TEST(InfoResource, PoolOfFamilyNameAndFixed) {

@@ -140,20 +140,44 @@ TEST_F(ConversionTest, AFailedFinalFlushIsReportedAndTheOutputRemoved) {
     EXPECT_FALSE(fileExists(dir.path("cut2.fon")));
 }
 
-// The picture never takes the place of the font it shows or of a font it was made from, however
-// its name is spelled: the font stays as written (even one the run has just created), the input
-// as it was.
-TEST_F(ConversionTest, APictureThatIsTheOutputOrAnInputUnderAnotherNameIsNotCreated) {
+// Neither the font nor its picture ever takes the place of an input, however its name is spelled:
+// such a run is refused before anything is written, the input kept as it was. A picture that is
+// the font just written is refused once the font is written, which stays.
+TEST_F(ConversionTest, NoOutputOrPictureTakesTheInputsOrTheFontsPlace) {
     ASSERT_EQ(varnel("-o f.fon in.bdf").exitStatus, 0);
     const std::string font = readFile(dir.path("f.fon")), input = readFile(dir.path("in.bdf"));
-    ASSERT_EQ(runShell("cd '" + dir.dir() + "' && mkdir x && ln -s f.fon link.fon && ln in.bdf hard.bdf").exitStatus, 0);
-    for (const std::string picture : {"./f.fon", "x/../f.fon", "link.fon", "./in.bdf", "hard.bdf"}) {
+    ASSERT_EQ(runShell("cd '" + dir.dir() + "' && mkdir x && ln -s f.fon link.fon && ln in.bdf hard.bdf && "
+                       "ln -s in.bdf soft.bdf && cp in.bdf other.bdf").exitStatus, 0);
+    const std::string asInput = "Compile Fonts: File %s not created:  it is the input %s, which it would overwrite.\n";
+    auto message = [&](const std::string& path, const std::string& in) {
+        std::string text = asInput;
+        text.replace(text.find("%s"), 2, path);
+        return text.replace(text.find("%s"), 2, in);
+    };
+    struct Case {
+        std::string arguments, message;
+        bool fontWritten;
+    } cases[] = {
+        {"-o in.bdf in.bdf", message("in.bdf", "in.bdf"), false},
+        {"-o ./x/../in.bdf in.bdf", message("./x/../in.bdf", "in.bdf"), false},
+        {"-o hard.bdf other.bdf in.bdf", message("hard.bdf", "in.bdf"), false},
+        {"-o soft.bdf in.bdf", message("soft.bdf", "in.bdf"), false},
+        {"--preview ./in.bdf -o f.fon in.bdf", message("./in.bdf", "in.bdf"), false},
+        {"--preview hard.bdf -o f.fon in.bdf", message("hard.bdf", "in.bdf"), false},
+        {"--preview ./f.fon -o f.fon in.bdf", "Compile Fonts: Can't create file ./f.fon\n", true},
+        {"--preview x/../f.fon -o f.fon in.bdf", "Compile Fonts: Can't create file x/../f.fon\n", true},
+        {"--preview link.fon -o f.fon in.bdf", "Compile Fonts: Can't create file link.fon\n", true},
+    };
+    for (const Case& c : cases) {
         std::filesystem::remove(dir.path("f.fon"));
-        RunResult r = varnel("--preview " + picture + " -o f.fon in.bdf");
-        EXPECT_EQ(r.exitStatus, 1) << picture;
-        EXPECT_EQ(r.err, "Compile Fonts: Can't create file " + picture + "\n");
-        EXPECT_EQ(readFile(dir.path("f.fon")), font) << picture;
-        EXPECT_EQ(readFile(dir.path("in.bdf")), input) << picture;
+        RunResult r = varnel(c.arguments);
+        EXPECT_EQ(r.exitStatus, 1) << c.arguments;
+        EXPECT_EQ(r.err, c.message);
+        EXPECT_EQ(fileExists(dir.path("f.fon")), c.fontWritten) << c.arguments;
+        if (c.fontWritten) {
+            EXPECT_EQ(readFile(dir.path("f.fon")), font) << c.arguments;
+        }
+        EXPECT_EQ(readFile(dir.path("in.bdf")), input) << c.arguments;
     }
 }
 

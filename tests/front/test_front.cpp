@@ -253,6 +253,22 @@ TEST(Programs, UsageAndOpenMessages) {
     EXPECT_EQ(r.err, "Compile Fonts: can't open bdf source file " + longName + "\n");
 }
 
+// A font of height 0 has no rows for any reader to draw: refused, as a font and in a code page,
+// and no file is left.
+TEST(Programs, AFontWithoutRowsIsRefused) {
+    TempDir dir;
+    writeFile(dir.path("flat.bdf"), solidBdf(codeRange(65, 70), 5, 0));
+    for (const std::vector<std::string>& options : {std::vector<std::string>{}, {"-csymbol"}}) {
+        std::vector<std::string> argv{varnelPath(), "-o", dir.path("flat.fon"), dir.path("flat.bdf")};
+        argv.insert(argv.begin() + 1, options.begin(), options.end());
+        RunResult r = runCommand(argv);
+        EXPECT_EQ(r.exitStatus, 1);
+        EXPECT_EQ(r.err, "Compile Fonts: Font flat not created:  its height is 0, and no program draws a font without "
+                         "rows.\n");
+        EXPECT_FALSE(fileExists(dir.path("flat.fon")));
+    }
+}
+
 // The two texts asked for go to standard output with status 0; a path with blanks is one word.
 TEST(Programs, HelpVersionAndPathsWithBlanks) {
     for (const auto& [path, name] : {std::pair{varnelPath(), "varnel"}, std::pair{corvanePath(), "corvane"}}) {

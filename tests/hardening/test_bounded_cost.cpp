@@ -114,6 +114,36 @@ TEST_F(BoundedCost, TerminalCellsPastTheLargestFace) {
     expectRefused(corvanePath(), "cell.pcf", pcf, "too large", "-c1252");
 }
 
+// Families past the bytes one file may hold, from inputs of a few kilobytes: one empty glyph 16000
+// pixels wide and H high makes a face of 16 MB (its cell and the sentinel's). A dozen pages of one,
+// or five inputs, are refused before any face is built; four make one file, built face by face.
+TEST_F(BoundedCost, FamiliesPastTheFileBound) {
+    std::vector<std::string> inputs;
+    for (int h = 4000; h > 3995; --h) {
+        std::string bdf = "STARTFONT 2.1\nFONT -x-w-medium-r-normal--" + std::to_string(h) + "-0-75-75-p-10-iso8859-1\n"
+                          "SIZE 8 75 75\nFONTBOUNDINGBOX 16000 " + std::to_string(h) + " 0 0\nSTARTPROPERTIES 4\n"
+                          "FONT_ASCENT " + std::to_string(h) + "\nFONT_DESCENT 0\nCHARSET_REGISTRY \"ISO8859\"\n"
+                          "CHARSET_ENCODING \"1\"\nENDPROPERTIES\nCHARS 1\nSTARTCHAR g\nENCODING 65\nSWIDTH 500 0\n"
+                          "DWIDTH 16000 0\nBBX 16000 " + std::to_string(h) + " 0 0\nBITMAP\n";
+        for (int row = 0; row < h; ++row) bdf += "00\n";
+        inputs.push_back("h" + std::to_string(h) + ".bdf");
+        writeFile(dir.path(inputs.back()), bdf + "ENDCHAR\nENDFONT\n");
+    }
+    expectRefused(varnelPath(), inputs[0], readFile(dir.path(inputs[0])), "64 MiB one file may hold",
+                  "-c1250,1251,1252,1253,1254,1255,1256,1257,1258,874,437,symbol");
+    const std::string output = dir.path("family.fon");
+    for (std::size_t count : {5, 4}) {
+        std::vector<std::string> argv{varnelPath(), "-o", output};
+        for (std::size_t k = 0; k < count; ++k) argv.push_back(dir.path(inputs[k]));
+        LimitedRun run = runLimited(argv, MemoryLimitMb, TimeLimitSeconds);
+        EXPECT_EQ(run.exitStatus, count == 5 ? 1 : 0) << run.err;
+        EXPECT_EQ(fileExists(output), count == 4) << run.err;
+        // Four faces take 64 MB: held at once with their fonts, they would pass the limit.
+        EXPECT_LT(run.maxResidentKb, ResidentLimitKb) << count << " inputs used " << run.maxResidentKb << " kB";
+        std::printf("%zu inputs: status %d, %ld kB resident\n", count, run.exitStatus, run.maxResidentKb);
+    }
+}
+
 class BoundedCostPcf : public BoundedCost {
 protected:
     void SetUp() override {

@@ -1,7 +1,8 @@
 // The real-font corpus: every font of xfonts-base, xfonts-75dpi, xfonts-100dpi and xfonts-terminus
 // through both programs, plain and compress'ed. A font whose codes lie in one row must convert and
-// show every source glyph's pixels by the cell rules, at its height above the baseline, as FreeType
-// reads the FON; a multi-row font must be refused with "too many characters" and leave no output.
+// show every source glyph's pixels by the cell rules, advancing by its own width and with its ink at
+// its place on the line (across and above the baseline), as FreeType reads the FON; a multi-row
+// font must be refused with "too many characters" and leave no output.
 //
 // The source glyphs and metrics come from pcf2bdf's text of the real PCF file; the cell geometry
 // is worked out here from them, not read back from the converters' own output.
@@ -105,12 +106,12 @@ struct Bounds {
 
 // What the cells of one converted font are measured against.
 struct Frame {
-    bool anchored = false;  // the smallest left bearing is 0: cells start at the glyph origin
+    bool fixedPitch = false;  // every advance alike
     int maxAscent = 0;
     int height = 0;
 };
 
-Frame frameOf(const Bounds& b) { return {b.minLeft == 0, b.maxAscent, b.maxAscent + b.maxDescent}; }
+Frame frameOf(const Bounds& b) { return {b.minAdvance == b.maxAdvance, b.maxAscent, b.maxAscent + b.maxDescent}; }
 
 // The text reader pads a fixed-width font whose glyphs all fit one cell into that cell.
 bool couldBeTerminalCell(const Bounds& b, int fontAscent, int fontDescent) {
@@ -138,9 +139,8 @@ SourceGlyph padToCell(const SourceGlyph& g, int advance, int fontAscent, int fon
     return cell;
 }
 
-int cellWidth(const SourceGlyph& g, const Frame& frame) {
-    if (!frame.anchored) return g.width();
-    return g.width() < g.advance ? g.advance : g.rightBearing;
+Placement placement(const SourceGlyph& g, const Frame& frame) {
+    return placementOf(g.width(), g.leftBearing, g.advance, frame.fixedPitch);
 }
 
 // The glyphs the FON must show, and its frame, as one of the two programs builds them.
@@ -176,7 +176,7 @@ Expected expectedFor(const SourceFont& font, bool textReader, const std::string&
     for (const auto& g : e.glyphs) {
         first = std::min(first, g.code & 0xFF);
         last = std::max(last, g.code & 0xFF);
-        int w = cellWidth(g, e.frame);
+        int w = placement(g, e.frame).width;
         maxWidth = std::max(maxWidth, w);
         widthBytes += (w + 7) / 8;
     }
@@ -197,8 +197,8 @@ std::string compareCells(const Expected& e, const std::string& fonPath) {
     for (const auto& g : e.glyphs) {
         int code = g.code & 0xFF;
         seen[code] = true;
-        int width = cellWidth(g, e.frame), height = e.frame.height;
-        int top = e.frame.maxAscent - g.ascent, xoff = e.frame.anchored ? g.leftBearing : 0;
+        const Placement place = placement(g, e.frame);
+        int width = place.width, height = e.frame.height, top = e.frame.maxAscent - g.ascent, xoff = place.column;
         std::vector<std::uint8_t> cell(static_cast<std::size_t>(std::max(width, 0)) * height, 0);
         for (int y = 0; y < g.height(); ++y)
             for (int x = 0; x < g.width(); ++x) {
@@ -219,9 +219,10 @@ std::string compareCells(const Expected& e, const std::string& fonPath) {
                 return where + "ink in an empty cell";
             continue;
         }
-        if (shown.width != width || shown.rows != height)
-            return where + "cell " + std::to_string(shown.width) + "x" + std::to_string(shown.rows) + ", expected " +
-                   std::to_string(width) + "x" + std::to_string(height);
+        // Each character advances by its own width, from the origin.
+        if (shown.width != width || shown.rows != height || shown.advance != width || shown.left != 0)
+            return where + "cell " + std::to_string(shown.width) + "x" + std::to_string(shown.rows) + " advancing " +
+                   std::to_string(shown.advance) + ", expected " + std::to_string(width) + "x" + std::to_string(height);
         // On its baseline: the cell's top as far above it as the source puts the glyph's rows.
         if (shown.top != e.frame.maxAscent)
             return where + "cell top " + std::to_string(shown.top) + " rows above the baseline, expected " +

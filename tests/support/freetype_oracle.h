@@ -1,10 +1,21 @@
 // FreeType as an independent reader of BDF, PCF and FON files: what a real client would see.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
+
+// Where a written face must put a source glyph of width w: a cell as wide as its advance (in a
+// proportional face, its box when wider) and its ink from its left bearing, as far as the cell allows.
+struct Placement {
+    int width, column;
+};
+inline Placement placementOf(int w, int left, int advance, bool fixedPitch) {
+    const int width = std::max(fixedPitch || w <= advance ? advance : w, 0);
+    return {width, std::min(std::max(left, 0), std::max(width - w, 0))};
+}
 
 struct OracleGlyph {
     int left = 0;     // bitmap_left: origin to the leftmost column

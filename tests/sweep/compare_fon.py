@@ -4,10 +4,10 @@
     tests/sweep/compare_fon.py OLD NEW [--show N]
 
 Every run's exit status and message must agree, and each output present in both its bytes. A file
-that differs has every differing byte named by its place: a header field of a font resource or of
-its font-directory copy (dfAscent, dfBreakChar, ...), the character table, the bitmaps, the "SNF"
-resource, or the container. One line per distinct set of changed places, with its count and a few
-file names. Exit status 0 when nothing differs, 1 otherwise.
+that differs has every differing part named: a header field of a font resource or of its
+font-directory copy (dfAscent, dfBreakChar, ...), the character table's widths or offsets, the
+bitmaps, the "SNF" resource, or the container (the resource table's places and lengths apart).
+One line per distinct set of changed parts, with its count and a few file names. Exit status 0 when nothing differs, 1 otherwise.
 """
 import os
 import re
@@ -32,7 +32,7 @@ def u16(data, at):
 
 
 def resources(data):
-    """(type, start, length) of every resource; none when the file is no NE module."""
+    """(type, start, length, table entry) of every resource; none when the file is no NE module."""
     if len(data) < 64 or data[:2] != b"MZ":
         return
     ne = struct.unpack_from("<I", data, 60)[0]
@@ -44,39 +44,50 @@ def resources(data):
         type_id, count = u16(data, pos), u16(data, pos + 2)
         for k in range(count):
             entry = pos + 8 + 12 * k
-            yield type_id, u16(data, entry) << shift, u16(data, entry + 2) << shift
+            yield type_id, u16(data, entry) << shift, u16(data, entry + 2) << shift, entry
         pos += 8 + 12 * count
 
 
-def places(data):
-    """The name of the place each byte of the file belongs to."""
-    names = ["container"] * len(data)
-    for type_id, start, length in resources(data):
+def parts(data):
+    """Each part of the file by name: the header fields of every font resource and of its
+    font-directory copy, its character table's widths and offsets, face name and bitmaps, the "SNF"
+    resources, and the container, whose resource table's places and lengths count apart. Files of
+    different sizes are told apart field by field this way too."""
+    named, container = defaultdict(bytes), bytearray(data)
+    for type_id, start, length, entry in resources(data):
         end = min(start + length, len(data))
-        if type_id == 0x8008:  # a font resource: header, character table, face name, bitmaps
-            header = 148 if start + 2 <= end and u16(data, start) == 0x300 else 118
-            face = struct.unpack_from("<I", data, start + 105)[0] if start + 109 <= end else 0
-            bits = struct.unpack_from("<I", data, start + 113)[0] if start + 117 <= end else 0
-            for rel in range(end - start):
-                names[start + rel] = ("FNT " + FIELD_AT[rel] if rel < header else "FNT character table"
-                                      if rel < face else "FNT face name" if rel < bits else "FNT bitmaps")
+        res = data[start:end]
+        container[start:end] = bytes(end - start)
+        named["container: resource places and lengths"] += data[entry:entry + 4]
+        container[entry:entry + 4] = bytes(4)
+        if type_id == 0x8008 and len(res) >= 118:
+            version3 = u16(res, 0) == 0x300
+            header, entry_size = (148, 6) if version3 else (118, 4)
+            for rel in range(min(header, len(res))):
+                named["FNT " + FIELD_AT[rel]] += res[rel:rel + 1]
+            face, bits = struct.unpack_from("<I", res, 105)[0], struct.unpack_from("<I", res, 113)[0]
+            table = res[header:face]
+            for at in range(0, len(table) - entry_size + 1, entry_size):
+                named["FNT cell widths"] += table[at:at + 2]
+                named["FNT cell offsets"] += table[at + 2:at + entry_size]
+            named["FNT face name"] += res[face:bits]
+            named["FNT bitmaps"] += res[bits:]
         elif type_id == 0x8007:  # the font directory: a count, then entries of 2 + 113 + 1 + name
-            at = start + 2
-            while at + 115 < end:
+            at = 2
+            while at + 115 < len(res):
                 for rel in range(113):
-                    names[at + 2 + rel] = "FONTDIR " + FIELD_AT[rel]
-                stop = data.find(b"\0", at + 116, end)
-                at = (stop if stop >= 0 else end) + 1
+                    named["FONTDIR " + FIELD_AT[rel]] += res[at + 2 + rel:at + 3 + rel]
+                stop = res.find(b"\0", at + 116)
+                at = (stop if stop >= 0 else len(res)) + 1
         else:
-            names[start:end] = ["SNF"] * (end - start)
-    return names
+            named["SNF"] += res
+    named["container"] = bytes(container)
+    return named
 
 
 def changed_places(old, new):
-    if len(old) != len(new):
-        return ("size %d -> %d" % (len(old), len(new)),)
-    names = places(new)
-    return tuple(sorted({names[k] for k in range(len(old)) if old[k] != new[k]}))
+    old_parts, new_parts = parts(old), parts(new)
+    return tuple(sorted(k for k in set(old_parts) | set(new_parts) if old_parts.get(k) != new_parts.get(k)))
 
 
 def statuses(folder):
