@@ -10,6 +10,7 @@
 #include "font/bitmap.h"
 #include "font/bounds.h"
 #include "font/code_map.h"
+#include "font/face_limit.h"
 
 namespace {
 // Reserved before the data arrives; more grows with the file, so a huge declared count on a short
@@ -98,34 +99,52 @@ void convertLayout(ByteVector& bitmap, const BitmapLayout& layout) {
     }
 }
 
-[[nodiscard]] bool readEncoding(const char* line, std::int32_t& code) {
+// What a keyword line's scan of `count` integers that fell short says: a number that did not fit,
+// or the line's expected form.
+const char* scanFault(int converted, const char* expected) {
+    return converted == ScanOverflow ? "a number out of range" : expected;
+}
+
+[[nodiscard]] bool readEncoding(const BdfInput& input, const char* line, std::int32_t& code) {
     ScanValues values;
     int count = scanKeywordIntegers(line, "ENCODING", 2, values);
-    if (count < 1 || values.integers[0] < -1) return false;
+    if (count < 1) return refuseLine(input, line, "%s", scanFault(count, "ENCODING and a code expected"));
     code = values.integers[0];
-    if (count >= 2) {
-        if (values.integers[1] < -1) return false;
-        if (code == -1) code = values.integers[1];
-    }
+    if (code < -1 || (count >= 2 && values.integers[1] < -1)) return refuseLine(input, line, "a code below -1");
+    if (count >= 2 && code == -1) code = values.integers[1];
+    return true;
+}
+
+// SWIDTH or DWIDTH: two values, the second 0; `first` receives the first.
+[[nodiscard]] bool readWidth(const BdfInput& input, const char* line, const char* keyword, std::int32_t& first) {
+    if (!hasPrefix(line, keyword)) return refuseLine(input, line, "%s expected", keyword);
+    ScanValues values;
+    int count = scanKeywordIntegers(line, keyword, 2, values);
+    if (count != 2) return refuseLine(input, line, "%s", scanFault(count, "two values expected"));
+    if (values.integers[1] != 0) return refuseLine(input, line, "a second value other than 0");
+    first = values.integers[0];
     return true;
 }
 
 // Fills the metrics from the BBX line; false when a value leaves 16 bits.
-[[nodiscard]] bool readBox(const char* line, GlyphMetrics& metrics, std::int32_t& width, std::int32_t& height,
-                           std::int32_t& yOffset) {
+[[nodiscard]] bool readBox(const BdfInput& input, const char* line, GlyphMetrics& metrics, std::int32_t& width,
+                           std::int32_t& height, std::int32_t& yOffset) {
     ScanValues values;
-    if (scanKeywordIntegers(line, "BBX", 4, values) != 4) return false;
+    int count = scanKeywordIntegers(line, "BBX", 4, values);
+    if (count != 4) return refuseLine(input, line, "%s", scanFault(count, "BBX and four values expected"));
     width = values.integers[0];
     height = values.integers[1];
     std::int64_t xOffset = values.integers[2];
     yOffset = values.integers[3];
+    if (width < 0 || height < 0) return refuseLine(input, line, "a negative width or height");
     // The bitmap's size is taken from the stored 16-bit metrics later, so the box itself must fit
     // them too, not only the sums below.
-    if (width < 0 || height < 0 || !fitsMetric(width) || !fitsMetric(height)) return false;
     std::int64_t right = xOffset + width;
     std::int64_t ascent = static_cast<std::int64_t>(yOffset) + height;
     std::int64_t descent = -static_cast<std::int64_t>(yOffset);
-    if (!fitsMetric(xOffset) || !fitsMetric(right) || !fitsMetric(ascent) || !fitsMetric(descent)) return false;
+    if (!fitsMetric(width) || !fitsMetric(height) || !fitsMetric(xOffset) || !fitsMetric(right) ||
+        !fitsMetric(ascent) || !fitsMetric(descent))
+        return refuseLine(input, line, "a box past the 16-bit metrics");
     metrics.leftBearing = static_cast<std::int16_t>(xOffset);
     metrics.rightBearing = static_cast<std::int16_t>(right);
     metrics.ascent = static_cast<std::int16_t>(ascent);
@@ -169,59 +188,86 @@ void buildEncoding(Font& font, const RowDirectory& directory) {
     }
 }
 
+// ENDCHAR where row `row` (from 0) of `height` was due: the end of a glyph of no width, else too early.
+[[nodiscard]] bool endsRowsEarly(const BdfInput& input, const char* line, std::int32_t width, std::int32_t row,
+                                 std::int32_t height) {
+    return width == 0 || refuseLine(input, line, "only %d of the %d rows of the BBX", static_cast<int>(row),
+                                    static_cast<int>(height));
+}
+
+// The line after a glyph's rows, which must be its ENDCHAR.
+[[nodiscard]] bool readEndchar(BdfInput& input, BdfLineBuffer& buffer, std::int32_t height) {
+    const char* line = expectBdfLine(input, buffer, "ENDCHAR");
+    if (!line) return false;
+    return hasPrefix(line, "ENDCHAR") ||
+           refuseLine(input, line, "ENDCHAR expected after the %d rows of the BBX", static_cast<int>(height));
+}
+
 // The rows and ENDCHAR line of a glyph that will not be kept, held to the rules of readBdfBitmap:
 // as many rows as the height says (a zero-width glyph may end them early), then ENDCHAR.
-[[nodiscard]] bool skipBdfBitmap(const Glyph& glyph, FontStream* stream) {
+[[nodiscard]] bool skipBdfBitmap(const Glyph& glyph, BdfInput& input) {
     const std::int32_t width = glyphWidth(glyph.metrics);
     const std::int32_t height = glyphHeight(glyph.metrics);
     BdfLineBuffer buffer;
     for (std::int32_t row = 0; row < height; ++row) {
-        const char* line = readBdfLine(stream, buffer);
+        const char* line = expectBdfLine(input, buffer, "a bitmap row");
         if (!line) return false;
-        if (hasPrefix(line, "ENDCHAR")) return width == 0;
+        if (hasPrefix(line, "ENDCHAR")) return endsRowsEarly(input, line, width, row, height);
     }
-    const char* line = readBdfLine(stream, buffer);
-    return line && hasPrefix(line, "ENDCHAR");
+    return readEndchar(input, buffer, height);
+}
+
+// The most bytes the stored bitmaps may take, counted in rows of whole bytes whatever pad is asked
+// for: the bytes of the pixels themselves, which every output needs (a face's cells hold at least
+// these, an embedded bitmap exactly these). One face's worth per face the run makes of the font:
+// one, or one per code page asked for (only the pages' glyphs are stored then). A TrueType output,
+// which keeps every glyph of one font, falls under the one face: unifont's 57,000 glyphs take
+// 1.8 MB. Past this no output holds the font, so it is refused before the bitmap is built; in the
+// widest pad the store can take eight times this.
+[[nodiscard]] std::int64_t storedBitmapLimit(const Font& font) {
+    return MaxFaceBytes * std::max<std::int64_t>(1, static_cast<std::int64_t>(font.codePages.size()));
 }
 
 // Reads one glyph from its STARTCHAR line (current in `buffer`) through ENDCHAR and stores it,
 // unless `kept` names the codes to keep and its code is not one of them: such a glyph is checked
 // line by line as any other, but neither decoded nor stored.
-[[nodiscard]] bool readGlyph(FontStream* stream, Font& font, BdfLoadState& state, const BitmapLayout& layout,
+[[nodiscard]] bool readGlyph(BdfInput& input, Font& font, BdfLoadState& state, const BitmapLayout& layout,
                              RowDirectory& directory, BdfLineBuffer& buffer, const CodeSet* kept) {
     BitmapFont& store = *font.bitmapFont;
     ScanValues values;
-    if (scanLine(buffer.data(), "STARTCHAR %s", values) != 1) return false;
+    if (scanLine(buffer.data(), "STARTCHAR %s", values) != 1)
+        return refuseLine(input, buffer.data(), "STARTCHAR and a glyph name expected");
     // Only a one-character name feeds the statistics; the line buffer is reused below.
     char nameCharacter = values.texts[0].size() == 1 ? values.texts[0][0] : '\0';
 
-    const char* line = readBdfLine(stream, buffer);
+    const char* line = expectBdfLine(input, buffer, "ENCODING");
     std::int32_t code = 0;
-    if (!line || !readEncoding(line, code)) return false;
+    if (!line || !readEncoding(input, line, code)) return false;
     const bool keep = !kept || (code >= 0 && code <= 0xFFFF && kept->test(static_cast<std::size_t>(code)));
     if (keep) noteCode(font, directory, code, static_cast<std::int32_t>(store.glyphs.size()));
 
-    line = readBdfLine(stream, buffer);
-    if (!line || scanKeywordIntegers(line, "SWIDTH", 2, values) != 2 || values.integers[1] != 0) return false;
+    std::int32_t width = 0;
+    line = expectBdfLine(input, buffer, "SWIDTH");
+    if (!line || !readWidth(input, line, "SWIDTH", width)) return false;
 
     Glyph glyph{};
-    line = readBdfLine(stream, buffer);
-    if (!line || scanKeywordIntegers(line, "DWIDTH", 2, values) != 2 || values.integers[1] != 0) return false;
-    if (!fitsMetric(values.integers[0])) return false;
-    glyph.metrics.advance = static_cast<std::int16_t>(values.integers[0]);
+    line = expectBdfLine(input, buffer, "DWIDTH");
+    if (!line || !readWidth(input, line, "DWIDTH", width)) return false;
+    if (!fitsMetric(width)) return refuseLine(input, line, "an advance past the 16-bit metrics");
+    glyph.metrics.advance = static_cast<std::int16_t>(width);
 
-    std::int32_t width = 0, height = 0, yOffset = 0;
-    line = readBdfLine(stream, buffer);
-    if (!line || !readBox(line, glyph.metrics, width, height, yOffset)) return false;
+    std::int32_t height = 0, yOffset = 0;
+    line = expectBdfLine(input, buffer, "BBX");
+    if (!line || !readBox(input, line, glyph.metrics, width, height, yOffset)) return false;
 
-    line = readBdfLine(stream, buffer);
+    line = expectBdfLine(input, buffer, "BITMAP");
     if (!line) return false;
     if (hasPrefix(line, "ATTRIBUTES")) {
         glyph.metrics.attributes = attributesValue(line);
-        line = readBdfLine(stream, buffer);
+        line = expectBdfLine(input, buffer, "BITMAP");
         if (!line) return false;
     }
-    if (!hasPrefix(line, "BITMAP")) return false;
+    if (!hasPrefix(line, "BITMAP")) return refuseLine(input, line, "BITMAP expected");
 
     if (nameCharacter >= '0' && nameCharacter <= '9') {
         state.digitAdvanceSum += glyph.metrics.advance;
@@ -230,11 +276,14 @@ void buildEncoding(Font& font, const RowDirectory& directory) {
         state.xGlyphHeight = glyph.metrics.ascent > 0 ? glyph.metrics.ascent : height;
     }
 
-    state.bitmapBytes += glyphBitmapBytes(glyph.metrics, layout.glyphPad);
-    if (state.bitmapBytes > MaxFontBitmapBytes) return false;
-    if (!keep) return skipBdfBitmap(glyph, stream);
+    if (!keep) return skipBdfBitmap(glyph, input);
+    state.bitmapBytes += glyphBitmapBytes(glyph.metrics, 1);
+    const std::int64_t limit = storedBitmapLimit(font);
+    if (state.bitmapBytes > limit)
+        return refuseLine(input, line, "the glyphs' bitmaps pass %lld MiB, more than any output holds",
+                          static_cast<long long>(limit >> 20));
     ByteVector bitmap;
-    if (!readBdfBitmap(glyph, stream, layout, bitmap)) return false;
+    if (!readBdfBitmap(glyph, input, layout, bitmap)) return false;
     store.glyphs.push_back(glyph);
     store.ownedBitmaps.push_back(std::move(bitmap));
     return true;
@@ -246,7 +295,7 @@ std::uint8_t hexPairValue(const char* text) {
     return text[1] == '\0' ? pairValue('0', text[0]) : pairValue(text[0], text[1]);
 }
 
-bool readBdfBitmap(const Glyph& glyph, FontStream* stream, const BitmapLayout& layout, ByteVector& bitmap) {
+bool readBdfBitmap(const Glyph& glyph, BdfInput& input, const BitmapLayout& layout, ByteVector& bitmap) {
     ByteVector().swap(bitmap);
     const GlyphMetrics& m = glyph.metrics;
     std::int32_t width = glyphWidth(m);
@@ -262,33 +311,28 @@ bool readBdfBitmap(const Glyph& glyph, FontStream* stream, const BitmapLayout& l
     BdfLineBuffer buffer;
     bool terminated = false;
     for (std::int32_t row = 0; row < height; ++row) {
-        const char* line = readBdfLine(stream, buffer);
+        const char* line = expectBdfLine(input, buffer, "a bitmap row");
         if (!line) return false;
-        if (width == 0) {
-            // No bytes to store: the rows are skipped, and ENDCHAR may end them early.
-            if (hasPrefix(line, "ENDCHAR")) {
-                terminated = true;
-                break;
-            }
-            continue;
+        // ENDCHAR before the last row ends a glyph of no width (its rows are skipped, no bytes
+        // stored); any other would be left short of its size.
+        if (hasPrefix(line, "ENDCHAR")) {
+            if (!endsRowsEarly(input, line, width, row, height)) return false;
+            terminated = true;
+            break;
         }
-        // ENDCHAR before the last row would leave the bitmap short of its size.
-        if (hasPrefix(line, "ENDCHAR")) return false;
+        if (width == 0) continue;
         if (rowBytes > static_cast<std::int64_t>(bitmap.size()) - filled)
             bitmap.resize(static_cast<std::size_t>(std::min(size, 2 * (filled + rowBytes))));
         decodeRow(line, width, sourceBytes, bitmap.data() + filled);
         filled += rowBytes;
     }
-    if (!terminated) {
-        const char* line = readBdfLine(stream, buffer);
-        if (!line || !hasPrefix(line, "ENDCHAR")) return false;
-    }
-    if (filled != size) return false;
+    if (!terminated && !readEndchar(input, buffer, height)) return false;
+    if (filled != size) return refuseLine(input, nullptr, "a bitmap short of its rows");
     convertLayout(bitmap, layout);
     return true;
 }
 
-bool readBdfGlyphs(FontStream* stream, Font& font, BdfLoadState& state, const BitmapLayout& layout) {
+bool readBdfGlyphs(BdfInput& input, Font& font, BdfLoadState& state, const BitmapLayout& layout) {
     BitmapFont& store = *font.bitmapFont;
     FontInfo& info = font.info;
     store.glyphs.clear();
@@ -297,10 +341,12 @@ bool readBdfGlyphs(FontStream* stream, Font& font, BdfLoadState& state, const Bi
 
     BdfLineBuffer buffer;
     ScanValues values;
-    const char* line = readBdfLine(stream, buffer);
-    if (!line || scanLine(line, "CHARS %d", values) != 1) return false;
+    const char* line = expectBdfLine(input, buffer, "CHARS");
+    if (!line) return false;
+    int converted = scanLine(line, "CHARS %d", values);
+    if (converted != 1) return refuseLine(input, line, "%s", scanFault(converted, "CHARS and a glyph count expected"));
     std::int32_t count = values.integers[0];
-    if (count < 1) return false;
+    if (count < 1) return refuseLine(input, line, "at least one glyph expected");
     std::size_t room = static_cast<std::size_t>(std::min(count, InitialGlyphRoom));
     store.glyphs.reserve(room);
     store.ownedBitmaps.reserve(room);
@@ -310,19 +356,28 @@ bool readBdfGlyphs(FontStream* stream, Font& font, BdfLoadState& state, const Bi
     // A conversion into code pages needs only the glyphs of their characters.
     const std::unique_ptr<CodeSet> kept = keptSourceCodes(info, font.codePages);
     std::int32_t stored = 0;
-    line = readBdfLine(stream, buffer);
+    line = expectBdfLine(input, buffer, "STARTCHAR");
     if (!line) return false;
     while (stored < count) {
         if (!hasPrefix(line, "STARTCHAR")) break;
-        if (!readGlyph(stream, font, state, layout, directory, buffer, kept.get())) return false;
+        if (!readGlyph(input, font, state, layout, directory, buffer, kept.get())) return false;
         ++stored;
-        line = readBdfLine(stream, buffer);
+        line = expectBdfLine(input, buffer, stored < count ? "STARTCHAR" : "ENDFONT");
         if (!line) return false;
     }
-    if (stored != count) return false;
+    if (stored != count) {
+        if (hasPrefix(line, "ENDFONT"))
+            return refuseLine(input, line, "only %d of the %d glyphs declared", static_cast<int>(stored),
+                              static_cast<int>(count));
+        return refuseLine(input, line, "STARTCHAR expected");
+    }
     store.glyphCount = static_cast<std::int32_t>(store.glyphs.size());
     // A glyph beyond the declared count lands here and fails.
-    if (!hasPrefix(line, "ENDFONT")) return false;
+    if (!hasPrefix(line, "ENDFONT")) {
+        if (hasPrefix(line, "STARTCHAR"))
+            return refuseLine(input, line, "more glyphs than the %d declared", static_cast<int>(count));
+        return refuseLine(input, line, "ENDFONT expected");
+    }
 
     // The glyph vectors are final: the bitmap views and the encoding table can point into them.
     for (std::size_t i = 0; i < store.glyphs.size(); ++i)

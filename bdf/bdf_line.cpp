@@ -1,6 +1,8 @@
 // BDF line reading and the two ways a line is matched: the prefix test and a small scanner that
 // follows the formatted-input conventions of the format's keyword lines. Owns no state.
 #include <charconv>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string_view>
@@ -117,18 +119,24 @@ bool scanReal(const char*& in, float& value, bool& overflow) {
 }
 }  // namespace
 
-const char* readBdfLine(FontStream* stream, BdfLineBuffer& buffer) {
+const char* readBdfLine(BdfInput& input, BdfLineBuffer& buffer) {
+    FontStream* const stream = input.stream;
     char* const first = buffer.data();
     char* const full = first + MaxLineCharacters;
     for (;;) {
         char* out = first;
+        const std::int64_t number = input.linesEnded + 1;
         bool ended = false;
         while (!ended) {
-            // The end of data also drops a last line without a line feed.
-            if (!fillBuffer(stream)) return nullptr;
+            if (!fillBuffer(stream)) {
+                if (out == first) return nullptr;
+                // A last line without a line feed reads as if it had one.
+                ++input.linesEnded;
+                break;
+            }
             // Straight from the buffered run, without getByte's bookkeeping on every byte: line
             // reading was most of a load. CR is dropped; the byte that overflows a full line ends
-            // it and is lost.
+            // it and is lost (the rest of that file line follows as a line of the same number).
             const std::uint8_t* p = stream->cursor;
             const std::uint8_t* const end = p + stream->remaining;
             while (p != end) {
@@ -141,6 +149,7 @@ const char* readBdfLine(FontStream* stream, BdfLineBuffer& buffer) {
                     }
                     *out++ = static_cast<char>(c);
                 } else if (c == '\n') {
+                    ++input.linesEnded;
                     ended = true;
                     break;
                 }
@@ -151,8 +160,36 @@ const char* readBdfLine(FontStream* stream, BdfLineBuffer& buffer) {
         *out = '\0';
         // A NUL byte ends the text, so a line that starts with one is empty.
         if (first[0] == '\0' || hasPrefix(first, "COMMENT")) continue;
+        input.lineNumber = number;
         return first;
     }
+}
+
+const char* expectBdfLine(BdfInput& input, BdfLineBuffer& buffer, const char* expected) {
+    const char* line = readBdfLine(input, buffer);
+    if (line) return line;
+    const auto lines = static_cast<long long>(input.linesEnded);
+    if (lines == 0) noteReason(input.reason, "the file is empty: %s expected", expected);
+    else noteReason(input.reason, "the file ends after line %lld: %s expected", lines, expected);
+    return nullptr;
+}
+
+bool refuseLine(const BdfInput& input, const char* line, const char* format, ...) {
+    if (!input.reason || !input.reason->empty()) return false;
+    // The start of the line, printable: a binary file's bytes must not reach a terminal.
+    constexpr std::size_t Shown = 40;
+    char excerpt[Shown + 4] = {};
+    std::size_t n = 0;
+    for (; line && n < Shown && line[n] != '\0'; ++n) excerpt[n] = line[n] >= ' ' && line[n] < 0x7F ? line[n] : '?';
+    if (line && line[n] != '\0') std::strcpy(excerpt + n, "...");
+    char where[Shown + 32];
+    const auto number = static_cast<long long>(input.lineNumber);
+    std::snprintf(where, sizeof where, line ? "line %lld: %s: " : "line %lld: %s", number, excerpt);
+    std::va_list args;
+    va_start(args, format);
+    noteReasonAt(input.reason, where, format, args);
+    va_end(args);
+    return false;
 }
 
 int scanLine(const char* line, const char* format, ScanValues& values) {

@@ -51,23 +51,28 @@ void finishFont(Font& font, const BdfLoadState& state, const BitmapLayout& layou
     font.releaseGlyphs = nullptr;
 }
 
-bool loadFont(Font& font, FontStream* stream, const BitmapLayout& layout) {
+bool loadFont(Font& font, BdfInput& input, const BitmapLayout& layout) {
     BdfLoadState state;
-    if (!readBdfHeader(stream, state)) return false;
+    if (!readBdfHeader(input, state)) return false;
     font.bitmapFont = std::make_unique<BitmapFont>();
     font.bitmapFont->extras = std::make_unique<FontExtras>();
-    if (!readBdfProperties(stream, font, state)) return false;
-    if (!readBdfGlyphs(stream, font, state, layout)) return false;
+    if (!readBdfProperties(input, font, state)) return false;
+    if (!readBdfGlyphs(input, font, state, layout)) return false;
     finishFont(font, state, layout);
-    return checkFontModel(font);
+    return checkFontModel(font) || refuseLine(input, nullptr, "the glyphs read make no consistent font");
 }
 }  // namespace
 
-int readBdfFont(Font* font, FontStream* stream, int bitOrder, int byteOrder, int glyphPad, int scanUnit) {
+int readBdfFont(Font* font, FontStream* stream, int bitOrder, int byteOrder, int glyphPad, int scanUnit,
+                ReadReason* reason) {
     font->bitmapFont.reset();
     const BitmapLayout layout{bitOrder, byteOrder, glyphPad, scanUnit};
-    if (runGuarded([&] { return loadFont(*font, stream, layout) ? StatusOk : StatusFail; }) == StatusOk)
-        return StatusOk;
+    BdfInput input{stream, reason};
+    // Storage that could not be had throws past the step that wanted it, which noted nothing.
+    constexpr int OutOfMemory = -1;
+    int status = runGuarded([&] { return loadFont(*font, input, layout) ? StatusOk : StatusFail; }, OutOfMemory);
+    if (status == StatusOk) return StatusOk;
+    if (status == OutOfMemory) (void)refuseLine(input, nullptr, "out of memory");
     releaseTextFontContents(font);
     return StatusFail;
 }

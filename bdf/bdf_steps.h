@@ -13,11 +13,13 @@
 constexpr int BdfLineSize = 1024;
 using BdfLineBuffer = std::array<char, BdfLineSize>;
 
-// Glyph bitmaps of one font may not take more than this together. A row line of two characters
-// can claim a padded row of 8 KiB, so without a bound a small (or compressed) file could ask for
-// any amount of memory; real fonts stay far below, and a face of the FON output holds at most
-// MaxFaceBytes (16 MiB).
-constexpr std::int64_t MaxFontBitmapBytes = std::int64_t{256} << 20;
+// The input of a load: the stream, the line reading stands at, and where a refusal says why.
+struct BdfInput {
+    FontStream* stream = nullptr;
+    ReadReason* reason = nullptr;  // null: refusals say nothing
+    std::int64_t lineNumber = 0;   // the file line of the line last delivered (from 1)
+    std::int64_t linesEnded = 0;   // lines consumed so far, delivered or skipped
+};
 
 // No entry remembered (the property index of a BdfLoadState).
 constexpr std::int32_t NoProperty = -1;
@@ -33,7 +35,7 @@ struct BdfLoadState {
     std::int64_t digitGlyphCount = 0;
     std::int64_t digitAdvanceSum = 0;
     std::int32_t xGlyphHeight = 0;  // 0 = no glyph named "x"
-    std::int64_t bitmapBytes = 0;   // all glyph bitmaps so far, in the requested layout
+    std::int64_t bitmapBytes = 0;   // the stored glyph bitmaps so far, in rows of whole bytes
     std::int32_t fontProperty = NoProperty;
     std::int32_t pointSizeProperty = NoProperty;
     std::int32_t resolutionXProperty = NoProperty;
@@ -48,8 +50,17 @@ struct BdfLoadState {
 };
 
 // The next line that is neither empty nor a COMMENT line, NUL-terminated in `buffer`; null at end
-// of input (a last line without a line feed is never delivered).
-[[nodiscard]] const char* readBdfLine(FontStream* stream, BdfLineBuffer& buffer);
+// of input. A last line without a line feed is read as if it had one.
+[[nodiscard]] const char* readBdfLine(BdfInput& input, BdfLineBuffer& buffer);
+// readBdfLine, noting at end of input that the file ended where `expected` should have stood.
+[[nodiscard]] const char* expectBdfLine(BdfInput& input, BdfLineBuffer& buffer, const char* expected);
+// Notes why the line last delivered is refused, "line N: <its text>: <why>" (without its text when
+// `line` is null), and returns false.
+[[nodiscard]] bool refuseLine(const BdfInput& input, const char* line, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 3, 4)))
+#endif
+    ;
 
 // True when `line` begins with `keyword` in its first column. Inline: every line of a font meets
 // it at least once, and a keyword is decided by its first character on almost all of them.
@@ -91,8 +102,8 @@ constexpr int ScanOverflow = -2;
 [[nodiscard]] bool noteSpecialProperty(Font& font, const FontProperty& entry, bool isString,
                                        std::int32_t entryIndex, BdfLoadState& state);
 
-[[nodiscard]] bool readBdfHeader(FontStream* stream, BdfLoadState& state);
-[[nodiscard]] bool readBdfProperties(FontStream* stream, Font& font, BdfLoadState& state);
+[[nodiscard]] bool readBdfHeader(BdfInput& input, BdfLoadState& state);
+[[nodiscard]] bool readBdfProperties(BdfInput& input, Font& font, BdfLoadState& state);
 
 // Byte value of up to two hex digits at `text`; other characters add no digit, NUL ends the pair.
 [[nodiscard]] std::uint8_t hexPairValue(const char* text);
@@ -106,7 +117,7 @@ struct BitmapLayout {
 
 // Reads the hex rows and the ENDCHAR line of a glyph whose metrics are set, into `bitmap`
 // (cleared first, left empty on failure or when the bitmap has no bytes).
-[[nodiscard]] bool readBdfBitmap(const Glyph& glyph, FontStream* stream, const BitmapLayout& layout,
+[[nodiscard]] bool readBdfBitmap(const Glyph& glyph, BdfInput& input, const BitmapLayout& layout,
                                  ByteVector& bitmap);
 // Reads CHARS to ENDFONT: glyphs, bitmaps, encoding table, statistics.
-[[nodiscard]] bool readBdfGlyphs(FontStream* stream, Font& font, BdfLoadState& state, const BitmapLayout& layout);
+[[nodiscard]] bool readBdfGlyphs(BdfInput& input, Font& font, BdfLoadState& state, const BitmapLayout& layout);

@@ -22,9 +22,9 @@ void lineReading(benchmark::State& state) {
     BdfLineBuffer buffer;
     std::int64_t lines = 0;
     for (auto _ : state) {
-        FontStream* stream = bench::openMemoryStream(source);
-        while (readBdfLine(stream, buffer)) ++lines;
-        closeFontStream(stream, 1);
+        BdfInput input{bench::openMemoryStream(source)};
+        while (readBdfLine(input, buffer)) ++lines;
+        closeFontStream(input.stream, 1);
     }
     benchmark::DoNotOptimize(lines);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
@@ -51,10 +51,10 @@ void hexRows(benchmark::State& state) {
     const BitmapLayout layout{1, 1, 2, 1};
     ByteVector bitmap;
     for (auto _ : state) {
-        FontStream* stream = bench::openMemoryStream(source);
+        BdfInput input{bench::openMemoryStream(source)};
         for (int k = 0; k < repeats; ++k)
-            if (!readBdfBitmap(shape, stream, layout, bitmap)) state.SkipWithError("a row did not decode");
-        closeFontStream(stream, 1);
+            if (!readBdfBitmap(shape, input, layout, bitmap)) state.SkipWithError("a row did not decode");
+        closeFontStream(input.stream, 1);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
@@ -68,7 +68,7 @@ void wholeBdfLoad(benchmark::State& state) {
     for (auto _ : state) {
         FontStream* stream = bench::openMemoryStream(source);
         Font font;
-        if (readBdfFont(&font, stream, 1, 1, 2, 1) != StatusOk) state.SkipWithError("the font did not load");
+        if (readBdfFont(&font, stream, 1, 1, 2, 1, nullptr) != StatusOk) state.SkipWithError("the font did not load");
         closeFontStream(stream, 1);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));

@@ -33,7 +33,7 @@ const Font& loadedFont(std::size_t which) {
         bench::MemorySource source = bench::sourceOf(text);
         FontStream* stream = bench::openMemoryStream(source);
         fonts[which] = std::make_unique<Font>();
-        if (readBdfFont(fonts[which].get(), stream, 1, 1, 2, 1) != StatusOk) std::abort();
+        if (readBdfFont(fonts[which].get(), stream, 1, 1, 2, 1, nullptr) != StatusOk) std::abort();
         closeFontStream(stream, 1);
     }
     return *fonts[which];

@@ -78,7 +78,7 @@ void wholePcfLoad(benchmark::State& state) {
     for (auto _ : state) {
         FontStream* stream = bench::openMemoryStream(source);
         Font font;
-        if (readPcfFont(&font, stream, 1, 1, 2, 1) != StatusOk) state.SkipWithError("the font did not load");
+        if (readPcfFont(&font, stream, 1, 1, 2, 1, nullptr) != StatusOk) state.SkipWithError("the font did not load");
         closeFontStream(stream, 1);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));

@@ -15,7 +15,7 @@ constexpr const char* messageTable[MessageCount] = {
     "1 to 8\n"
     "       {program} --help | --version",
     "can't open {input} source file %s",
-    "{input} input, %s, corrupt",
+    "{input} input, %s, corrupt\r\n(%s)",
     "Can't create file %s",
     "Font %s not created:  too large.\r\n(Use PCF format.)",
     "Font %s not created:  too many characters.\r\n(Its codes pass 255: choose a code page with -c, or write "

@@ -13,7 +13,7 @@ inline constexpr const char* MessageCaption = "Compile Fonts";
 enum MessageId : int {
     MessageUsage,               // no value
     MessageCantOpenInput,       // input path
-    MessageCorruptInput,        // input path
+    MessageCorruptInput,        // input path, the reader's reason
     MessageCantCreateOutput,    // output path
     MessageFontTooLarge,        // font base name
     MessageTooManyCharacters,   // font base name

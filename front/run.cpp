@@ -103,12 +103,13 @@ bool readInput(const Program& program, const Settings& settings, const char* pat
         show(reportError, program, MessageCantOpenInput, path);
         return false;
     }
+    ReadReason reason;
     int status = program.readFont(font, input.get(), settings.bitOrder, settings.byteOrder, settings.glyphPad,
-                                  settings.scanUnit);
+                                  settings.scanUnit, &reason);
     // Closing a compressed input checks what the reader did not need (a gzip member's check):
-    // damage found there makes the font as corrupt as damage the reader saw.
-    if (status != StatusOk || closeFontFile(input.release()) != 0) {
-        show(reportError, program, MessageCorruptInput, path);
+    // damage found there makes the font as corrupt as damage the reader saw, and is the reason.
+    if (closeFontFile(input.release(), &reason) != 0 || status != StatusOk) {
+        show(reportError, program, MessageCorruptInput, path, reason.text);
         return false;
     }
     return true;

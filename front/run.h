@@ -11,8 +11,9 @@
 #include "front/options.h"
 #include "stream/font_stream.h"
 
+// A reader: StatusOk, or StatusFail with `reason` saying where and why.
 using FontReader = int (*)(Font* font, FontStream* stream, int bitOrder, int byteOrder, int glyphPad,
-                           int scanUnit);
+                           int scanUnit, ReadReason* reason);
 
 // What differs between varnel and corvane: the words of their messages and the reader.
 struct Program {

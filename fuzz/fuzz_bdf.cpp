@@ -8,6 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FontStreamPtr stream(openMemoryStream(&source));
     if (!stream) return 0;
     Font font;
-    (void)readBdfFont(&font, stream.get(), 1, 1, 2, 1);
+    ReadReason reason;
+    (void)readBdfFont(&font, stream.get(), 1, 1, 2, 1, &reason);
     return 0;
 }

@@ -61,12 +61,13 @@ int readFont(const std::uint8_t* data, std::size_t size, int options, const Code
     int scanUnit = ((options >> 5) & 3) == 3 ? 1 : 1 << ((options >> 5) & 3);
 
     Font read;
+    ReadReason reason;
     // The next page of the table; after the last, symbol (a selector of 0 would be no page at all).
     const auto following = static_cast<std::uint8_t>(selectorOf(request) % (codePageCount + 1) + 1);
     const CodePageRequest pages[2] = {request, requestOf(following)};
     if (request.active()) read.codePages = pages;
     Font& target = request.active() ? read : *font;
-    int status = ((options & 1) ? readPcfFont : readBdfFont)(&target, input, bitOrder, byteOrder, glyphPad, scanUnit);
+    int status = ((options & 1) ? readPcfFont : readBdfFont)(&target, input, bitOrder, byteOrder, glyphPad, scanUnit, &reason);
     closeFontFile(input);
     if (status != StatusOk || !request.active()) return status;
     CodeMapReport report;

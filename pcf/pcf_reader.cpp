@@ -61,16 +61,39 @@ void relayGlyphs(const ModelVector<Glyph>& glyphs, ModelVector<std::uint32_t>& o
     }
 }
 
-[[nodiscard]] bool repadBlock(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, int filePad, int wantPad,
-                              std::int64_t claimedSize) {
-    ModelVector<Glyph>& glyphs = bitmapFont.glyphs;
-    // Size the new block from the glyphs themselves, never from the size entry the file claims.
-    std::int64_t total = 0;
-    for (const Glyph& glyph : glyphs) total += glyphBitmapBytes(glyph.metrics, wantPad);
-    if (total > claimedSize) return false;
+// The bitmap table as read: its format word, each glyph's offset in the block and the block sizes
+// for the four pads. The block itself goes into BitmapFont::bitmapBlock in the file's layout.
+struct BitmapTable {
+    std::uint32_t format = 0;
+    ModelVector<std::uint32_t> offsets;
+    std::int32_t sizes[4] = {};
+};
+
+// The bytes every glyph's bitmap takes re-padded to `wantPad`, into `total`; false after noting
+// why the table does not allow them. The size comes from the glyphs themselves, never from the
+// size entry the file claims, yet must stay within that entry.
+[[nodiscard]] bool repaddedSize(PcfInput& input, const BitmapFont& bitmapFont, const BitmapTable& table, int wantPad,
+                                std::int64_t& total) {
+    input.part = pcfTableName(PcfBitmaps);
+    const std::int32_t claimed = table.sizes[padShift(wantPad) - 3];
+    if (claimed < 0) return refuse(input, "a negative block size for pad %d, %d", wantPad, static_cast<int>(claimed));
+    total = 0;
+    for (const Glyph& glyph : bitmapFont.glyphs) total += glyphBitmapBytes(glyph.metrics, wantPad);
+    if (total > claimed)
+        return refuse(input, "the bitmaps take %lld bytes at pad %d, more than the %d its size entry gives",
+                      static_cast<long long>(total), wantPad, static_cast<int>(claimed));
     // Each re-padded row is at most eight times its old row, so glyphs that do not share bytes
     // stay within this; glyphs stacked on the same bytes must not multiply the memory.
-    if (total > 8 * static_cast<std::int64_t>(bitmapFont.bitmapBlock.size())) return false;
+    if (total > 8 * static_cast<std::int64_t>(bitmapFont.bitmapBlock.size()))
+        return refuse(input, "the bitmaps take %lld bytes at pad %d, more than eight times the block",
+                      static_cast<long long>(total), wantPad);
+    return true;
+}
+
+// Re-pads the block to `total` bytes (from repaddedSize).
+void repadBlock(BitmapFont& bitmapFont, ModelVector<std::uint32_t>& offsets, int filePad, int wantPad,
+                std::int64_t total) {
+    ModelVector<Glyph>& glyphs = bitmapFont.glyphs;
 
     // Narrower rows, glyphs in order: every glyph's new bitmap starts at or before its old one and
     // ends before the next glyph's old one, so the rows move down within the block they were read
@@ -87,31 +110,25 @@ void relayGlyphs(const ModelVector<Glyph>& glyphs, ModelVector<std::uint32_t>& o
                         return narrowRowsAtShifts(source, destination, oldShift, newShift, width, rows);
                     });
         bitmapFont.bitmapBlock.resize(static_cast<std::size_t>(total));
-        return true;
+        return;
     }
     ByteVector repadded(static_cast<std::size_t>(total));
     relayGlyphs(glyphs, offsets, filePad, wantPad, block, repadded.data(), repadBitmap);
     bitmapFont.bitmapBlock = std::move(repadded);
-    return true;
 }
-
-// The bitmap table as read: its format word, each glyph's offset in the block and the block sizes
-// for the four pads. The block itself goes into BitmapFont::bitmapBlock in the file's layout.
-struct BitmapTable {
-    std::uint32_t format = 0;
-    ModelVector<std::uint32_t> offsets;
-    std::int32_t sizes[4] = {};
-};
 
 [[nodiscard]] bool readBitmapTable(PcfInput& input, const PcfDirectory& directory, BitmapFont& bitmapFont,
                                    BitmapTable& table) {
     ModelVector<Glyph>& glyphs = bitmapFont.glyphs;
-    if (!seekTable(input, directory, PcfBitmaps)) return false;
+    if (!seekTable(input, directory, PcfBitmaps)) return refuseMissingTable(input, directory, PcfBitmaps);
     std::uint32_t& format = table.format;
-    if (!readLsbInt32(input, format) || pcfFormatKind(format) != PcfDefaultFormat) return false;
+    if (!readLsbInt32(input, format)) return false;
+    if (pcfFormatKind(format) != PcfDefaultFormat) return refuseFormat(input, format);
     std::int32_t count;
-    if (!readInt32(input, format, count) || count < 0 || static_cast<std::size_t>(count) != glyphs.size())
-        return false;
+    if (!readInt32(input, format, count)) return false;
+    if (count < 0 || static_cast<std::size_t>(count) != glyphs.size())
+        return refuse(input, "a glyph count of %d for the %d glyphs of the PCF_METRICS table", static_cast<int>(count),
+                      static_cast<int>(glyphs.size()));
     ModelVector<std::uint32_t>& offsets = table.offsets;
     reserveDeclared(offsets, count);
     for (std::int32_t i = 0; i < count; ++i) {
@@ -125,17 +142,19 @@ struct BitmapTable {
 
     int filePad = pcfGlyphPad(format);
     std::int64_t size = table.sizes[pcfGlyphPadIndex(format)];
-    if (size < 0) return false;
+    if (size < 0) return refuse(input, "a negative block size, %lld", static_cast<long long>(size));
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
         // Subtract: offset + bytes could pass the 32-bit range.
-        if (offsets[i] > size) return false;
-        if (glyphBitmapBytes(glyphs[i].metrics, filePad) > size - offsets[i]) return false;
+        if (offsets[i] > size || glyphBitmapBytes(glyphs[i].metrics, filePad) > size - offsets[i])
+            return refuse(input, "glyph %d at offset %u runs past the %lld-byte block", static_cast<int>(i),
+                          static_cast<unsigned>(offsets[i]), static_cast<long long>(size));
     }
     return readBlock(input, bitmapFont.bitmapBlock, size);
 }
 
 // Brings the block from the file's layout into the requested one and points every glyph at its bitmap.
-[[nodiscard]] bool layOutBitmaps(BitmapTable& table, const BitmapRequest& want, BitmapFont& bitmapFont) {
+[[nodiscard]] bool layOutBitmaps(PcfInput& input, BitmapTable& table, const BitmapRequest& want,
+                                 BitmapFont& bitmapFont) {
     ModelVector<Glyph>& glyphs = bitmapFont.glyphs;
     const std::uint32_t format = table.format;
     const int filePad = pcfGlyphPad(format);
@@ -150,9 +169,9 @@ struct BitmapTable {
     if (!fileSame) swapUnits(bitmapFont.bitmapBlock, pcfScanUnit(format));
 
     if (filePad != want.glyphPad) {
-        const std::int32_t claimed = table.sizes[padShift(want.glyphPad) - 3];
-        if (claimed < 0) return false;
-        if (!repadBlock(bitmapFont, table.offsets, filePad, want.glyphPad, claimed)) return false;
+        std::int64_t total = 0;
+        if (!repaddedSize(input, bitmapFont, table, want.glyphPad, total)) return false;
+        repadBlock(bitmapFont, table.offsets, filePad, want.glyphPad, total);
     }
     if (!wantSame) swapUnits(bitmapFont.bitmapBlock, want.scanUnit);
 
@@ -183,17 +202,12 @@ void copyUnswapped(const ByteVector& block, std::uint32_t offset, std::uint32_t 
 // metrics and bitmap bytes, so that only the page's glyphs are laid out. The checks the whole
 // layout would make are made first, over every glyph. False only for a file the whole layout
 // would refuse; when the kept glyphs would take too much, nothing is dropped.
-[[nodiscard]] bool keepOnly(const CodeSet& kept, const FontInfo& info, const BitmapRequest& want,
+[[nodiscard]] bool keepOnly(PcfInput& input, const CodeSet& kept, const FontInfo& info, const BitmapRequest& want,
                             BitmapFont& bitmapFont, BitmapTable& table) {
     ModelVector<Glyph>& glyphs = bitmapFont.glyphs;
     const int filePad = pcfGlyphPad(table.format);
-    if (filePad != want.glyphPad) {
-        const std::int32_t claimed = table.sizes[padShift(want.glyphPad) - 3];
-        if (claimed < 0) return false;
-        std::int64_t total = 0;
-        for (const Glyph& glyph : glyphs) total += glyphBitmapBytes(glyph.metrics, want.glyphPad);
-        if (total > claimed || total > 8 * static_cast<std::int64_t>(bitmapFont.bitmapBlock.size())) return false;
-    }
+    std::int64_t total = 0;
+    if (filePad != want.glyphPad && !repaddedSize(input, bitmapFont, table, want.glyphPad, total)) return false;
 
     const std::size_t columns = static_cast<std::size_t>(info.lastColumn - info.firstColumn + 1);
     ModelVector<std::int32_t> newIndex(glyphs.size(), -1);
@@ -257,9 +271,10 @@ void copyUnswapped(const ByteVector& block, std::uint32_t offset, std::uint32_t 
 
 [[nodiscard]] bool readEncodings(PcfInput& input, const PcfDirectory& directory, FontInfo& info,
                                  BitmapFont& bitmapFont) {
-    if (!seekTable(input, directory, PcfBdfEncodings)) return false;
+    if (!seekTable(input, directory, PcfBdfEncodings)) return refuseMissingTable(input, directory, PcfBdfEncodings);
     std::uint32_t format;
-    if (!readLsbInt32(input, format) || pcfFormatKind(format) != PcfDefaultFormat) return false;
+    if (!readLsbInt32(input, format)) return false;
+    if (pcfFormatKind(format) != PcfDefaultFormat) return refuseFormat(input, format);
     std::int32_t firstColumn, lastColumn, firstRow, lastRow, defaultChar;
     if (!readInt16(input, format, firstColumn) || !readInt16(input, format, lastColumn) ||
         !readInt16(input, format, firstRow) || !readInt16(input, format, lastRow) ||
@@ -271,7 +286,11 @@ void copyUnswapped(const ByteVector& block, std::uint32_t offset, std::uint32_t 
     info.lastRow = static_cast<std::uint16_t>(lastRow);
     info.defaultChar = static_cast<std::uint16_t>(defaultChar);
     // Everything after the reader assumes first <= last.
-    if (lastColumn < firstColumn || lastRow < firstRow) return false;
+    if (lastColumn < firstColumn)
+        return refuse(input, "last column %d before first column %d", static_cast<int>(lastColumn),
+                      static_cast<int>(firstColumn));
+    if (lastRow < firstRow)
+        return refuse(input, "last row %d before first row %d", static_cast<int>(lastRow), static_cast<int>(firstRow));
 
     std::int64_t entries = static_cast<std::int64_t>(lastColumn - firstColumn + 1) * (lastRow - firstRow + 1);
     ModelVector<Glyph*>& encoding = bitmapFont.encoding;
@@ -288,7 +307,9 @@ void copyUnswapped(const ByteVector& block, std::uint32_t offset, std::uint32_t 
             encoding.push_back(nullptr);
             continue;
         }
-        if (index >= glyphCount) return false;
+        if (index >= glyphCount)
+            return refuse(input, "entry %lld names glyph %d of %d", static_cast<long long>(i), static_cast<int>(index),
+                          static_cast<int>(glyphCount));
         encoding.push_back(&bitmapFont.glyphs[static_cast<std::size_t>(index)]);
     }
     return true;
@@ -310,26 +331,29 @@ Glyph* findDefaultGlyph(const FontInfo& info, const BitmapFont& bitmapFont) {
 
     auto bitmapFont = std::make_unique<BitmapFont>();
     bool found = false;
-    if (!readMetricsTable(input, directory, PcfMetrics, bitmapFont->glyphs, found) || !found) return false;
+    if (!readMetricsTable(input, directory, PcfMetrics, bitmapFont->glyphs, found)) return false;
+    if (!found) return refuseMissingTable(input, directory, PcfMetrics);
     // A conversion into code pages needs the bitmaps of the pages' glyphs only; which those are,
     // the encodings say, and they come after the bitmaps.
     const std::unique_ptr<CodeSet> kept = keptSourceCodes(info, font->codePages);
     BitmapTable bitmapTable;
     if (!readBitmapTable(input, directory, *bitmapFont, bitmapTable)) return false;
-    if (!kept && !layOutBitmaps(bitmapTable, want, *bitmapFont)) return false;
+    if (!kept && !layOutBitmaps(input, bitmapTable, want, *bitmapFont)) return false;
 
     ModelVector<GlyphMetrics> inkMetrics;
     // Ink metrics are optional: a table that cannot be reached leaves the font without them.
     if (!readMetricsTable(input, directory, PcfInkMetrics, inkMetrics, found)) return false;
     if (found) {
-        if (inkMetrics.size() != bitmapFont->glyphs.size()) return false;
+        if (inkMetrics.size() != bitmapFont->glyphs.size())
+            return refuse(input, "%d records for the %d glyphs of the PCF_METRICS table",
+                          static_cast<int>(inkMetrics.size()), static_cast<int>(bitmapFont->glyphs.size()));
         bitmapFont->inkMetrics = std::move(inkMetrics);
     }
 
     if (!readEncodings(input, directory, info, *bitmapFont)) return false;
     if (kept) {
-        if (!keepOnly(*kept, info, want, *bitmapFont, bitmapTable)) return false;
-        if (!layOutBitmaps(bitmapTable, want, *bitmapFont)) return false;
+        if (!keepOnly(input, *kept, info, want, *bitmapFont, bitmapTable)) return false;
+        if (!layOutBitmaps(input, bitmapTable, want, *bitmapFont)) return false;
         // Every glyph left has a code, and FlagAllCodesPresent must say whether every code has one.
         info.flags |= FlagAllCodesPresent;
         for (const Glyph* entry : bitmapFont->encoding)
@@ -354,16 +378,17 @@ Glyph* findDefaultGlyph(const FontInfo& info, const BitmapFont& bitmapFont) {
     font->bitmapFont = std::move(bitmapFont);
     if (checkFontModel(*font)) return true;
     font->bitmapFont.reset();
-    return false;
+    input.part = "font";
+    return refuse(input, "its tables make no consistent font");
 }
 }  // namespace
 
 bool readAccelerators(PcfInput& input, const PcfDirectory& directory, std::uint32_t type, FontInfo& info) {
-    if (!seekTable(input, directory, type)) return false;
+    if (!seekTable(input, directory, type)) return refuseMissingTable(input, directory, type);
     std::uint32_t format;
     if (!readLsbInt32(input, format)) return false;
     std::uint32_t kind = pcfFormatKind(format);
-    if (kind != PcfDefaultFormat && kind != PcfAccelWithInkBounds) return false;
+    if (kind != PcfDefaultFormat && kind != PcfAccelWithInkBounds) return refuseFormat(input, format);
 
     std::uint8_t flagBytes[8];
     for (std::uint8_t& byte : flagBytes)
@@ -397,16 +422,23 @@ bool readAccelerators(PcfInput& input, const PcfDirectory& directory, std::uint3
     return true;
 }
 
-int readPcfFont(Font* font, FontStream* stream, int bitOrder, int byteOrder, int glyphPad, int scanUnit) {
+int readPcfFont(Font* font, FontStream* stream, int bitOrder, int byteOrder, int glyphPad, int scanUnit,
+                ReadReason* reason) {
     if (!font || !stream) return StatusFail;
     BitmapRequest want{bitOrder, byteOrder, glyphPad, scanUnit};
     font->info.properties.clear();
     font->info.propertyIsString.clear();
-    if (validRequest(want)) {
-        PcfInput input;
-        input.stream = stream;
-        if (runGuarded([&] { return readWholeFont(font, input, want) ? StatusOk : StatusFail; }) == StatusOk)
-            return StatusOk;
+    PcfInput input;
+    input.stream = stream;
+    input.reason = reason;
+    if (!validRequest(want)) {
+        noteReason(reason, "a bitmap layout the programs never ask for");
+    } else {
+        // Storage that could not be had throws past the step that wanted it, which noted nothing.
+        constexpr int OutOfMemory = -1;
+        int status = runGuarded([&] { return readWholeFont(font, input, want) ? StatusOk : StatusFail; }, OutOfMemory);
+        if (status == StatusOk) return StatusOk;
+        if (status == OutOfMemory) (void)refuse(input, "out of memory");
     }
     // Give the property arrays' memory back, not just their contents.
     ModelVector<FontProperty>().swap(font->info.properties);

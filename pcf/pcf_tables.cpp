@@ -2,6 +2,8 @@
 // metrics and ink metrics tables, and the properties table.
 #include "pcf/pcf_tables.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -20,7 +22,10 @@ constexpr std::int64_t BlockChunk = 64 * 1024;
     } else {
         for (std::int32_t i = 0; i < count; ++i) {
             int byte = getByte(stream);
-            if (byte < 0) return nullptr;
+            if (byte < 0) {
+                (void)refuse(input, "the file ends at byte %lld", static_cast<long long>(input.position + i));
+                return nullptr;
+            }
             spare[i] = static_cast<std::uint8_t>(byte);
         }
         bytes = spare;
@@ -65,9 +70,51 @@ struct PropertyRecord {
 [[nodiscard]] bool withinBlock(std::int32_t offset, std::int32_t size) { return offset >= 0 && offset < size; }
 }  // namespace
 
+const char* pcfTableName(std::uint32_t type) {
+    switch (type) {
+    case PcfProperties: return "PCF_PROPERTIES table";
+    case PcfAccelerators: return "PCF_ACCELERATORS table";
+    case PcfMetrics: return "PCF_METRICS table";
+    case PcfBitmaps: return "PCF_BITMAPS table";
+    case PcfInkMetrics: return "PCF_INK_METRICS table";
+    case PcfBdfEncodings: return "PCF_BDF_ENCODINGS table";
+    case PcfSwidths: return "PCF_SWIDTHS table";
+    case PcfGlyphNames: return "PCF_GLYPH_NAMES table";
+    case PcfBdfAccelerators: return "PCF_BDF_ACCELERATORS table";
+    }
+    return "table";
+}
+
+bool refuse(const PcfInput& input, const char* format, ...) {
+    char where[64];
+    std::snprintf(where, sizeof where, "%s: ", input.part);
+    std::va_list args;
+    va_start(args, format);
+    noteReasonAt(input.reason, where, format, args);
+    va_end(args);
+    return false;
+}
+
+bool refuseMissingTable(const PcfInput& input, const PcfDirectory& directory, std::uint32_t type) {
+    PcfInput named = input;
+    named.part = pcfTableName(type);
+    for (const PcfTable& table : directory) {
+        if (table.type != type) continue;
+        if (table.offset < input.position)
+            return refuse(named, "at byte %d, behind byte %lld where reading stands (tables come in a fixed order)",
+                          static_cast<int>(table.offset), static_cast<long long>(input.position));
+        return refuse(named, "at byte %d, past the end of the file", static_cast<int>(table.offset));
+    }
+    return refuse(named, "not in the table directory");
+}
+
+bool refuseFormat(const PcfInput& input, std::uint32_t format) {
+    return refuse(input, "format 0x%08X of a kind this table does not take", static_cast<unsigned>(format));
+}
+
 bool readByte(PcfInput& input, std::uint8_t& value) {
     int byte = getByte(input.stream);
-    if (byte < 0) return false;
+    if (byte < 0) return refuse(input, "the file ends at byte %lld", static_cast<long long>(input.position));
     value = static_cast<std::uint8_t>(byte);
     input.position += 1;
     return true;
@@ -108,7 +155,8 @@ bool readBlock(PcfInput& input, ByteVector& block, std::int64_t size) {
         growAhead(block, size);
         block.resize(start + static_cast<std::size_t>(chunk));
         std::int32_t got = readBytes(input.stream, block.data() + start, chunk);
-        if (got != chunk) return false;
+        if (got != chunk)
+            return refuse(input, "the file ends at byte %lld", static_cast<long long>(input.position + got));
         input.position += chunk;
     }
     return true;
@@ -116,10 +164,13 @@ bool readBlock(PcfInput& input, ByteVector& block, std::int64_t size) {
 
 bool readTableDirectory(PcfInput& input, PcfDirectory& directory) {
     input.position = 0;
+    input.part = "file header";
     directory.clear();
     std::uint32_t magic, count;
-    if (!readLsbInt32(input, magic) || magic != PcfMagic) return false;
+    if (!readLsbInt32(input, magic)) return false;
+    if (magic != PcfMagic) return refuse(input, "no PCF magic (the bytes 01 66 63 70) at its start");
     if (!readLsbInt32(input, count)) return false;
+    input.part = "table directory";
     std::int32_t entries = static_cast<std::int32_t>(count);
     reserveDeclared(directory, entries);
     for (std::int32_t i = 0; i < entries; ++i) {
@@ -142,6 +193,7 @@ bool hasTable(const PcfDirectory& directory, std::uint32_t type) {
 
 bool seekTable(PcfInput& input, const PcfDirectory& directory, std::uint32_t type, std::uint32_t* format,
                std::uint32_t* size) {
+    input.part = pcfTableName(type);
     for (const PcfTable& table : directory) {
         if (table.type != type) continue;
         // Only the first entry of a type counts; a later duplicate is never a fallback.
@@ -189,11 +241,11 @@ bool readMetricsTable(PcfInput& input, const PcfDirectory& directory, std::uint3
     std::uint32_t format;
     if (!readLsbInt32(input, format)) return false;
     std::uint32_t kind = pcfFormatKind(format);
-    if (kind != PcfDefaultFormat && kind != PcfCompressedMetrics) return false;
+    if (kind != PcfDefaultFormat && kind != PcfCompressedMetrics) return refuseFormat(input, format);
     std::int32_t count;
     if (!(kind == PcfDefaultFormat ? readInt32(input, format, count) : readInt16(input, format, count)))
         return false;
-    if (count < 0) return false;
+    if (count < 0) return refuse(input, "a negative glyph count, %d", static_cast<int>(count));
     reserveDeclared(records, count);
     for (std::int32_t i = 0; i < count; ++i) {
         Record record{};
@@ -209,11 +261,13 @@ template bool readMetricsTable(PcfInput&, const PcfDirectory&, std::uint32_t, Mo
 template bool readMetricsTable(PcfInput&, const PcfDirectory&, std::uint32_t, ModelVector<GlyphMetrics>&, bool&);
 
 bool readProperties(PcfInput& input, const PcfDirectory& directory, FontInfo& info) {
-    if (!seekTable(input, directory, PcfProperties)) return false;
+    if (!seekTable(input, directory, PcfProperties)) return refuseMissingTable(input, directory, PcfProperties);
     std::uint32_t format;
-    if (!readLsbInt32(input, format) || pcfFormatKind(format) != PcfDefaultFormat) return false;
+    if (!readLsbInt32(input, format)) return false;
+    if (pcfFormatKind(format) != PcfDefaultFormat) return refuseFormat(input, format);
     std::int32_t count;
-    if (!readInt32(input, format, count) || count < 0) return false;
+    if (!readInt32(input, format, count)) return false;
+    if (count < 0) return refuse(input, "a negative property count, %d", static_cast<int>(count));
 
     ModelVector<PropertyRecord> records;
     reserveDeclared(records, count);
@@ -225,10 +279,12 @@ bool readProperties(PcfInput& input, const PcfDirectory& directory, FontInfo& in
         records.push_back(record);
     }
     // The 9-byte records are padded to a multiple of four bytes.
-    if (count % 4 != 0 && !skipInput(input, 4 - count % 4)) return false;
+    if (count % 4 != 0 && !skipInput(input, 4 - count % 4))
+        return refuse(input, "the file ends at byte %lld", static_cast<long long>(input.position));
 
     std::int32_t stringSize;
-    if (!readInt32(input, format, stringSize) || stringSize < 0) return false;
+    if (!readInt32(input, format, stringSize)) return false;
+    if (stringSize < 0) return refuse(input, "a negative string block size, %d", static_cast<int>(stringSize));
     ByteVector strings;
     if (!readBlock(input, strings, stringSize)) return false;
 
@@ -242,11 +298,11 @@ bool readProperties(PcfInput& input, const PcfDirectory& directory, FontInfo& in
         if (record.isString && !withinBlock(record.value, stringSize)) break;
         FontProperty property{};
         property.name = internBlockText(strings, record.nameOffset);
-        if (property.name == 0) return false;  // the atom table ran out of memory
+        if (property.name == 0) return refuse(input, "out of memory");  // the atom table could not grow
         property.value = record.value;
         if (record.isString) {
             Atom value = internBlockText(strings, record.value);
-            if (value == 0) return false;
+            if (value == 0) return refuse(input, "out of memory");
             property.value = static_cast<std::int32_t>(value);
         }
         properties.push_back(property);

@@ -42,7 +42,18 @@ constexpr std::uint32_t PcfByteOrderBit = 4;
 struct PcfInput {
     FontStream* stream = nullptr;
     std::int64_t position = 0;
+    ReadReason* reason = nullptr;  // null: refusals say nothing
+    const char* part = "file header";  // what is being read, for the refusals: a table's name
 };
+
+// The table's name as the format calls it ("PCF_METRICS table").
+[[nodiscard]] const char* pcfTableName(std::uint32_t type);
+// Notes why the read is refused, "<the part being read>: <why>", and returns false.
+[[nodiscard]] bool refuse(const PcfInput& input, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
 
 // Every reader below fails on end of data rather than inventing bytes: a value assembled from a
 // missing byte would be all ones and could pass as a plausible count or metric.
@@ -68,10 +79,15 @@ using PcfDirectory = ModelVector<PcfTable>;
 // empty directory.
 [[nodiscard]] bool readTableDirectory(PcfInput& input, PcfDirectory& directory);
 [[nodiscard]] bool hasTable(const PcfDirectory& directory, std::uint32_t type);
-// Moves forwards to the first entry of `type`. Fails when it is not listed, lies behind the
-// position, or cannot be skipped to.
+// Moves forwards to the first entry of `type`, which becomes the part being read. Fails when it
+// is not listed, lies behind the position, or cannot be skipped to; notes nothing, since an
+// optional table may be missing.
 [[nodiscard]] bool seekTable(PcfInput& input, const PcfDirectory& directory, std::uint32_t type,
                              std::uint32_t* format = nullptr, std::uint32_t* size = nullptr);
+// After seekTable failed for a table the read needs: notes which of the three reasons holds; false.
+[[nodiscard]] bool refuseMissingTable(const PcfInput& input, const PcfDirectory& directory, std::uint32_t type);
+// Notes a format word whose kind the table does not take; false.
+[[nodiscard]] bool refuseFormat(const PcfInput& input, std::uint32_t format);
 
 [[nodiscard]] bool readFullMetric(PcfInput& input, std::uint32_t format, GlyphMetrics& metrics);
 [[nodiscard]] bool readCompressedMetric(PcfInput& input, GlyphMetrics& metrics);

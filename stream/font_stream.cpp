@@ -77,6 +77,14 @@ int fileCloseRead(FontStream* stream, int closeFile) {
     return 1;
 }
 
+int closeStream(FontStream* stream, int closeFile, ReadReason* reason) {
+    if (!stream) return 0;
+    int closed = stream->close(stream, closeFile);
+    if (stream->damage) replaceReason(reason, "compressed data: %s", stream->damage);
+    release(stream);
+    return closed == 0 ? -1 : 0;
+}
+
 void* descriptorContext(int fd) { return reinterpret_cast<void*>(static_cast<std::intptr_t>(fd)); }
 
 bool endsWith(const char* path, const char* suffix) {
@@ -96,6 +104,7 @@ FontStream* newFontStream(void* context, FillOp fill, SkipOp skip, CloseOp close
     stream->close = close;
     stream->context = context;
     stream->fontName = nullptr;
+    stream->damage = nullptr;
     return stream;
 }
 
@@ -215,11 +224,8 @@ int skipByReading(FontStream* stream, std::int64_t n) {
     return 0;
 }
 
-int closeFontStream(FontStream* stream, int closeFile) {
-    if (!stream) return 0;
-    int closed = stream->close(stream, closeFile);
-    release(stream);
-    return closed == 0 ? -1 : 0;
-}
+int closeFontStream(FontStream* stream, int closeFile) { return closeStream(stream, closeFile, nullptr); }
 
-int closeFontFile(FontStream* stream) { return closeFontStream(stream, 1); }
+int closeFontFile(FontStream* stream) { return closeStream(stream, 1, nullptr); }
+
+int closeFontFile(FontStream* stream, ReadReason* reason) { return closeStream(stream, 1, reason); }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "font/status.h"
+
 constexpr std::int32_t StreamBufferSize = 8192;
 
 struct FontStream;
@@ -29,6 +31,9 @@ struct FontStream {
     CloseOp close;
     void* context;      // file streams: the descriptor (see streamDescriptor); filters: their state
     const char* fontName;  // set by the front end on the output stream; not owned
+    // What a decompressing filter found wrong with its data (a fixed text, shown after
+    // "compressed data: "); null while the data is sound.
+    const char* damage;
 };
 
 inline int getByte(FontStream* stream) {
@@ -85,6 +90,10 @@ int skipByReading(FontStream* stream, std::int64_t n);
 // writing stream (or closing its descriptor) failed.
 int closeFontStream(FontStream* stream, int closeFile);
 int closeFontFile(FontStream* stream);
+// closeFontFile for an input whose reading may have been refused: when its filter found the data
+// damaged, while it was read or by the checks made at close, that finding replaces the reader's
+// reason in `reason`, since the reader saw only its effect (data that ended early).
+int closeFontFile(FontStream* stream, ReadReason* reason);
 
 // Owning handle for a stream: closes it (closeFile = 1) when it goes out of scope.
 struct FontStreamCloser {

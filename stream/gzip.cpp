@@ -27,6 +27,7 @@ struct GzipState {
     bool trailingJunk;    // what broke was bytes after a complete member that start no member
     std::int32_t membersEnded;  // members whose trailer checked out
     std::uint8_t firstAfterMember;  // the first byte after the last complete member, once there is one
+    const char* damage;   // what broke the data, once it broke (zlib's own text where it has one)
     std::uint8_t input[InputSize];
 };
 
@@ -68,6 +69,7 @@ std::int32_t inflateInto(GzipState* state, std::uint8_t* out, std::int32_t room)
             // again, to tell trailing garbage, which gzip ignores, from a member cut short.
             if (inflateReset(&zs) != Z_OK || inflateGetHeader(&zs, &state->header) != Z_OK) {
                 state->broken = true;
+                state->damage = "the inflater could not restart";
                 break;
             }
             state->memberEnded = false;
@@ -83,9 +85,12 @@ std::int32_t inflateInto(GzipState* state, std::uint8_t* out, std::int32_t room)
             // dictionary request that gzip data never makes.
             state->broken = true;
             state->trailingJunk = result == Z_DATA_ERROR && startsNoMember(state);
+            // zlib's texts are fixed strings ("incorrect data check"), valid after inflateEnd.
+            state->damage = result == Z_MEM_ERROR ? "out of memory" : zs.msg ? zs.msg : "invalid data";
         } else if (zs.avail_in == inputBefore && zs.avail_out == roomBefore) {
             // Input and room were both there, yet nothing moved: give up rather than spin.
             state->broken = true;
+            state->damage = "the inflater makes no progress";
         }
     }
     return room - static_cast<std::int32_t>(zs.avail_out);
@@ -94,6 +99,7 @@ std::int32_t inflateInto(GzipState* state, std::uint8_t* out, std::int32_t room)
 int gzipFill(FontStream* stream) {
     auto* state = static_cast<GzipState*>(stream->context);
     const std::int32_t produced = inflateInto(state, stream->buffer, StreamBufferSize);
+    if (state->broken && !state->trailingJunk) stream->damage = state->damage;
     return deliverBuffer(stream, produced);
 }
 
@@ -114,6 +120,7 @@ int gzipClose(FontStream* stream, int closeFile) {
     auto* state = static_cast<GzipState*>(stream->context);
     // Without its source (a filter given back at creation) there is nothing to check.
     const bool clean = state->source ? verifyRest(state, stream->buffer) : true;
+    if (!clean) stream->damage = state->broken ? state->damage : "the data ends inside a gzip member";
     FontStream* source = state->source.release();
     destroyState(state);
     stream->context = nullptr;

@@ -31,6 +31,12 @@ constexpr std::size_t StackSize = 8192;
 constexpr std::int32_t NoCode = -1;
 constexpr std::int32_t BrokenCode = -2;
 
+// What ends the data early, as the filter's damage.
+constexpr const char* CodePastTable = "a code past the decoder's table";
+constexpr const char* StringPastStack = "a string longer than the decoder's stack";
+constexpr const char* LoneByte = "a lone byte after the last code";
+constexpr const char* FirstCodeNoByte = "a first code that is no byte";
+
 // Entries of the prefix table by maxBits 12..16 (each above 1 << maxBits; only codeLimit are used).
 constexpr std::int32_t HashSizes[] = {5003, 9001, 18013, 35023, 69001};
 
@@ -115,9 +121,10 @@ int lzwFill(FontStream* stream) {
 
     // Data the compressor never writes (a code beyond the table, a string longer than the stack)
     // ends the data for good instead of reading undefined entries or overrunning the stack.
-    auto endOfData = [&] {
+    auto endOfData = [&](const char* damage) {
         top = stackEnd;
         previousCode = -1;
+        stream->damage = damage;
     };
 
     while (out < outEnd) {
@@ -135,7 +142,7 @@ int lzwFill(FontStream* stream) {
 
         std::int32_t read = readCode(state);
         if (read < 0) {
-            if (read == BrokenCode) endOfData();
+            if (read == BrokenCode) endOfData(LoneByte);
             break;
         }
         if (read == ClearCode && state->blockMode != 0) {
@@ -144,7 +151,7 @@ int lzwFill(FontStream* stream) {
             state->nextFree = FirstFreePlain;
             read = readCode(state);
             if (read < 0) {
-                if (read == BrokenCode) endOfData();
+                if (read == BrokenCode) endOfData(LoneByte);
                 break;
             }
         }
@@ -155,7 +162,7 @@ int lzwFill(FontStream* stream) {
         if (code >= nextFree) {
             // previousCode is a code here: the data has begun and not ended.
             if (code > nextFree) {
-                endOfData();
+                endOfData(CodePastTable);
                 break;
             }
             // The string that repeats its own first byte: the previous string and that byte.
@@ -170,7 +177,7 @@ int lzwFill(FontStream* stream) {
             code = prefixes[code];
         }
         if (code >= LiteralCodes || top == stackBase) {
-            endOfData();
+            endOfData(top == stackBase ? StringPastStack : CodePastTable);
             break;
         }
         lastByte = suffixes[code];
@@ -258,5 +265,7 @@ FontStream* pushLzwFilter(FontStream* source) {
         destroyState(state);
         return nullptr;
     }
+    if (first == BrokenCode) stream->damage = LoneByte;
+    else if (first >= LiteralCodes) stream->damage = FirstCodeNoByte;
     return stream;
 }

@@ -50,13 +50,13 @@ inline std::string smallestBdf() { return bdfFont({BdfGlyphText{}}); }
 
 // Loads `text` through a file stream, as varnel does.
 inline int loadBdfText(const std::string& text, Font& font, int bitOrder = 1, int byteOrder = 1, int glyphPad = 1,
-                       int scanUnit = 1) {
+                       int scanUnit = 1, ReadReason* reason = nullptr) {
     TempDir dir;
     std::string path = dir.path("font.bdf");
     writeFile(path, text);
     FontStream* stream = openFontFile(path.c_str());
     if (!stream) return -1;
-    int status = readBdfFont(&font, stream, bitOrder, byteOrder, glyphPad, scanUnit);
+    int status = readBdfFont(&font, stream, bitOrder, byteOrder, glyphPad, scanUnit, reason);
     closeFontFile(stream);
     return status;
 }

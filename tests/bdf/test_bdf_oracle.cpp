@@ -130,7 +130,7 @@ int compareWithOracle(const std::string& path, const OracleFont& oracle, const L
     FontStream* stream = openFontFile(path.c_str());
     EXPECT_NE(stream, nullptr) << path;
     if (!stream) return 0;
-    int status = readBdfFont(&font, stream, layout.bitOrder, layout.byteOrder, layout.glyphPad, layout.scanUnit);
+    int status = readBdfFont(&font, stream, layout.bitOrder, layout.byteOrder, layout.glyphPad, layout.scanUnit, nullptr);
     closeFontFile(stream);
     EXPECT_EQ(status, StatusOk) << path << " " << describe(layout);
     if (status != StatusOk) return 0;

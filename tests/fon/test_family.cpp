@@ -239,8 +239,10 @@ TEST(Family, RefusalsNameTheirInputsAndLeaveTheOutputAlone) {
         std::string message;
     } cases[] = {
         {{a, missing}, "can't open bdf source file " + missing},
-        {{a, junk, b}, "bdf input, " + junk + ", corrupt"},
-        {{a, rows}, "Font " + rows + " not created:  too many characters.\r\n(Its codes pass 255: choose a code page "
+        {{a, junk, b}, "bdf input, " + junk + ", corrupt
+(line 1: not a font: STARTFONT 2.1 expected)"},
+        {{a, rows}, "Font " + rows + " not created:  too many characters.
+(Its codes pass 255: choose a code page "
                        "with -c, or write TrueType with -o NAME.ttf.)"},
         {{big, a}, "Font " + big + " not created:  too large.\r\n(Use PCF format.)"},
         {{a, b, wide},

@@ -214,7 +214,8 @@ TEST(CompressedConversion, DamageAReaderNeverReachesIsStillCorrupt) {
     badCheck[badCheck.size() - 8] ^= 0x55;  // the CRC of the member's data
     RunResult r = convert("crc.bdf.gz", badCheck);
     EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_EQ(r.err, "Compile Fonts: bdf input, " + dir.path("crc.bdf.gz") + ", corrupt\n");
+    EXPECT_EQ(r.err, "Compile Fonts: bdf input, " + dir.path("crc.bdf.gz") +
+                         ", corrupt\r\n(compressed data: incorrect data check)\n");
     EXPECT_EQ(convert("cut.bdf.gz", packed.substr(0, packed.size() - 4)).exitStatus, 1);
     EXPECT_EQ(convert("badsecond.bdf.gz", packed + badCheck).exitStatus, 1);
 }

@@ -43,8 +43,9 @@ struct ReaderCall {
 };
 std::vector<ReaderCall> readerCalls;
 
-int failingReader(Font*, FontStream*, int bitOrder, int byteOrder, int glyphPad, int scanUnit) {
+int failingReader(Font*, FontStream*, int bitOrder, int byteOrder, int glyphPad, int scanUnit, ReadReason* reason) {
     readerCalls.push_back({bitOrder, byteOrder, glyphPad, scanUnit});
+    noteReason(reason, "line %d: refused", 1);
     return StatusFail;
 }
 
@@ -152,7 +153,7 @@ TEST_F(RunTest, OptionsReachTheReader) {
         EXPECT_EQ(got.glyphPad, c.expected.glyphPad) << c.line;
         EXPECT_EQ(got.scanUnit, c.expected.scanUnit) << c.line;
         ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0], "fak input, " + dir.path("in.bdf") + ", corrupt");
+        EXPECT_EQ(messages[0], "fak input, " + dir.path("in.bdf") + ", corrupt\r\n(line 1: refused)");
     }
 }
 
@@ -242,9 +243,9 @@ TEST(Programs, UsageAndOpenMessages) {
     // A directory opens, and the read then fails as corrupt.
     r = runCommand({varnelPath(), "-o", dir.path("a.fon"), dir.dir()});
     EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_EQ(r.err, "Compile Fonts: bdf input, " + dir.dir() + ", corrupt\n");
+    EXPECT_EQ(r.err, "Compile Fonts: bdf input, " + dir.dir() + ", corrupt\r\n(the file is empty: STARTFONT 2.1 expected)\n");
     r = runCommand({corvanePath(), "-o", dir.path("a.fon"), dir.dir()});
-    EXPECT_EQ(r.err, "Compile Fonts: pcf input, " + dir.dir() + ", corrupt\n");
+    EXPECT_EQ(r.err, "Compile Fonts: pcf input, " + dir.dir() + ", corrupt\r\n(file header: the file ends at byte 0)\n");
     EXPECT_FALSE(fileExists(dir.path("a.fon")));
 
     // Messages are never cut, however long the path.

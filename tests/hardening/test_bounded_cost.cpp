@@ -71,6 +71,14 @@ TEST_F(BoundedCost, BdfHugeDeclarations) {
     expectRefused(varnelPath(), "face.bdf", pastLargestFaceBdf(), "too large");
     // One line of a megabyte where a keyword belongs.
     expectRefused(varnelPath(), "line.bdf", head + props + "CHARS 1\n" + std::string(1 << 20, 'A') + "\n");
+    // 30 blank glyphs of 16000 x 4000 pixels, 8 MB each: past one face at the third, refused unbuilt.
+    std::string blank = head + "STARTPROPERTIES 2\nFONT_ASCENT 4000\nFONT_DESCENT 0\nENDPROPERTIES\nCHARS 30\n";
+    std::string rows;
+    for (int y = 0; y < 4000; ++y) rows += "00\n";
+    for (int k = 0; k < 30; ++k)
+        blank += "STARTCHAR g\nENCODING " + std::to_string(65 + k) +
+                 "\nSWIDTH 500 0\nDWIDTH 16000 0\nBBX 16000 4000 0 0\nBITMAP\n" + rows + "ENDCHAR\n";
+    expectRefused(varnelPath(), "blank.bdf", blank + "ENDFONT\n");
 }
 
 // Terminal cells that no face can hold: a font whose ascent and descent are 32767 and whose one

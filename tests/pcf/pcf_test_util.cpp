@@ -63,10 +63,11 @@ FontStream* openMemoryStream(const std::string& bytes, std::size_t fillSize) {
     return stream;
 }
 
-int readPcfBytes(Font& font, const std::string& bytes, int bitOrder, int byteOrder, int glyphPad, int scanUnit) {
+int readPcfBytes(Font& font, const std::string& bytes, int bitOrder, int byteOrder, int glyphPad, int scanUnit,
+                 ReadReason* reason) {
     FontStream* stream = openMemoryStream(bytes);
     if (!stream) return -1;
-    int status = readPcfFont(&font, stream, bitOrder, byteOrder, glyphPad, scanUnit);
+    int status = readPcfFont(&font, stream, bitOrder, byteOrder, glyphPad, scanUnit, reason);
     closeFontStream(stream, 1);
     return status;
 }

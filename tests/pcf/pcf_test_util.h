@@ -15,7 +15,7 @@ FontStream* openMemoryStream(const std::string& bytes, std::size_t fillSize = St
 
 // readPcfFont over `bytes` into `font` (a fresh Font), in the given layout.
 int readPcfBytes(Font& font, const std::string& bytes, int bitOrder = 1, int byteOrder = 1, int glyphPad = 2,
-                 int scanUnit = 1);
+                 int scanUnit = 1, ReadReason* reason = nullptr);
 
 // One table's bytes, written in the byte order of its format word.
 class TableBytes {

@@ -347,7 +347,7 @@ TEST(PcfFixtures, CompressedInputReadsTheSame) {
         FontStream* stream = openFontFile(path.c_str());
         ASSERT_NE(stream, nullptr);
         Font font;
-        EXPECT_EQ(readPcfFont(&font, stream, 1, 1, 2, 1), StatusOk) << path;
+        EXPECT_EQ(readPcfFont(&font, stream, 1, 1, 2, 1, nullptr), StatusOk) << path;
         closeFontFile(stream);
         expectSameAsFreeType(font, loadWithFreeType(pcf), path);
     }
@@ -457,7 +457,7 @@ TEST(PcfMalformed, EveryTruncationFails) {
             FontStream* stream = openFontFile(path.c_str());
             ASSERT_NE(stream, nullptr);
             Font font;
-            EXPECT_EQ(readPcfFont(&font, stream, 1, 1, 2, 1), StatusFail) << length;
+            EXPECT_EQ(readPcfFont(&font, stream, 1, 1, 2, 1, nullptr), StatusFail) << length;
             closeFontFile(stream);
         }
     }

@@ -492,7 +492,7 @@ TEST(PcfReader, EveryAllocationFailureFailsCleanly) {
             ASSERT_NE(stream, nullptr);
             Font font;
             failAllocationAt(n);
-            int status = readPcfFont(&font, stream, 1, 1, pad, 1);
+            int status = readPcfFont(&font, stream, 1, 1, pad, 1, nullptr);
             failAllocationAt(0);
             closeFontStream(stream, 1);
             if (status == StatusOk) {
@@ -541,7 +541,7 @@ TEST(PcfReader, SmallFillsReadTheSameFont) {
     auto describe = [](const std::string& file, std::size_t fillSize) {
         FontStream* stream = openMemoryStream(file, fillSize);
         Font font;
-        int status = readPcfFont(&font, stream, 1, 1, 2, 1);
+        int status = readPcfFont(&font, stream, 1, 1, 2, 1, nullptr);
         closeFontStream(stream, 1);
         std::string text = std::to_string(status);
         if (status != StatusOk) return text;
@@ -563,5 +563,63 @@ TEST(PcfReader, SmallFillsReadTheSameFont) {
         const std::string whole = describe(file, StreamBufferSize);
         ASSERT_EQ(whole.substr(0, 2), std::to_string(StatusOk));
         for (std::size_t fill = 1; fill <= 7; ++fill) EXPECT_EQ(describe(file, fill), whole) << "fill " << fill;
+    }
+}
+
+// Every refusal names the part of the file and what was wrong in it. The standard font's tables: 0 properties,
+// 1 accelerators, 2 metrics, 3 bitmaps (pad 4), 4 ink metrics, 5 encodings; integers MSB first, format words LSB.
+TEST(PcfReader, EveryRefusalSaysWhichTableAndWhy) {
+    const TestFont source = TestFont::standard();
+    const std::string good = source.build();
+    auto at = [&](int table) { return static_cast<std::size_t>(tableOffset(good, table)); };
+    auto set = [&](std::size_t offset, std::uint32_t value, int width) {
+        std::string file = good;
+        for (int i = 0; i < width; ++i) file[offset + i] = static_cast<char>(value >> (8 * (width - 1 - i)));
+        return file;
+    };
+    auto cut = [&](std::size_t length) { return good.substr(0, length); };
+    struct Case {
+        std::string file;
+        int pad;
+        std::string reason;
+    } cases[] = {
+        {"", 2, "file header: the file ends at byte 0"},
+        {flip(good, 0, 0x01666370), 2, "file header: no PCF magic (the bytes 01 66 63 70) at its start"},
+        {good.substr(0, 20), 2, "table directory: the file ends at byte 20"},
+        {flip(good, 8 + 16 * 3, 64), 2, "PCF_BITMAPS table: not in the table directory"},
+        {flip(good, 8 + 12, 8), 2,
+         "PCF_PROPERTIES table: at byte 8, behind byte 104 where reading stands (tables come in a fixed order)"},
+        {flip(good, 8 + 16 * 5 + 12, 0x7FFFFF00), 2,
+         "PCF_BDF_ENCODINGS table: at byte 2147483392, past the end of the file"},
+        {flip(good, at(0), 0x10C), 2, "PCF_PROPERTIES table: format 0x0000010C of a kind this table does not take"},
+        {set(at(0) + 4, 0xFFFFFFFF, 4), 2, "PCF_PROPERTIES table: a negative property count, -1"},
+        {set(at(0) + 28, 0xFFFFFFFF, 4), 2, "PCF_PROPERTIES table: a negative string block size, -1"},
+        {cut(at(0) + 26), 2, "PCF_PROPERTIES table: the file ends at byte " + std::to_string(at(0) + 26)},
+        {flip(good, at(1), 0x30C), 2, "PCF_ACCELERATORS table: format 0x0000030C of a kind this table does not take"},
+        {cut(at(1) + 6), 2, "PCF_ACCELERATORS table: the file ends at byte " + std::to_string(at(1) + 6)},
+        {flip(good, at(2), 0x20C), 2, "PCF_METRICS table: format 0x0000020C of a kind this table does not take"},
+        {set(at(2) + 4, 0xFFFFFFFF, 4), 2, "PCF_METRICS table: a negative glyph count, -1"},
+        {cut(at(2) + 10), 2, "PCF_METRICS table: the file ends at byte " + std::to_string(at(2) + 10)},
+        {flip(good, at(3), 0x10E), 2, "PCF_BITMAPS table: format 0x0000010E of a kind this table does not take"},
+        {set(at(3) + 4, 5, 4), 2, "PCF_BITMAPS table: a glyph count of 5 for the 4 glyphs of the PCF_METRICS table"},
+        {set(at(3) + 32, 0xFFFFFFFF, 4), 4, "PCF_BITMAPS table: a negative block size, -1"},
+        {set(at(3) + 8, 1000, 4), 4, "PCF_BITMAPS table: glyph 0 at offset 1000 runs past the 32-byte block"},
+        {set(at(3) + 28, 0xFFFFFFFF, 4), 2, "PCF_BITMAPS table: a negative block size for pad 2, -1"},
+        {set(at(3) + 28, 1, 4), 2,
+         "PCF_BITMAPS table: the bitmaps take 20 bytes at pad 2, more than the 1 its size entry gives"},
+        {cut(at(3) + 50), 2, "PCF_BITMAPS table: the file ends at byte " + std::to_string(at(3) + 50)},
+        {set(at(4) + 4, 3, 4), 2, "PCF_INK_METRICS table: 3 records for the 4 glyphs of the PCF_METRICS table"},
+        {flip(good, at(5), 0x10C), 2, "PCF_BDF_ENCODINGS table: format 0x0000010C of a kind this table does not take"},
+        {set(at(5) + 6, 0, 2), 2, "PCF_BDF_ENCODINGS table: last column 0 before first column 65"},
+        {set(at(5) + 8, 1, 2), 2, "PCF_BDF_ENCODINGS table: last row 0 before first row 1"},
+        {set(at(5) + 14, 4, 2), 2, "PCF_BDF_ENCODINGS table: entry 0 names glyph 4 of 4"},
+        {cut(at(5) + 15), 2, "PCF_BDF_ENCODINGS table: the file ends at byte " + std::to_string(at(5) + 15)},
+        {good, 3, "a bitmap layout the programs never ask for"},
+    };
+    for (const Case& c : cases) {
+        Font font;
+        ReadReason reason;
+        EXPECT_EQ(readPcfBytes(font, c.file, 1, 1, c.pad, 1, &reason), StatusFail) << c.reason;
+        EXPECT_STREQ(reason.text, c.reason.c_str());
     }
 }

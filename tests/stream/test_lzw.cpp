@@ -91,6 +91,9 @@ std::string readAll(FontStream* stream, std::size_t cap = 1u << 30) {
 }
 
 // Expands `compressed` through a memory source; `opened` tells whether the filter accepted it.
+// What the filter found wrong with the data of the last expand (null: nothing).
+const char* lastDamage = nullptr;
+
 std::string expand(const std::string& compressed, bool* opened = nullptr, std::size_t piece = StreamBufferSize) {
     MemorySource m;
     m.data = compressed;
@@ -98,11 +101,14 @@ std::string expand(const std::string& compressed, bool* opened = nullptr, std::s
     FontStream* source = memoryStream(m);
     FontStreamPtr filter(pushLzwFilter(source));
     if (opened) *opened = filter != nullptr;
+    lastDamage = nullptr;
     if (!filter) {
         closeFontFile(source);
         return {};
     }
-    return readAll(filter.get());
+    std::string all = readAll(filter.get());
+    lastDamage = filter->damage;
+    return all;
 }
 
 // Packs codes the way compress does: least significant bit first, in groups of codeWidth bytes
@@ -258,6 +264,7 @@ TEST_F(LzwTest, BrokenDataEndsTheData) {
     CodeWriter beyond(12, true);
     for (std::uint32_t c : {97u, 98u, 300u, 99u}) beyond.code(c, 9);
     EXPECT_EQ(expand(beyond.finish()), "ab");
+    EXPECT_STREQ(lastDamage, "a code past the decoder's table");
 
     // After a clear code the old table must not be walked: 256 right after the clear stands for
     // the previous string, here an entry that no longer exists.
@@ -274,6 +281,7 @@ TEST_F(LzwTest, BrokenDataEndsTheData) {
     for (int k = 0; k < 8; ++k) tail.code(97, 9);
     std::string oneByteMore = tail.finish() + "\x62";
     EXPECT_EQ(expand(oneByteMore), "aaaaaaaa");
+    EXPECT_STREQ(lastDamage, "a lone byte after the last code");
 }
 
 TEST_F(LzwTest, StringLongerThanTheStackEndsTheData) {

@@ -202,8 +202,8 @@ head -c 300 in/real.pcf >in/bad.pcf
 # that cannot be created is named as given (the trace doubles each backslash).
 echo old >wide.fon
 # name | program | output | input | the message box's text
-for row in "bad-bdf|varnelw|bad1.fon|in/bad.bdf|bdf input, in/bad.bdf, corrupt" \
-  "bad-pcf|corvanew|bad2.fon|in/bad.pcf|pcf input, in/bad.pcf, corrupt" \
+for row in "bad-bdf|varnelw|bad1.fon|in/bad.bdf|bdf input, in/bad.bdf, corrupt\r\n(line 3: SIZE: SIZE with a point size and two resolutions expected)" \
+  "bad-pcf|corvanew|bad2.fon|in/bad.pcf|pcf input, in/bad.pcf, corrupt\r\n(PCF_PROPERTIES table: the file ends at byte 300)" \
   "missing|corvanew|missing.fon|in/none.pcf|can't open pcf source file in/none.pcf" \
   "wide|corvanew|wide.fon|in/wide.pcf|Font wide not created:  too many characters.\r\n(Its codes pass 255: choose a code page with -c, or write TrueType with -o NAME.ttf.)" \
   "nofolder|corvanew|no\\such\\folder.fon|in/real.pcf|Can't create file no\\\\such\\\\folder.fon"; do
