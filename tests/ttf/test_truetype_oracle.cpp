@@ -5,8 +5,8 @@
 //   - OTS (ots-sanitize, the sanitizer browsers apply to web fonts) accepts it;
 //   - its cmap holds exactly the source's characters (X encodings mapped through Python's codecs,
 //     control characters never, fonts of no known encoding at U+F000 + code, past one byte at
-//     U+F0000 + code), one strike per input
-//     at that input's pixel size, and unitsPerEm a power-of-two multiple of the first;
+//     U+F0000 + code), one strike per input at that input's pixel size, and unitsPerEm a
+//     power-of-two multiple of the first;
 //   - FreeType draws every character as FreeType draws the source BDF/PCF: ink shape, place relative
 //     to pen and baseline, advance. From each strike at its size; from the outlines alone without
 //     hinting at ppem and at 2 x ppem (each source pixel a 2 x 2 block), in grey levels with no
