@@ -18,7 +18,7 @@ ASAN_FLAGS = -DCOMPILE_FONTS_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FL
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 .PHONY: all build demo check check-full check-normal check-asan check-asan-full asan-build deps test-deps \
-  bench fuzz windows check-windows clean
+  bench fuzz windows check-windows check-browser clean
 
 all: build
 
@@ -52,6 +52,12 @@ check-asan: asan-build
 
 check-asan-full: asan-build
 	COMPILE_FONTS_CORPUS=full $(SANITIZER_ENV) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+# A real browser: headless Chromium draws the TrueType output of a few corpus fonts, as a web font at
+# its pixel size, against the source's bitmaps (too heavy for make check; its own packages).
+check-browser: build
+	sh .ci/install-deps.sh browser
+	python3 tests/ttf/check_browser.py $(BUILD)
 
 # The Windows programs, cross-built with Debian's MinGW-w64 into $(MINGW_BUILD): the console
 # programs varnel.exe and corvane.exe, and varnelw.exe and corvanew.exe, the same as GUI programs.

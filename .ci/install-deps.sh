@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what the build and the tests need when it is missing: with apt-get when running as root,
 # otherwise it names the packages to install and stops.
-#   sh .ci/install-deps.sh [build | windows | wine]    (no word: everything make check needs)
+#   sh .ci/install-deps.sh [build | windows | wine | browser]    (no word: everything make check needs)
 set -e
 PACKAGES="make cmake ninja-build g++ pkg-config libgtest-dev libfreetype-dev zlib1g-dev gzip \
 xfonts-utils pcf2bdf ncompress xfonts-base xfonts-75dpi xfonts-100dpi xfonts-terminus \
@@ -21,6 +21,8 @@ case "${1:-}" in
   build) PACKAGES="make cmake ninja-build g++ zlib1g-dev xfonts-utils xfonts-base" ;;
   windows) PACKAGES="g++-mingw-w64-x86-64 libz-mingw-w64-dev" ;;
   wine) PACKAGES="wine64 wine" ;;
+  # make check-browser: headless Chromium, and the fonts and tools it converts and reads back.
+  browser) PACKAGES="chromium-headless-shell python3 gzip pcf2bdf xfonts-base xfonts-75dpi xfonts-100dpi xfonts-terminus" ;;
   windows-package) PACKAGES="g++-mingw-w64-x86-64 libz-mingw-w64-dev groff" ;;
 esac
 missing=""

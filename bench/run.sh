@@ -2,7 +2,7 @@
 # make bench: builds the Release programs and micro-benchmarks, makes the benchmark fonts, and
 # times whole runs of varnel and corvane side by side with FreeType, FontForge, compress -dc and
 # the start-up floors (true, cat) in one hyperfine run per input; then peak memory, growth with
-# glyph count and area, and the micro-benchmarks. The report goes to $BUILD/bench-report.md.
+# glyph count and area, TrueType output against FontForge and the floor, and the micro-benchmarks. The report goes to $BUILD/bench-report.md.
 #
 # Settings (environment): BENCH_BUILD (build-bench), BENCH_RUNS (20 timed runs per command),
 # BENCH_QUICK=1 (two typical fonts, fewer runs, no growth series: for a quick look).
@@ -160,6 +160,39 @@ if [ -f "$unifont" ]; then
     done
 else
     echo "== code page: skipped ($unifont missing; Debian: xfonts-unifont)"
+fi
+
+# TrueType: typical real fonts to .ttf against FontForge's Python module (Debian's
+# python3-fontforge, through the system python3) writing a TrueType font, its bitmap strike
+# embedded, from the same BDF; and unifont to .ttf against the byte-scan floor.
+rm -f "$data/ttf-memory.txt"
+ffpython=""
+/usr/bin/python3 -c 'import fontforge' 2>/dev/null && ffpython=/usr/bin/python3
+ttf_fonts="real-6x13 real-10x20 real-helvR12"
+[ "$quick" = 1 ] && ttf_fonts="real-6x13"
+for name in $ttf_fonts; do
+    file=$data/$name.bdf
+    [ -f "$file" ] || continue
+    set -- -N --warmup 2 --runs "$runs" -i --style none --export-json "$data/json/ttf-$name.json" \
+        -n true true -n ours "$build/varnel -o $out/$name.ttf $file" \
+        -n pcf "$build/corvane -o $out/$name-p.ttf $data/$name.pcf"
+    [ -n "$ffpython" ] && set -- "$@" -n fontforge \
+        "$ffpython -c 'import fontforge, sys; fontforge.open(sys.argv[1]).generate(sys.argv[2], bitmap_type=\"ttf\")' $file $out/ff-$name.ttf"
+    echo "== TrueType: $name"
+    hyperfine "$@" >/dev/null 2>"$data/json/ttf-$name.log" || {
+        cat "$data/json/ttf-$name.log" >&2
+        exit 1
+    }
+done
+if [ -s "$data/unifont.bdf" ]; then
+    echo "== TrueType: unifont"
+    hyperfine -N --warmup 2 --runs "$runs" -i --style none --export-json "$data/json/ttf-unifont.json" \
+        -n floor "$build/byte_floor $data/unifont.bdf" \
+        -n ours "$build/varnel -o $out/u.ttf $data/unifont.bdf" \
+        -n pcf-floor "$build/byte_floor $data/unifont.pcf" \
+        -n pcf "$build/corvane -o $out/u.ttf $data/unifont.pcf" >/dev/null 2>&1
+    rss=$(/usr/bin/time -f %M "$build/varnel" -o "$out/u.ttf" "$data/unifont.bdf" 2>&1 >/dev/null | tail -n 1)
+    echo "unifont.bdf $(wc -c < "$data/unifont.bdf") $rss $(wc -c < "$out/u.ttf")" > "$data/ttf-memory.txt"
 fi
 
 echo "== micro-benchmarks"

@@ -116,6 +116,50 @@ def code_page_section(data):
     return lines
 
 
+# TrueType output: a typical font at least TTF_FONTFORGE_TARGET times faster than FontForge writing
+# a TrueType font from the same BDF; unifont within TTF_FLOOR_TARGET of the byte-scan floor.
+TTF_FONTFORGE_TARGET = 20.0
+TTF_FLOOR_TARGET = 4.0
+
+
+def ttf_section(data):
+    rows, unifont = [], []
+    for path in sorted(p for p in os.listdir(os.path.join(data, "json")) if p.startswith("ttf-") and p.endswith(".json")):
+        t = load(os.path.join(data, "json", path))
+        name = path[4:-5]
+        cell = lambda key: f"{ms(t[key]['wall'])} ({ms(t[key]['cpu'])})" if key in t else "-"
+        ours = t["ours"]["wall"]
+        if name == "unifont":
+            for form, floor, run in (("bdf", "floor", "ours"), ("pcf", "pcf-floor", "pcf")):
+                r = t[run]["wall"] / t[floor]["wall"]
+                unifont.append(f"| unifont.{form} | {cell(floor)} | {cell(run)} | {r:.2f} | {TTF_FLOOR_TARGET:.0f} | "
+                               f"{'met' if r <= TTF_FLOOR_TARGET else 'missed'} |")
+            continue
+        ff = t.get("fontforge", {}).get("wall", 0)
+        verdict = ("met" if ff / ours >= TTF_FONTFORGE_TARGET else "missed") if ff else "-"
+        rows.append(f"| {name}.bdf | {cell('true')} | {cell('ours')} | {cell('pcf')} | {cell('fontforge')} | "
+                    f"{ratio(ff, ours) if ff else '-'} | {ratio(ours, t['true']['wall'])} | {verdict} |")
+    if not rows and not unifont:
+        return []
+    lines = ["", "## TrueType output", "",
+             "Typical fonts to .ttf: varnel from the BDF (`ours`) and corvane from the PCF beside it, against",
+             "FontForge's Python module opening the same BDF and generating a .ttf with its strike",
+             f"(`fontforge`); FF/ours at least {TTF_FONTFORGE_TARGET:.0f} meets the target. Median wall ms, CPU in "
+             "parentheses.", "",
+             "| input | true | ours | corvane (PCF) | FontForge | FF/ours | ours/true | |",
+             "|---|---|---|---|---|---|---|---|"] + rows
+    if unifont:
+        lines += ["", f"unifont to .ttf against the byte-scan floor (bench/byte_floor.c); within {TTF_FLOOR_TARGET:.0f}x "
+                  "meets the target.", "", "| input | floor | ours | ours/floor | target | |",
+                  "|---|---|---|---|---|---|"] + unifont
+    memory = os.path.join(data, "ttf-memory.txt")
+    if os.path.exists(memory):
+        with open(memory) as f:
+            name, size, rss, out = f.read().split()
+        lines += ["", f"Peak memory of varnel on {name} ({size} bytes) to .ttf: {rss} KiB; the .ttf is {out} bytes."]
+    return lines
+
+
 def main():
     data, fonts = sys.argv[1], sys.argv[2].split()
     lines = ["# Benchmark report", "", f"Machine: {machine()}.", f"Tools: {versions()}.", ""]
@@ -211,6 +255,7 @@ def main():
                 lines.append(f"| {name} | {expanded} | {rss} | {limit} | {'met' if int(rss) <= limit else 'MISSED'} |")
 
     lines += code_page_section(data)
+    lines += ttf_section(data)
 
     micro = os.path.join(data, "micro.txt")
     if os.path.exists(micro):

@@ -60,42 +60,6 @@ std::string lower(std::string text) {
     return text;
 }
 
-// Python codec of an X encoding; "unicode" for ISO10646-1, "" when the encoding has no table.
-std::string codecOf(const OracleFont& font) {
-    const std::string name = lower(font.registry + "-" + font.encoding);
-    if (name == "iso10646-1") return "unicode";
-    if (name.rfind("iso8859-", 0) == 0 && name != "iso8859-12") return "iso8859_" + name.substr(8);
-    if (name == "koi8-r" || name == "koi8-u") return "koi8_" + name.substr(5);
-    if (name.rfind("microsoft-cp125", 0) == 0) return name.substr(10);
-    if (name == "ibm-cp437" || name == "ibm-cp850" || name == "ibm-cp866") return name.substr(4);
-    if (name == "paratype-pt154") return "ptcp154";
-    return name == "iso646.1991-irv" || name == "ascii-0" ? "ascii" : "";
-}
-
-// What each byte stands for in every codec the corpus needs (-1: undefined), from one run of Python.
-std::map<std::string, std::vector<int>> decodeTables() {
-    RunResult run = runCommand(
-        {"python3", "-c",
-         "names = ['cp1250', 'cp1251', 'cp1252', 'cp1253', 'cp1254', 'cp1255', 'cp1256', 'cp1257', 'cp1258',\n"
-         "         'cp437', 'cp850', 'cp866', 'koi8_r', 'koi8_u', 'ptcp154', 'ascii']\n"
-         "names += ['iso8859_%d' % n for n in range(1, 17) if n != 12]\n"
-         "for n in names:\n"
-         "    out = []\n"
-         "    for b in range(256):\n"
-         "        try: t = bytes([b]).decode(n)\n"
-         "        except UnicodeDecodeError: t = ''\n"
-         "        out.append(str(ord(t)) if len(t) == 1 else '-1')\n"
-         "    print(n, ' '.join(out))\n"});
-    std::map<std::string, std::vector<int>> tables;
-    std::istringstream lines(run.out);
-    for (std::string name; lines >> name;) {
-        std::vector<int>& table = tables[name];
-        table.resize(256);
-        for (int& value : table) lines >> value;
-    }
-    return tables;
-}
-
 int expectedWeight(const std::string& name) {
     const std::map<std::string, int> weights = {{"thin", 100},     {"extralight", 200}, {"light", 300},
                                                 {"demibold", 600}, {"semibold", 600},   {"bold", 700},
@@ -239,7 +203,7 @@ TEST(CodePages, RealFontsThroughFreeType) {
             continue;
         }
         const OracleFont source = loadWithFreeType(pcf);
-        const std::string codec = codecOf(source);
+        const std::string codec = codecOf(source.registry, source.encoding);
         std::vector<Page> toCheck(std::begin(pages), std::end(pages));
         if (codec.empty()) {
             // Refused with any page; with -c symbol the font keeps its own codes.

@@ -47,3 +47,49 @@ struct OracleFont {
 // Opens the file with FreeType, selects its first strike and loads every character of its charmap.
 // A FON file holding several fonts shows each as a face of its own, numbered from 0.
 OracleFont loadWithFreeType(const std::string& path, long faceIndex = 0);
+
+// The set pixels of a glyph alone: the drawing cropped to its ink, left and top moved with it (an
+// empty drawing becomes 0 x 0 at the origin). Two drawings of one character agree in shape and in
+// place relative to pen and baseline when their inks are equal.
+OracleGlyph inkOf(const OracleGlyph& glyph);
+// The drawing at `factor` times the size: every pixel a factor x factor block, bearings and advance
+// multiplied.
+OracleGlyph scaledBy(const OracleGlyph& glyph, int factor);
+
+struct FT_LibraryRec_;
+struct FT_FaceRec_;
+
+// One face kept open to be drawn many ways: at any pixel size, with any FreeType load flags, by
+// the character codes of its charmap (Unicode when the font has one, else Microsoft symbol, else
+// its first).
+class FreeTypeFace {
+public:
+    explicit FreeTypeFace(const std::string& path, long faceIndex = 0);
+    ~FreeTypeFace();
+    FreeTypeFace(const FreeTypeFace&) = delete;
+    FreeTypeFace& operator=(const FreeTypeFace&) = delete;
+
+    const std::string& error() const { return error_; }
+    FT_FaceRec_* face() const { return face_; }
+    // Every code of the charmap, ascending.
+    std::vector<std::uint32_t> codes() const;
+    bool setPixelSize(int ppem);
+    struct Drawing {
+        OracleGlyph glyph;   // a pixel is set from half intensity up
+        int greyPixels = 0;  // pixels of a grey rendering neither empty nor full
+        bool embedded = false;  // drawn from an embedded bitmap rather than an outline
+    };
+    // Loads the character with `loadFlags` and renders an outline in the flags' target mode (grey
+    // for FT_LOAD_TARGET_NORMAL and _LIGHT, one bit for _MONO); false when FreeType refused.
+    bool draw(std::uint32_t code, int loadFlags, Drawing& drawing) const;
+
+private:
+    FT_LibraryRec_* library_ = nullptr;
+    FT_FaceRec_* face_ = nullptr;
+    std::string error_;
+};
+
+// Python's codec of an X encoding: "unicode" for ISO10646-1, "" when the encoding has no table.
+std::string codecOf(const std::string& registry, const std::string& encoding);
+// What each byte stands for in every codec codecOf names (-1: undefined), from one run of Python.
+std::map<std::string, std::vector<int>> decodeTables();

@@ -169,7 +169,8 @@ std::string findTool(const std::string& name) {
 std::string missingFromSystem(std::initializer_list<std::string> needs) {
     // Programs by the package that brings them; fonts by the folder they install into.
     static const std::pair<const char*, const char*> toolPackages[] = {
-        {"bdftopcf", "xfonts-utils"}, {"pcf2bdf", "pcf2bdf"}, {"compress", "ncompress"}, {"gzip", "gzip"}};
+        {"bdftopcf", "xfonts-utils"}, {"pcf2bdf", "pcf2bdf"}, {"compress", "ncompress"}, {"gzip", "gzip"},
+        {"ots-sanitize", "opentype-sanitizer"}};
     static const std::pair<const char*, const char*> fontPackages[] = {{"/misc/ter-", "xfonts-terminus"},
                                                                        {"/misc/unifont", "xfonts-unifont"},
                                                                        {"/misc", "xfonts-base"},

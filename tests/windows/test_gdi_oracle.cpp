@@ -6,7 +6,13 @@
 // must list and, when it matters, the character set the header must carry. A file of several
 // fonts is checked font by font: each must be listed under the one face name with its own height,
 // selected by that height, and drawn as FreeType reads the face of the same number.
+//
+// TrueType outputs are cases of their own: GDI must list the face as a TrueType font, of fixed pitch
+// when the source is monospaced, and draw a few characters at the em size as FreeType draws them.
 #include <gtest/gtest.h>
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
 
 #include <algorithm>
 #include <chrono>
@@ -260,6 +266,42 @@ std::string summary(const std::vector<std::string>& differences) {
     return text;
 }
 
+// A TrueType output: converted like the FON cases, selected at -ppem (the em in pixels).
+struct TrueTypeCase {
+    std::string program;
+    std::string input;
+    std::string face;  // the output is <work>/<face>.ttf
+    int ppem;
+    bool fixedPitch;
+};
+
+const std::vector<TrueTypeCase>& trueTypeCases() {
+    static const std::vector<TrueTypeCase> cases{
+        {"corvane", "/usr/share/fonts/X11/misc/6x13.pcf.gz", "tt-6x13", 13, true},
+        {"corvane", "/usr/share/fonts/X11/misc/ter-u16b_iso-8859-1.pcf.gz", "tt-ter16b", 16, true},
+        {"corvane", "/usr/share/fonts/X11/75dpi/helvR12-ISO8859-1.pcf.gz", "tt-helvR12", 12, false},
+    };
+    return cases;
+}
+// The characters drawn of each (those the font has).
+const std::vector<unsigned> trueTypeCharacters{'A', 'g', '@', '|', 0xE9, 0x2192, 0x2588, 0x2592};
+
+// FreeType's drawing of a TrueType character in the probe's cell: `width` columns, `height` rows,
+// the baseline `ascent` rows below the top.
+OracleGlyph inCell(const OracleGlyph& glyph, int width, int height, int ascent) {
+    OracleGlyph cell;
+    cell.width = width;
+    cell.rows = height;
+    cell.pixels.assign(static_cast<size_t>(std::max(0, width * height)), 0);
+    for (int y = 0; y < glyph.rows; ++y)
+        for (int x = 0; x < glyph.width; ++x) {
+            const int cx = glyph.left + x, cy = ascent - glyph.top + y;
+            if (glyph.pixel(x, y) && cx >= 0 && cx < width && cy >= 0 && cy < height)
+                cell.pixels[static_cast<size_t>(cy) * width + cx] = 1;
+        }
+    return cell;
+}
+
 // ---- The run: convert the cases, start wine once, keep what it printed.
 
 std::string wineProgram() {
@@ -281,6 +323,12 @@ protected:
         GdiCase source;
         std::string fon;
     };
+    struct ConvertedTrueType {
+        TrueTypeCase source;
+        std::string ttf;
+        std::vector<unsigned> characters;
+    };
+    static inline std::vector<ConvertedTrueType> truetype_;
     static inline std::string missing_;  // why the run could not happen
     static inline std::string failure_;  // why it went wrong
     static inline std::vector<Converted> converted_;
@@ -379,6 +427,23 @@ protected:
             }
             converted_.push_back({c, fon});
             list += fon + "\t" + c.face + "\n";
+        }
+        for (const TrueTypeCase& c : trueTypeCases()) {
+            const std::string ttf = work_ + "/" + c.face + ".ttf";
+            RunResult r = runCommand({c.program == "varnel" ? varnelPath() : corvanePath(), "-o", ttf, c.input});
+            if (r.exitStatus != 0) {
+                failure_ += c.face + ": " + c.program + " failed: " + r.err + "\n";
+                continue;
+            }
+            truetype_.push_back({c, ttf, {}});
+            FreeTypeFace font(ttf);
+            std::string codes;
+            for (unsigned code : trueTypeCharacters) {
+                if (!font.face() || FT_Get_Char_Index(font.face(), code) == 0) continue;
+                truetype_.back().characters.push_back(code);
+                codes += (codes.empty() ? "" : ",") + std::to_string(code);
+            }
+            list += ttf + "\t" + c.face + "\t" + std::to_string(-c.ppem) + "\t" + codes + "\n";
         }
         writeFile(work_ + "/list.txt", list);
         const auto converted = std::chrono::steady_clock::now();
@@ -514,6 +579,49 @@ TEST_F(GdiOracle, DrawsEveryCharacterAsFreeTypeReadsIt) {
     }
     std::printf("%zu characters drawn alike\n", characters);
     EXPECT_GT(characters, 10000u);
+}
+
+// GDI lists each TrueType output under its face as a TrueType font, of fixed pitch for a monospaced
+// source, and draws its characters at the em size as FreeType draws them there.
+TEST_F(GdiOracle, ListsTrueTypeFontsAndDrawsThemAsFreeType) {
+    EXPECT_EQ(failure_, "");
+    ASSERT_EQ(truetype_.size(), trueTypeCases().size());
+    size_t characters = 0;
+    for (const ConvertedTrueType& c : truetype_) {
+        SCOPED_TRACE(c.ttf);
+        auto found = gdi_.find(c.ttf);
+        ASSERT_NE(found, gdi_.end()) << "gdi_probe did not report it";
+        const GdiFile& file = found->second;
+        EXPECT_GE(file.added, 1);
+        EXPECT_FALSE(file.listed.empty());
+        for (const Fields& entry : file.listed) {
+            EXPECT_EQ(entry.count("face") ? entry.at("face") : "", c.source.face);
+            EXPECT_EQ(number(entry, "truetype"), 1);
+            EXPECT_EQ(number(entry, "pitchfamily") & 3, c.source.fixedPitch ? 1 : 2) << "FIXED_PITCH 1, VARIABLE_PITCH 2";
+        }
+        ASSERT_EQ(file.selections.size(), 1u);
+        const GdiSelection& s = file.selections.front();
+        EXPECT_EQ(s.error, "");
+        EXPECT_EQ(s.metrics.count("face") ? s.metrics.at("face") : "", c.source.face);
+        // TEXTMETRIC's pitch bits: TMPF_TRUETYPE (4) set, TMPF_FIXED_PITCH (1) set for variable pitch.
+        const int pitch = number(s.metrics, "pitchfamily");
+        EXPECT_EQ(pitch & 5, c.source.fixedPitch ? 4 : 5) << "tmPitchAndFamily " << pitch;
+        const int height = number(s.metrics, "height"), ascent = number(s.metrics, "ascent");
+        ASSERT_EQ(s.widths.size(), c.characters.size());
+        FreeTypeFace font(c.ttf);
+        ASSERT_TRUE(font.setPixelSize(c.source.ppem)) << font.error();
+        for (size_t i = 0; i < c.characters.size(); ++i) {
+            const unsigned code = c.characters[i];
+            FreeTypeFace::Drawing drawn;
+            ASSERT_TRUE(font.draw(code, FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO, drawn)) << code;
+            EXPECT_EQ(s.widths[i], drawn.glyph.advance) << "U+" << std::hex << code;
+            auto rows = s.glyphs.find(code);
+            const std::string expected = hexRows(inCell(drawn.glyph, drawn.glyph.advance, height, ascent));
+            EXPECT_EQ(rows == s.glyphs.end() ? "(nothing)" : rows->second, expected) << "U+" << std::hex << code;
+            ++characters;
+        }
+    }
+    EXPECT_GE(characters, 3 * trueTypeCases().size());
 }
 
 // Each page's fonts carry the character set Windows gives its code page; a page for which Windows
