@@ -104,7 +104,7 @@ std::string compareGlyphs(const OracleFont& a, const OracleFont& b) {
     return {};
 }
 
-int inkOf(const OracleGlyph& g) {
+int inkCount(const OracleGlyph& g) {
     int ink = 0;
     for (std::uint8_t p : g.pixels) ink += p;
     return ink;
@@ -198,7 +198,7 @@ TEST(Corvane, EverySingleRowRealFontInEveryFormatOpensWithTheSourceGlyphs) {
                     ADD_FAILURE() << gz << " " << format << ": code " << code << " missing";
                     break;
                 }
-                EXPECT_EQ(inkOf(cell->second), inkOf(glyph)) << gz << " " << format << ": code " << code;
+                EXPECT_EQ(inkCount(cell->second), inkCount(glyph)) << gz << " " << format << ": code " << code;
                 if (HasFailure()) return;
             }
         }
