@@ -45,7 +45,7 @@ struct ReadFont {
         TempDir dir;
         writeFile(dir.path("f.bdf"), text);
         FontStream* stream = openFontFile(dir.path("f.bdf").c_str());
-        EXPECT_EQ(readBdfFont(&font, stream, bitOrder, byteOrder, pad, unit), StatusOk);
+        EXPECT_EQ(readBdfFont(&font, stream, bitOrder, byteOrder, pad, unit, nullptr), StatusOk);
         closeFontFile(stream);
     }
     ~ReadFont() { font.releaseFont ? font.releaseFont(&font) : void(); }
