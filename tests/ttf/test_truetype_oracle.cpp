@@ -11,7 +11,7 @@
 //     to pen and baseline, advance. From each strike at its size; from the outlines alone without
 //     hinting at ppem and at 2 x ppem (each source pixel a 2 x 2 block), in grey levels with no
 //     grey pixel; and with FreeType's default hinting (the font's prep program makes it the
-//     TrueType interpreter), the same pixels at ppem and 2 x ppem. Light hinting (what browsers ask
+//     TrueType interpreter), the same pixels at ppem and 2 x ppem, and in one bit at ppem. Light hinting (what browsers ask
 //     for) and the auto-hinter forced on are drawn too and their differences counted, not failed:
 //     FreeType 2.12 draws light hinting with its auto-hinter whatever the font holds, and the
 //     auto-hinter's blue zones move edges of some scripts (Devanagari, Bengali, Mongolian).
@@ -48,6 +48,7 @@ const Rendering renderings[] = {
     {"outline x2", 2, FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING, false, true},
     {"hinted", 1, FT_LOAD_NO_BITMAP, false, true},
     {"hinted x2", 2, FT_LOAD_NO_BITMAP, false, true},
+    {"hinted mono", 1, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_MONO, false, true},
     {"light", 1, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_LIGHT, false, false},
     {"light x2", 2, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_LIGHT, false, false},
     {"auto-hinter", 1, FT_LOAD_NO_BITMAP | FT_LOAD_FORCE_AUTOHINT, false, false},
