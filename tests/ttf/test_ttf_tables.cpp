@@ -7,9 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bdf/bdf_reader.h"
-#include "stream/font_stream.h"
-#include "tests/support/test_support.h"
+#include "tests/bdf/bdf_test_util.h"
 #include "ttf/bitmap_tables.h"
 #include "ttf/cmap_table.h"
 #include "ttf/name_table.h"
@@ -18,35 +16,11 @@
 
 namespace {
 
-struct GlyphText {
-    int code, advance;
-    std::string bbx;                // "w h x y"
-    std::vector<std::string> rows;  // hex
-};
-
-std::string bdfText(const std::vector<std::string>& properties, const std::vector<GlyphText>& glyphs) {
-    std::string s = "STARTFONT 2.1\nFONT -test-font\nSIZE 8 75 75\nFONTBOUNDINGBOX 8 8 0 -2\nSTARTPROPERTIES " +
-                    std::to_string(properties.size()) + "\n";
-    for (const std::string& p : properties) s += p + "\n";
-    s += "ENDPROPERTIES\nCHARS " + std::to_string(glyphs.size()) + "\n";
-    for (const GlyphText& g : glyphs) {
-        s += "STARTCHAR g\nENCODING " + std::to_string(g.code) + "\nSWIDTH 500 0\nDWIDTH " + std::to_string(g.advance) +
-             " 0\nBBX " + g.bbx + "\nBITMAP\n";
-        for (const std::string& row : g.rows) s += row + "\n";
-        s += "ENDCHAR\n";
-    }
-    return s + "ENDFONT\n";
-}
-
 // A font read by the BDF reader in the given layout; released when the holder goes.
 struct ReadFont {
     Font font;
     ReadFont(const std::string& text, int bitOrder = 1, int byteOrder = 1, int pad = 2, int unit = 1) {
-        TempDir dir;
-        writeFile(dir.path("f.bdf"), text);
-        FontStream* stream = openFontFile(dir.path("f.bdf").c_str());
-        EXPECT_EQ(readBdfFont(&font, stream, bitOrder, byteOrder, pad, unit), StatusOk);
-        closeFontFile(stream);
+        EXPECT_EQ(loadBdfText(text, font, bitOrder, byteOrder, pad, unit), StatusOk);
     }
     ~ReadFont() { font.releaseFont ? font.releaseFont(&font) : void(); }
 };
@@ -59,7 +33,10 @@ std::vector<std::string> style(const std::string& registry, const std::string& e
             "CHARSET_ENCODING \"" + encoding + "\"", "COPYRIGHT \"Public domain\"", "DEFAULT_CHAR 65"};
 }
 
-GlyphText block(int code) { return {code, 6, "4 4 1 0", {"F0", "90", "90", "F0"}}; }
+BdfGlyphText glyph(int code, int advance, const std::string& bbx, const std::vector<std::string>& rows) {
+    return {"g", std::to_string(code), std::to_string(advance) + " 0", bbx, rows, ""};
+}
+BdfGlyphText block(int code) { return glyph(code, 6, "4 4 1 0", {"F0", "90", "90", "F0"}); }
 
 TtfResult planOf(std::vector<const Font*> fonts, TtfPlan& plan, TtfReport& report, const char* face = "Test Face") {
     return planTrueType(fonts, face, plan, report);
@@ -118,7 +95,7 @@ TEST(TtfPlan, CharactersOfEachEncoding) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.registry) + "-" + c.encoding + " " + std::to_string(c.code));
-        ReadFont read(bdfText(style(c.registry, c.encoding), {block(c.code), block(65)}));
+        ReadFont read(bdfFont({block(c.code), block(65)}, style(c.registry, c.encoding)));
         TtfPlan plan;
         TtfReport report;
         ASSERT_EQ(planOf({&read.font}, plan, report), TtfResult::Written);
@@ -134,11 +111,11 @@ TEST(TtfPlan, CharactersOfEachEncoding) {
 }
 
 TEST(TtfPlan, StrikesFamiliesAndGrid) {
-    ReadFont small(bdfText(style("ISO10646", "1", 8), {block('A'), block('B'), block('x')}));
-    const GlyphText tall = {'B', 6, "1 14 0 0", std::vector<std::string>(14, "80")};
-    ReadFont large(bdfText(style("ISO10646", "1", 16), {tall, block('C')}));
-    ReadFont same(bdfText(style("ISO10646", "1", 8), {block('A')}));
-    ReadFont bold(bdfText(style("ISO10646", "1", 16, "Bold"), {block('A')}));
+    ReadFont small(bdfFont({block('A'), block('B'), block('x')}, style("ISO10646", "1", 8)));
+    const BdfGlyphText tall = glyph('B', 6, "1 14 0 0", std::vector<std::string>(14, "80"));
+    ReadFont large(bdfFont({tall, block('C')}, style("ISO10646", "1", 16)));
+    ReadFont same(bdfFont({block('A')}, style("ISO10646", "1", 8)));
+    ReadFont bold(bdfFont({block('A')}, style("ISO10646", "1", 16, "Bold")));
     TtfPlan plan;
     TtfReport report;
     ASSERT_EQ(planOf({&small.font, &large.font}, plan, report), TtfResult::Written);
@@ -177,7 +154,7 @@ TEST(TtfPlan, StrikesFamiliesAndGrid) {
                  {20000, 6, 0}};
     for (const Grid& g : grids) {
         SCOPED_TRACE(g.pixelSize);
-        ReadFont font(bdfText(style("ISO10646", "1", g.pixelSize), {{'A', g.advance, "1 1 0 0", {"80"}}}));
+        ReadFont font(bdfFont({glyph('A', g.advance, "1 1 0 0", {"80"})}, style("ISO10646", "1", g.pixelSize)));
         const TtfResult result = planOf({&font.font}, plan, report);
         EXPECT_EQ(result, g.units ? TtfResult::Written : TtfResult::GlyphsTooLarge);
         if (g.units) {
@@ -225,9 +202,9 @@ TEST(TtfTables, NamesAndOs2) {
     properties.push_back("SETWIDTH_NAME \"Condensed\"");
     properties.erase(properties.begin() + 3);  // the SemiCondensed above
     properties[8] = "COPYRIGHT \"Caf\xc3\xa9 \xa9 1990\"";  // UTF-8, then a lone Latin-1 byte
-    std::vector<GlyphText> glyphs = {block('A'), block('H'), {'i', 3, "1 5 1 0", {"80", "00", "80", "80", "80"}}};
+    std::vector<BdfGlyphText> glyphs = {block('A'), block('H'), glyph('i', 3, "1 5 1 0", {"80", "00", "80", "80", "80"})};
     for (int c = 0xC0; c <= 0xFF; ++c) glyphs.push_back(block(c));
-    ReadFont read(bdfText(properties, glyphs));
+    ReadFont read(bdfFont(glyphs, properties));
     TtfPlan plan;
     TtfReport report;
     ASSERT_EQ(planOf({&read.font}, plan, report, "Caf\xc3\xa9 Mono"), TtfResult::Written);
@@ -275,15 +252,14 @@ TEST(TtfTables, NamesAndOs2) {
 
 TEST(TtfTables, BitmapBitsInEveryLayout) {
     // Twelve pixels wide, so that two bytes of a row meet every scan unit's swap.
-    const std::vector<GlyphText> glyphs = {{'A', 13, "12 2 1 -1", {"ABC0", "1230"}},
-                                           {'B', 300, "1 1 0 0", {"80"}},
-                                           {' ', 6, "0 0 0 0", {}}};
+    const std::vector<BdfGlyphText> glyphs = {glyph('A', 13, "12 2 1 -1", {"ABC0", "1230"}),
+                                              glyph('B', 300, "1 1 0 0", {"80"}), glyph(' ', 6, "0 0 0 0", {})};
     struct Layout {
         int bitOrder, byteOrder, pad, unit;
     } layouts[] = {{1, 1, 1, 1}, {1, 1, 2, 1}, {0, 0, 4, 4}, {1, 0, 2, 2}, {0, 1, 8, 4}, {0, 0, 1, 1}, {1, 0, 4, 4}};
     for (const Layout& l : layouts) {
         SCOPED_TRACE(testing::Message() << l.bitOrder << l.byteOrder << l.pad << l.unit);
-        ReadFont read(bdfText(style("ISO10646", "1"), glyphs), l.bitOrder, l.byteOrder, l.pad, l.unit);
+        ReadFont read(bdfFont(glyphs, style("ISO10646", "1")), l.bitOrder, l.byteOrder, l.pad, l.unit);
         TtfPlan plan;
         TtfReport report;
         ASSERT_EQ(planOf({&read.font}, plan, report), TtfResult::Written);
