@@ -22,7 +22,6 @@
 #include FT_BDF_H
 
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <set>
 #include <string>
@@ -210,30 +209,25 @@ protected:
         return problems;
     }
 
-    // The cases of this part (CORPUS_PART=k/n takes every n-th from the k-th, so ctest spreads them
-    // over the cores), each checked; a summary line with the figures.
+    // Every case checked; a summary line with the figures.
     void sweep(const std::vector<TtfCase>& cases, const char* label) {
-        std::size_t part = 1, parts = 1;
-        if (const char* slice = std::getenv("CORPUS_PART")) {
-            ASSERT_EQ(std::sscanf(slice, "%zu/%zu", &part, &parts), 2) << "CORPUS_PART=" << slice;
-        }
         tables_ = decodeTables();
         ASSERT_FALSE(tables_.empty()) << "python3 codecs";
         TempDir dir;
         Tally tally;
-        for (std::size_t k = part - 1; k < cases.size(); k += parts) {
-            const std::vector<std::string> problems = check(cases[k], dir.path(cases[k].name + ".ttf"), tally);
+        for (const TtfCase& c : cases) {
+            const std::vector<std::string> problems = check(c, dir.path(c.name + ".ttf"), tally);
             if (problems.empty()) continue;
             std::string text;
             for (std::size_t p = 0; p < problems.size() && p < 8; ++p) text += "\n  " + problems[p];
             if (problems.size() > 8) text += "\n  ... " + std::to_string(problems.size() - 8) + " more";
-            ADD_FAILURE() << cases[k].program << " " << cases[k].inputs[0] << ":" << text;
+            ADD_FAILURE() << c.program << " " << c.inputs[0] << ":" << text;
         }
         std::string by;
         for (const auto& [name, count] : tally.wrongBy) by += " " + name + " " + std::to_string(count) + ";";
-        std::printf("truetype %s part %zu/%zu: %ld files, %ld characters, %ld drawings, %ld wrong (by rendering:%s "
+        std::printf("truetype %s: %ld files, %ld characters, %ld drawings, %ld wrong (by rendering:%s "
                     "light and auto-hinter ones counted only)\n",
-                    label, part, parts, tally.files, tally.characters, tally.drawings, tally.wrong, by.c_str());
+                    label, tally.files, tally.characters, tally.drawings, tally.wrong, by.c_str());
         EXPECT_GT(tally.files, 0);
     }
 
