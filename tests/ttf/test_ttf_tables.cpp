@@ -78,6 +78,9 @@ std::uint32_t lookUp(const ByteVector& cmap, std::uint32_t encoding, std::uint32
     return 0xFFFFFFFF;  // no such subtable
 }
 
+// What the corpus sweep, holding every character of real fonts of each encoding against Python's
+// codecs, cannot show: a registry in lower case, a surrogate, a symbol font's flag and its control
+// codes kept, and .notdef the default character's glyph.
 TEST(TtfPlan, CharactersOfEachEncoding) {
     struct Case {
         const char* registry;
@@ -86,12 +89,8 @@ TEST(TtfPlan, CharactersOfEachEncoding) {
         std::uint32_t character;  // 0: not mapped
         bool symbol;
     } cases[] = {
-        {"ISO10646", "1", 0x263A, 0x263A, false}, {"iso10646", "1", 0x41, 0x41, false},
-        {"ISO10646", "1", 0x1B, 0, false},        {"ISO10646", "1", 0x85, 0, false},
-        {"ISO10646", "1", 0xD800, 0, false},      {"ISO8859", "5", 0xB0, 0x410, false},
-        {"KOI8", "R", 0xC1, 0x430, false},        {"ISO8859", "1", 0x9F, 0, false},
-        {"misc", "fontspecific", 0x41, 0xF041, true}, {"misc", "fontspecific", 0x05, 0xF005, true},
-        {"JISX0208.1983", "0", 0x2422, 0xF2422, false},
+        {"iso10646", "1", 0x263A, 0x263A, false},     {"ISO10646", "1", 0xD800, 0, false},
+        {"misc", "fontspecific", 0x42, 0xF042, true}, {"misc", "fontspecific", 0x05, 0xF005, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.registry) + "-" + c.encoding + " " + std::to_string(c.code));
@@ -102,6 +101,7 @@ TEST(TtfPlan, CharactersOfEachEncoding) {
         EXPECT_EQ(plan.symbol, c.symbol);
         std::map<std::uint32_t, std::uint32_t> glyphOf;
         for (const TtfCharacter& ch : plan.characters) glyphOf[ch.code] = ch.glyphIndex;
+        EXPECT_EQ(glyphOf.size(), c.character ? 2u : 1u);  // with the default character's
         EXPECT_EQ(glyphOf.count(c.character), c.character ? 1u : 0u);
         EXPECT_EQ(plan.glyphCount, plan.characters.size() + 1);
         // .notdef is the default character's glyph (code 65).
