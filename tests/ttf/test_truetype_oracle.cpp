@@ -11,10 +11,11 @@
 //     to pen and baseline, advance. From each strike at its size; from the outlines alone without
 //     hinting at ppem and at 2 x ppem (each source pixel a 2 x 2 block), in grey levels with no
 //     grey pixel; and with FreeType's default hinting (the font's prep program makes it the
-//     TrueType interpreter), the same pixels at ppem and 2 x ppem, and in one bit at ppem. Light hinting (what browsers ask
-//     for) and the auto-hinter forced on are drawn too and their differences counted, not failed:
-//     FreeType 2.12 draws light hinting with its auto-hinter whatever the font holds, and the
-//     auto-hinter's blue zones move edges of some scripts (Devanagari, Bengali, Mongolian).
+//     TrueType interpreter), the same pixels at ppem and 2 x ppem, and in one bit at ppem. Light
+//     hinting (what browsers ask for) and the auto-hinter forced on are drawn too and their
+//     differences counted, not failed: FreeType 2.12 draws light hinting with its auto-hinter
+//     whatever the font holds, and the auto-hinter's blue zones move edges of some scripts
+//     (Devanagari, Bengali, Mongolian).
 #include <gtest/gtest.h>
 
 #include <ft2build.h>
