@@ -65,8 +65,8 @@ void build(ByteVector& table, Put put, const Args&... args) {
     put(out, args...);
 }
 
-TtfResult writeFile(FontStream* output, std::span<const Font* const> fonts, std::string_view faceName,
-                    TtfReport& report) {
+TtfResult buildFile(std::span<const Font* const> fonts, std::string_view faceName, TtfReport& report,
+                    ByteVector& file) {
     TtfPlan plan;
     if (const TtfResult planned = planTrueType(fonts, faceName, plan, report); planned != TtfResult::Written)
         return planned;
@@ -102,22 +102,30 @@ TtfResult writeFile(FontStream* output, std::span<const Font* const> fonts, std:
     // A font whose strikes hold no glyph (all too large for their metrics) has no bitmap tables:
     // a table of no bytes is not a valid one.
     const std::span<const SfntTable> present(tables, std::size(tables) - (ebdt.empty() ? 2 : 0));
-    ByteVector file;
     assembleSfnt(present, file);
     if (file.size() > MaxTrueTypeBytes) return TtfResult::TooLarge;  // the bound above missed: still refuse
-    const auto size = static_cast<std::int32_t>(file.size());
-    return writeBytes(output, file.data(), size) == size ? TtfResult::Written : TtfResult::WriteFailed;
+    return TtfResult::Written;
 }
 
 }  // namespace
 
+TtfResult buildTrueType(std::span<const Font* const> fonts, std::string_view faceName, TtfReport& report,
+                        ByteVector& file) {
+    TtfResult result = TtfResult::OutOfMemory;
+    try {
+        result = buildFile(fonts, faceName, report, file);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    if (result != TtfResult::Written) ByteVector().swap(file);
+    return result;
+}
+
 TtfResult writeTrueType(FontStream* output, std::span<const Font* const> fonts, std::string_view faceName,
                         TtfReport& report) {
-    try {
-        return writeFile(output, fonts, faceName, report);
-    } catch (const std::bad_alloc&) {
-        return TtfResult::OutOfMemory;
-    } catch (const std::length_error&) {
-        return TtfResult::OutOfMemory;
-    }
+    ByteVector file;
+    const TtfResult result = buildTrueType(fonts, faceName, report, file);
+    if (result != TtfResult::Written) return result;
+    const auto size = static_cast<std::int32_t>(file.size());
+    return writeBytes(output, file.data(), size) == size ? TtfResult::Written : TtfResult::WriteFailed;
 }
