@@ -42,3 +42,20 @@ private:
     ByteVector& out_;
     bool bigEndian_;
 };
+
+// A big-endian writer into bytes the caller has already made room for, for the tables written in
+// bulk (glyph outlines): no growth check per byte. The caller sizes the room for all it stores.
+class BigEndianCursor {
+public:
+    explicit BigEndianCursor(std::uint8_t* at) : at_(at) {}
+    void u8(std::uint32_t value) { *at_++ = static_cast<std::uint8_t>(value & 0xFF); }
+    void u16(std::uint32_t value) {
+        at_[0] = static_cast<std::uint8_t>(value >> 8 & 0xFF);
+        at_[1] = static_cast<std::uint8_t>(value & 0xFF);
+        at_ += 2;
+    }
+    std::uint8_t* position() const { return at_; }
+
+private:
+    std::uint8_t* at_;
+};

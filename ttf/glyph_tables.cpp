@@ -45,7 +45,8 @@ std::uint32_t deltaFlag(std::int32_t delta, std::uint32_t shortBit, std::uint32_
     return 0;
 }
 
-void putDelta(ByteWriter& out, std::int32_t delta, std::uint32_t flag, std::uint32_t shortBit) {
+template <class Writer>
+void putDelta(Writer& out, std::int32_t delta, std::uint32_t flag, std::uint32_t shortBit) {
     if (flag & shortBit)
         out.u8(static_cast<std::uint32_t>(delta < 0 ? -delta : delta));
     else if (delta != 0)
@@ -57,7 +58,8 @@ struct Box {
 };
 
 // One simple glyph of the traced outline in font units; `points` holds them already scaled.
-void putSimpleGlyph(ByteWriter& out, const std::vector<OutlinePoint>& points, const std::vector<std::uint32_t>& ends,
+template <class Writer>
+void putSimpleGlyph(Writer& out, const std::vector<OutlinePoint>& points, const std::vector<std::uint32_t>& ends,
                     const Box& box) {
     out.u16(static_cast<std::uint32_t>(ends.size()));  // 0 numberOfContours
     out.u16(static_cast<std::uint32_t>(box.xMin));     // 2 xMin
@@ -115,7 +117,6 @@ void putGlyphTables(ByteVector& glyf, ByteVector& loca, ByteVector& hmtx, const 
     summary = GlyphSummary{};
     const TtfStrike& strike = plan.strikes.front();
     const std::int32_t unit = plan.unitsPerPixel;
-    ByteWriter glyphs(glyf, ByteOrder::BigEndian);
     std::vector<std::uint32_t> offsets;
     offsets.reserve(std::size_t{plan.glyphCount} + 1);
     std::vector<std::uint32_t> advances(plan.glyphCount, 0);
@@ -158,8 +159,13 @@ void putGlyphTables(ByteVector& glyf, ByteVector& loca, ByteVector& hmtx, const 
             ++summary.glyphsWithoutOutline;
             continue;
         }
-        putSimpleGlyph(glyphs, outline.points, outline.contourEnds, box);
-        glyphs.zeros((4 - glyf.size() % 4) % 4);  // entries start on 4-byte boundaries
+        // Room for the entry at its largest (a flag and four coordinate bytes a point), zeroed;
+        // then cut back to what it took, rounded up so that entries start on 4-byte boundaries.
+        const std::size_t start = glyf.size();
+        glyf.resize(start + 15 + 2 * outline.contourEnds.size() + 5 * outline.points.size());
+        BigEndianCursor cursor(glyf.data() + start);
+        putSimpleGlyph(cursor, outline.points, outline.contourEnds, box);
+        glyf.resize((static_cast<std::size_t>(cursor.position() - glyf.data()) + 3) & ~std::size_t{3});
 
         bearings[index] = box.xMin;
         const std::int32_t rightBearing = static_cast<std::int32_t>(advance) - box.xMax;
