@@ -12,7 +12,6 @@
 namespace {
 
 enum Direction : std::uint8_t { East = 0, South = 1, West = 2, North = 3 };  // a right turn adds one
-constexpr std::int32_t StepY[4] = {0, 1, 0, -1};
 
 // The edge leaving a corner, by the corner's four pixels (top left 8, top right 4, bottom left 2,
 // bottom right 1) and the direction the walk arrived in. Only the patterns a walk can meet matter.
@@ -139,7 +138,8 @@ bool OutlineTracer::trace(const BitmapRows& rows, Outline& outline) {
     };
 
     // Walks the contour that leaves corner `start` heading `first` along a horizontal run, corner
-    // to corner: horizontal runs in one jump, vertical edges pixel by pixel.
+    // to corner: horizontal runs in one jump, vertical runs row by row without a turn looked up. A
+// corner a vertical run passes straight through has no horizontal edge, so it is never `start`.
     auto walk = [&](OutlinePoint start, Direction first) {
         outline.points.push_back(start);
         OutlinePoint at = start;
@@ -151,8 +151,14 @@ bool OutlineTracer::trace(const BitmapRows& rows, Outline& outline) {
             } else if (next == West) {
                 at.x = westRunStart(at.x, at.y);
                 take(at.x, at.y);
+            } else if (next == South) {
+                // Down while the pixel left of the edge stays set and the one right of it clear.
+                do ++at.y;
+                while (pixelPair(at.x, at.y) == 0b10);
             } else {
-                at.y += StepY[next];
+                // Up while the pixel right of the edge stays set and the one left of it clear.
+                do --at.y;
+                while (pixelPair(at.x, at.y - 1) == 0b01);
             }
             const Direction heading = next;
             next = LeavingEdge[pixelPair(at.x, at.y - 1) << 2 | pixelPair(at.x, at.y)][heading];
