@@ -22,15 +22,10 @@ void note(const Program& program, MessageId id, Values... values) {
 }
 
 // Writes `bytes` as the file at `path`; false after reporting why not (and removing what was made).
-bool saveOutput(const Program& program, const char* path, const ByteVector& bytes, bool* regularFile) {
+bool saveOutput(const Program& program, const char* path, const TrueTypeFile& file, bool* regularFile) {
     FontStream* output = createOutput(program, path, regularFile);
     if (!output) return false;
-    bool written = true;
-    for (std::size_t at = 0; written && at < bytes.size();) {
-        const auto run = static_cast<std::int32_t>(std::min<std::size_t>(bytes.size() - at, 1u << 20));
-        written = writeBytes(output, bytes.data() + at, run) == run;
-        at += static_cast<std::size_t>(run);
-    }
+    const bool written = writeTrueTypeFile(output, file);
     if (closeFontFile(output) == 0 && written) return true;
     refuse(program, MessageCantOutput, path);
     if (*regularFile) deleteOutputFile(path);
@@ -92,7 +87,7 @@ public:
         std::vector<const Font*> fonts;
         for (const auto& font : fonts_) fonts.push_back(font.get());
         TtfReport report;
-        ByteVector file;  // the whole font, made before the output file is
+        TrueTypeFile file;  // the whole font, made before the output file is
         const TtfResult result = buildTrueType(fonts, faceName_, report, file);
         if (result != TtfResult::Written) {
             reportRefusal(program_, result, report, faceName_.c_str(), inputs_, outputPath_);

@@ -2,10 +2,8 @@
 #include "ttf/sfnt.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "fon/byte_writer.h"
-#include "ttf/glyph_tables.h"
 
 namespace {
 constexpr std::uint64_t HeaderBytes = 12, RecordBytes = 16;
@@ -31,26 +29,19 @@ std::uint32_t sfntChecksum(const std::uint8_t* bytes, std::size_t count) {
     return sum + last;
 }
 
-std::uint64_t sfntFileBytes(std::span<const std::uint64_t> tableSizes) {
-    std::uint64_t total = HeaderBytes + RecordBytes * tableSizes.size();
-    for (std::uint64_t size : tableSizes) total += padded(size);
-    return total;
-}
-
-void assembleSfnt(std::span<const SfntTable> tables, ByteVector& file) {
-    std::vector<SfntTable> sorted(tables.begin(), tables.end());
+void layOutSfnt(std::span<const SfntTable> tables, SfntLayout& layout) {
+    std::vector<SfntTable>& sorted = layout.order;
+    sorted.assign(tables.begin(), tables.end());
     std::sort(sorted.begin(), sorted.end(), [](const SfntTable& a, const SfntTable& b) { return a.tag < b.tag; });
-    std::vector<std::uint64_t> sizes;
-    for (const SfntTable& table : sorted) sizes.push_back(table.data->size());
-    file.clear();
-    file.reserve(sfntFileBytes(sizes));
+    ByteVector& directory = layout.directory;
+    directory.clear();
 
     // The binary-search fields: the largest power of two not above the table count.
     const std::uint32_t count = static_cast<std::uint32_t>(sorted.size());
     std::uint32_t selector = 0;
     while ((2u << selector) <= count) ++selector;
     const std::uint32_t searchRange = count == 0 ? 0 : (1u << selector) * 16;
-    ByteWriter out(file, ByteOrder::BigEndian);
+    ByteWriter out(directory, ByteOrder::BigEndian);
     out.u32(0x00010000);                 // 0 sfntVersion: TrueType outlines
     out.u16(count);                      // 4 numTables
     out.u16(searchRange);                // 6 searchRange
@@ -58,33 +49,18 @@ void assembleSfnt(std::span<const SfntTable> tables, ByteVector& file) {
     out.u16(count * 16 - searchRange);   // 10 rangeShift
 
     // Each table starts on a word boundary and its padding is zero, so the file's sum is the
-    // directory's plus the tables' own: no second pass over the tables.
-    std::vector<std::uint32_t> checksums;
-    checksums.reserve(sorted.size());
+    // directory's plus the tables' own.
     std::uint32_t fileSum = 0;
     std::uint64_t offset = HeaderBytes + RecordBytes * count;
     for (const SfntTable& table : sorted) {  // 12 tableRecords
-        checksums.push_back(sfntChecksum(table.data->data(), table.data->size()));
-        fileSum += checksums.back();
+        const std::uint32_t checksum = sfntChecksum(table.data->data(), table.data->size());
+        fileSum += checksum;
         out.u32(table.tag);
-        out.u32(checksums.back());
+        out.u32(checksum);
         out.u32(static_cast<std::uint32_t>(offset));
         out.u32(static_cast<std::uint32_t>(table.data->size()));
         offset += padded(table.data->size());
     }
-    fileSum += sfntChecksum(file.data(), file.size());
-    // The tables by plain copies into the reserved file, each followed by its zero padding.
-    std::size_t headOffset = 0;
-    bool haveHead = false;
-    for (const SfntTable& table : sorted) {
-        if (table.tag == sfntTag("head")) headOffset = file.size(), haveHead = true;
-        out.bytes(table.data->data(), table.data->size());
-        out.zeros(static_cast<std::size_t>(padded(table.data->size()) - table.data->size()));
-    }
-    if (haveHead && file.size() >= headOffset + HeadChecksumAdjustmentOffset + 4) {
-        const std::uint32_t adjustment = ChecksumMagic - fileSum;
-        ByteVector field;
-        ByteWriter(field, ByteOrder::BigEndian).u32(adjustment);
-        std::copy(field.begin(), field.end(), file.begin() + static_cast<std::ptrdiff_t>(headOffset + HeadChecksumAdjustmentOffset));
-    }
+    layout.fileBytes = offset;
+    layout.checksumAdjustment = ChecksumMagic - (fileSum + sfntChecksum(directory.data(), directory.size()));
 }
