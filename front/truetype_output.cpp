@@ -2,7 +2,6 @@
 // file made, so that a refusal leaves nothing behind.
 #include "front/truetype_output.h"
 
-#include <algorithm>
 #include <cctype>
 #include <new>
 #include <string_view>

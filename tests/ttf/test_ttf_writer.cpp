@@ -58,7 +58,7 @@ struct ReadFonts {
     explicit ReadFonts(const std::vector<std::string>& inputs) : fonts(inputs.size()) {
         for (std::size_t i = 0; i < inputs.size(); ++i) {
             FontStream* stream = openFontFile(inputs[i].c_str());
-            EXPECT_TRUE(stream && readPcfFont(&fonts[i], stream, 1, 1, 2, 1) == StatusOk) << inputs[i];
+            EXPECT_TRUE(stream && readPcfFont(&fonts[i], stream, 1, 1, 2, 1, nullptr) == StatusOk) << inputs[i];
             if (stream) (void)closeFontFile(stream);
             pointers.push_back(&fonts[i]);
         }
