@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "font/alloc.h"
@@ -53,6 +54,10 @@ public:
         at_[0] = static_cast<std::uint8_t>(value >> 8 & 0xFF);
         at_[1] = static_cast<std::uint8_t>(value & 0xFF);
         at_ += 2;
+    }
+    void bytes(const std::uint8_t* source, std::size_t count) {
+        if (count != 0) std::memcpy(at_, source, count);
+        at_ += count;
     }
     std::uint8_t* position() const { return at_; }
 
