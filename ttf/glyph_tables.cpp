@@ -129,6 +129,7 @@ void putGlyphTables(ByteVector& glyf, ByteVector& loca, ByteVector& hmtx, const 
     OutlineTracer tracer;
     Outline outline;
     CoordinateBytes scratch;
+    std::vector<std::uint8_t> entry;
     bool anyOutline = false;
 
     for (std::uint32_t index = 0; index < plan.glyphCount; ++index) {
@@ -165,13 +166,16 @@ void putGlyphTables(ByteVector& glyf, ByteVector& loca, ByteVector& hmtx, const 
         }
         const Box box{static_cast<std::int32_t>(xMin), static_cast<std::int32_t>(yMin), static_cast<std::int32_t>(xMax),
                       static_cast<std::int32_t>(yMax)};
-        // Room for the entry at its largest (a flag and four coordinate bytes a point), zeroed;
-        // then cut back to what it took, rounded up so that entries start on 4-byte boundaries.
-        const std::size_t start = glyf.size();
-        glyf.resize(start + 15 + 2 * outline.contourEnds.size() + 5 * outline.points.size());
-        BigEndianCursor cursor(glyf.data() + start);
+        // The entry in a buffer kept between glyphs, sized for its largest (a flag and four
+        // coordinate bytes a point); then appended, padded so that entries start on 4-byte
+        // boundaries.
+        const std::size_t most = 15 + 2 * outline.contourEnds.size() + 5 * outline.points.size();
+        if (entry.size() < most) entry.resize(most);
+        BigEndianCursor cursor(entry.data());
         putSimpleGlyph(cursor, outline, {m.leftBearing, m.ascent, unit}, box, scratch);
-        glyf.resize((static_cast<std::size_t>(cursor.position() - glyf.data()) + 3) & ~std::size_t{3});
+        const auto length = static_cast<std::size_t>(cursor.position() - entry.data());
+        entry[length] = entry[length + 1] = entry[length + 2] = 0;
+        glyf.insert(glyf.end(), entry.data(), entry.data() + ((length + 3) & ~std::size_t{3}));
 
         bearings[index] = box.xMin;
         const std::int32_t rightBearing = static_cast<std::int32_t>(advance) - box.xMax;
