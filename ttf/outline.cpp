@@ -82,7 +82,6 @@ std::uint64_t countOutlinePoints(const BitmapRows& rows) {
 bool OutlineTracer::trace(const BitmapRows& rows, Outline& outline) {
     outline.clear();
     if (!rows.bytes || rows.width <= 0 || rows.height <= 0) return true;
-    if (countOutlinePoints(rows) > MaxGlyphPoints) return false;
 
     // The bordered copy in 64-bit words, the leftmost pixel in the most significant bit, so that a
     // whole row of a common glyph is one word: row y of the bitmap is plane row y + 1, its word k
@@ -142,8 +141,9 @@ bool OutlineTracer::trace(const BitmapRows& rows, Outline& outline) {
     };
 
     // Walks the contour that leaves corner `start` heading `first` along a horizontal run, corner
-    // to corner: horizontal runs in one jump, vertical runs row by row without a turn looked up. A
-// corner a vertical run passes straight through has no horizontal edge, so it is never `start`.
+    // to corner: horizontal runs in one jump, vertical runs row by row without a turn looked up (a
+    // corner a vertical run passes straight through has no horizontal edge, so it is never
+    // `start`). False once the glyph has more points or contours than allowed.
     auto walk = [&](OutlinePoint start, Direction first) {
         outline.points.push_back(start);
         OutlinePoint at = start;
@@ -167,7 +167,10 @@ bool OutlineTracer::trace(const BitmapRows& rows, Outline& outline) {
             const Direction heading = next;
             next = LeavingEdge[pixelPair(at.x, at.y - 1) << 2 | pixelPair(at.x, at.y)][heading];
             if (at == start && next == first) break;
-            if (next != heading) outline.points.push_back(at);
+            if (next != heading) {
+                outline.points.push_back(at);
+                if (outline.points.size() > MaxGlyphPoints) return false;
+            }
         }
         outline.contourEnds.push_back(static_cast<std::uint32_t>(outline.points.size() - 1));
         return outline.contourEnds.size() <= MaxGlyphContours;
