@@ -28,8 +28,13 @@ public:
         u16(bigEndian_ ? value >> 16 : value & 0xFFFF);
         u16(bigEndian_ ? value & 0xFFFF : value >> 16);
     }
+    // Grown, then copied in one block: inserting a range constructs byte by byte through the
+    // model's allocator.
     void bytes(const std::uint8_t* source, std::size_t count) {
-        if (count != 0) out_.insert(out_.end(), source, source + count);
+        if (count == 0) return;
+        const std::size_t at = out_.size();
+        out_.resize(at + count);
+        std::memcpy(out_.data() + at, source, count);
     }
     void bytes(std::string_view text) {
         bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());

@@ -130,6 +130,7 @@ void putGlyphTables(ByteVector& glyf, ByteVector& loca, ByteVector& hmtx, const 
     Outline outline;
     CoordinateBytes scratch;
     std::vector<std::uint8_t> entry;
+    ByteWriter glyphs(glyf, ByteOrder::BigEndian);
     bool anyOutline = false;
 
     for (std::uint32_t index = 0; index < plan.glyphCount; ++index) {
@@ -175,7 +176,7 @@ void putGlyphTables(ByteVector& glyf, ByteVector& loca, ByteVector& hmtx, const 
         putSimpleGlyph(cursor, outline, {m.leftBearing, m.ascent, unit}, box, scratch);
         const auto length = static_cast<std::size_t>(cursor.position() - entry.data());
         entry[length] = entry[length + 1] = entry[length + 2] = 0;
-        glyf.insert(glyf.end(), entry.data(), entry.data() + ((length + 3) & ~std::size_t{3}));
+        glyphs.bytes(entry.data(), (length + 3) & ~std::size_t{3});
 
         bearings[index] = box.xMin;
         const std::int32_t rightBearing = static_cast<std::int32_t>(advance) - box.xMax;
