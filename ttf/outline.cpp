@@ -89,10 +89,14 @@ bool OutlineTracer::trace(const BitmapRows& rows, Outline& outline) {
     const std::int32_t rowWords = (rows.width + 63) / 64, rowBytes = (rows.width + 7) / 8;
     const std::size_t stride = static_cast<std::size_t>(rowWords) + 2;
     plane_.assign(stride * (static_cast<std::size_t>(rows.height) + 2), 0);
+    const auto lastMask = static_cast<std::uint8_t>(0xFF << ((8 - rows.width % 8) % 8));  // bits past the width
     for (std::int32_t y = 0; y < rows.height; ++y) {
         std::uint64_t* row = plane_.data() + (static_cast<std::size_t>(y) + 1) * stride + 1;
-        for (std::int32_t k = 0; k < rowBytes; ++k)
-            row[k / 8] |= std::uint64_t{maskedRowByte(rows, y, k)} << (56 - 8 * (k % 8));
+        const std::uint8_t* source = rows.bytes + static_cast<std::size_t>(y) * static_cast<std::size_t>(rows.stride);
+        for (std::int32_t k = 0; k < rowBytes; ++k) {
+            const std::uint8_t byte = k + 1 == rowBytes ? source[k] & lastMask : source[k];
+            row[k / 8] |= std::uint64_t{byte} << (56 - 8 * (k % 8));
+        }
     }
     const std::uint64_t* plane = plane_.data();
     auto rowWord = [&](std::int32_t y, std::int32_t k) {
