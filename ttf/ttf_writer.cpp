@@ -1,6 +1,6 @@
-// The TrueType writer's entry point: plan, bound the file's size, build every table in memory,
-// assemble the container, then write the file in one call. Allocation failures anywhere below
-// surface here once, as OutOfMemory.
+// The TrueType writer's entry point: plan, bound the file's size, build every table in memory and
+// lay out the container; the file is then written table by table, never copied into one buffer.
+// Allocation failures anywhere below surface here once, as OutOfMemory.
 #include "ttf/ttf_writer.h"
 
 #include <algorithm>
