@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "font/alloc.h"
@@ -27,8 +28,13 @@ public:
         u16(bigEndian_ ? value >> 16 : value & 0xFFFF);
         u16(bigEndian_ ? value & 0xFFFF : value >> 16);
     }
+    // Grown, then copied in one block: inserting a range constructs byte by byte through the
+    // model's allocator.
     void bytes(const std::uint8_t* source, std::size_t count) {
-        if (count != 0) out_.insert(out_.end(), source, source + count);
+        if (count == 0) return;
+        const std::size_t at = out_.size();
+        out_.resize(at + count);
+        std::memcpy(out_.data() + at, source, count);
     }
     void bytes(std::string_view text) {
         bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
@@ -41,4 +47,25 @@ public:
 private:
     ByteVector& out_;
     bool bigEndian_;
+};
+
+// A big-endian writer into bytes the caller has already made room for, for the tables written in
+// bulk (glyph outlines): no growth check per byte. The caller sizes the room for all it stores.
+class BigEndianCursor {
+public:
+    explicit BigEndianCursor(std::uint8_t* at) : at_(at) {}
+    void u8(std::uint32_t value) { *at_++ = static_cast<std::uint8_t>(value & 0xFF); }
+    void u16(std::uint32_t value) {
+        at_[0] = static_cast<std::uint8_t>(value >> 8 & 0xFF);
+        at_[1] = static_cast<std::uint8_t>(value & 0xFF);
+        at_ += 2;
+    }
+    void bytes(const std::uint8_t* source, std::size_t count) {
+        if (count != 0) std::memcpy(at_, source, count);
+        at_ += count;
+    }
+    std::uint8_t* position() const { return at_; }
+
+private:
+    std::uint8_t* at_;
 };

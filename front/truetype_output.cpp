@@ -2,7 +2,6 @@
 // file made, so that a refusal leaves nothing behind.
 #include "front/truetype_output.h"
 
-#include <algorithm>
 #include <cctype>
 #include <new>
 #include <string_view>
@@ -21,42 +20,11 @@ void note(const Program& program, MessageId id, Values... values) {
     reportNote(messageFormat(id, program.words).c_str(), values...);
 }
 
-// A writing stream that keeps what it is given: the writer's bytes wait here until the font is
-// known to be whole. Standard storage, as the front end's own lists: when it cannot grow, the
-// stream fails as a full disk would, and `exhausted` tells the run why.
-struct Kept {
-    std::vector<std::uint8_t> bytes;
-    bool exhausted = false;
-};
-
-int keepFlush(int value, FontStream* stream) {
-    Kept& kept = *static_cast<Kept*>(stream->context);
-    if (value != -1) *stream->cursor++ = static_cast<std::uint8_t>(value);
-    try {
-        kept.bytes.insert(kept.bytes.end(), stream->buffer, stream->cursor);
-    } catch (const std::bad_alloc&) {
-        kept.exhausted = true;
-    }
-    stream->cursor = stream->buffer;
-    stream->remaining = StreamBufferSize;
-    return kept.exhausted ? -1 : value;
-}
-
-int keepClose(FontStream* stream, int) {
-    keepFlush(-1, stream);
-    return static_cast<Kept*>(stream->context)->exhausted ? 0 : 1;
-}
-
 // Writes `bytes` as the file at `path`; false after reporting why not (and removing what was made).
-bool saveOutput(const Program& program, const char* path, const std::vector<std::uint8_t>& bytes, bool* regularFile) {
+bool saveOutput(const Program& program, const char* path, const TrueTypeFile& file, bool* regularFile) {
     FontStream* output = createOutput(program, path, regularFile);
     if (!output) return false;
-    bool written = true;
-    for (std::size_t at = 0; written && at < bytes.size();) {
-        const auto run = static_cast<std::int32_t>(std::min<std::size_t>(bytes.size() - at, 1u << 20));
-        written = writeBytes(output, bytes.data() + at, run) == run;
-        at += static_cast<std::size_t>(run);
-    }
+    const bool written = writeTrueTypeFile(output, file);
     if (closeFontFile(output) == 0 && written) return true;
     refuse(program, MessageCantOutput, path);
     if (*regularFile) deleteOutputFile(path);
@@ -117,24 +85,15 @@ public:
     int write() override {
         std::vector<const Font*> fonts;
         for (const auto& font : fonts_) fonts.push_back(font.get());
-        Kept kept;
-        FontStream* stream = newWriteStream(&kept, keepFlush, keepClose);
-        if (!stream) {
-            refuse(program_, MessageTrueTypeTooLarge, faceName_.c_str());
-            return 1;
-        }
-        stream->fontName = faceName_.c_str();
         TtfReport report;
-        TtfResult result = writeTrueType(stream, fonts, faceName_, report);
-        if ((closeFontFile(stream) != 0 || kept.exhausted) &&
-            (result == TtfResult::Written || result == TtfResult::WriteFailed))
-            result = TtfResult::OutOfMemory;
+        TrueTypeFile file;  // the whole font, made before the output file is
+        const TtfResult result = buildTrueType(fonts, faceName_, report, file);
         if (result != TtfResult::Written) {
             reportRefusal(program_, result, report, faceName_.c_str(), inputs_, outputPath_);
             return 1;
         }
         fonts_.clear();  // the file's bytes are all that is needed now
-        if (!saveOutput(program_, outputPath_, kept.bytes, &regularFile_)) return 1;
+        if (!saveOutput(program_, outputPath_, file, &regularFile_)) return 1;
         if (settings_.verbose) {
             note(program_, MessageNoteTrueType, faceName_.c_str(), static_cast<unsigned>(report.glyphs),
                  static_cast<unsigned>(report.strikes), static_cast<int>(report.unitsPerEm));

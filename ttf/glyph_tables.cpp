@@ -38,27 +38,32 @@ std::int32_t clampToInt16(std::int64_t value) {
                                                               std::numeric_limits<std::int16_t>::max()));
 }
 
-// Appends one coordinate delta's bytes, and gives its flag bits (`shortBit`, `sameBit`).
+// The flag bits (`shortBit`, `sameBit`) of one coordinate delta.
 std::uint32_t deltaFlag(std::int32_t delta, std::uint32_t shortBit, std::uint32_t sameBit) {
     if (delta == 0) return sameBit;
     if (delta >= -255 && delta <= 255) return shortBit | (delta > 0 ? sameBit : 0);
     return 0;
 }
 
-void putDelta(ByteWriter& out, std::int32_t delta, std::uint32_t flag, std::uint32_t shortBit) {
-    if (flag & shortBit)
-        out.u8(static_cast<std::uint32_t>(delta < 0 ? -delta : delta));
-    else if (delta != 0)
-        out.u16(static_cast<std::uint32_t>(delta));
-}
-
 struct Box {
     std::int32_t xMin, yMin, xMax, yMax;
 };
 
-// One simple glyph of the traced outline in font units; `points` holds them already scaled.
-void putSimpleGlyph(ByteWriter& out, const std::vector<OutlinePoint>& points, const std::vector<std::uint32_t>& ends,
-                    const Box& box) {
+// Pixel corners of one glyph to font units: x = (leftBearing + x) * unit, y = (ascent - y) * unit.
+struct Placement {
+    std::int32_t leftBearing, ascent, unit;
+};
+
+// One glyph's coordinate bytes, gathered while its flags are written; kept between glyphs.
+struct CoordinateBytes {
+    std::vector<std::uint8_t> x, y;
+};
+
+// One simple glyph of the traced outline, its corners placed in font units as they are written:
+// the flags (runs of one flag written once with a repeat count) in one pass with the coordinates.
+void putSimpleGlyph(BigEndianCursor& out, const Outline& outline, const Placement& place, const Box& box,
+                    CoordinateBytes& scratch) {
+    const std::vector<std::uint32_t>& ends = outline.contourEnds;
     out.u16(static_cast<std::uint32_t>(ends.size()));  // 0 numberOfContours
     out.u16(static_cast<std::uint32_t>(box.xMin));     // 2 xMin
     out.u16(static_cast<std::uint32_t>(box.yMin));     // 4 yMin
@@ -67,7 +72,16 @@ void putSimpleGlyph(ByteWriter& out, const std::vector<OutlinePoint>& points, co
     for (std::uint32_t end : ends) out.u16(end);       // 10 endPtsOfContours
     out.u16(0);                                        // instructionLength
 
-    // Flags, runs of one flag written once with a repeat count.
+    const std::size_t most = 2 * outline.points.size();
+    if (scratch.x.size() < most) scratch.x.resize(most), scratch.y.resize(most);
+    BigEndianCursor xs(scratch.x.data()), ys(scratch.y.data());
+    // A delta's bytes: one, its sign in the flag, when short; none when the same.
+    auto putDelta = [](BigEndianCursor& to, std::int32_t delta, std::uint32_t flag, std::uint32_t shortBit) {
+        if (flag & shortBit)
+            to.u8(static_cast<std::uint32_t>(delta < 0 ? -delta : delta));
+        else if (delta != 0)
+            to.u16(static_cast<std::uint32_t>(delta));
+    };
     std::uint32_t pending = 0, repeats = 0;
     bool havePending = false;
     auto flush = [&] {
@@ -78,12 +92,13 @@ void putSimpleGlyph(ByteWriter& out, const std::vector<OutlinePoint>& points, co
             out.u8(pending | Repeat);
             out.u8(repeats);
         }
-        havePending = false;
     };
-    OutlinePoint last{0, 0};
-    for (const OutlinePoint& p : points) {
-        const std::uint32_t flag = OnCurve | deltaFlag(p.x - last.x, XShort, XSameOrPositive) |
-                                   deltaFlag(p.y - last.y, YShort, YSameOrPositive);
+    std::int32_t lastX = 0, lastY = 0;
+    for (const OutlinePoint& p : outline.points) {
+        const std::int32_t x = (place.leftBearing + p.x) * place.unit, y = (place.ascent - p.y) * place.unit;
+        const std::int32_t dx = x - lastX, dy = y - lastY;
+        const std::uint32_t xFlag = deltaFlag(dx, XShort, XSameOrPositive), yFlag = deltaFlag(dy, YShort, YSameOrPositive);
+        const std::uint32_t flag = OnCurve | xFlag | yFlag;
         if (havePending && flag == pending && repeats < 255) {
             ++repeats;
         } else {
@@ -92,21 +107,13 @@ void putSimpleGlyph(ByteWriter& out, const std::vector<OutlinePoint>& points, co
             repeats = 0;
             havePending = true;
         }
-        last = p;
+        putDelta(xs, dx, xFlag, XShort);
+        putDelta(ys, dy, yFlag, YShort);
+        lastX = x, lastY = y;
     }
     flush();
-    last = {0, 0};
-    for (const OutlinePoint& p : points) {
-        const std::int32_t dx = p.x - last.x;
-        putDelta(out, dx, deltaFlag(dx, XShort, XSameOrPositive), XShort);
-        last = p;
-    }
-    last = {0, 0};
-    for (const OutlinePoint& p : points) {
-        const std::int32_t dy = p.y - last.y;
-        putDelta(out, dy, deltaFlag(dy, YShort, YSameOrPositive), YShort);
-        last = p;
-    }
+    out.bytes(scratch.x.data(), static_cast<std::size_t>(xs.position() - scratch.x.data()));
+    out.bytes(scratch.y.data(), static_cast<std::size_t>(ys.position() - scratch.y.data()));
 }
 
 }  // namespace
@@ -115,13 +122,15 @@ void putGlyphTables(ByteVector& glyf, ByteVector& loca, ByteVector& hmtx, const 
     summary = GlyphSummary{};
     const TtfStrike& strike = plan.strikes.front();
     const std::int32_t unit = plan.unitsPerPixel;
-    ByteWriter glyphs(glyf, ByteOrder::BigEndian);
     std::vector<std::uint32_t> offsets;
     offsets.reserve(std::size_t{plan.glyphCount} + 1);
     std::vector<std::uint32_t> advances(plan.glyphCount, 0);
     std::vector<std::int32_t> bearings(plan.glyphCount, 0);
     OutlineTracer tracer;
     Outline outline;
+    CoordinateBytes scratch;
+    std::vector<std::uint8_t> entry;
+    ByteWriter glyphs(glyf, ByteOrder::BigEndian);
     bool anyOutline = false;
 
     for (std::uint32_t index = 0; index < plan.glyphCount; ++index) {
@@ -142,24 +151,32 @@ void putGlyphTables(ByteVector& glyf, ByteVector& loca, ByteVector& hmtx, const 
             continue;
         }
         if (outline.points.empty()) continue;
-        // Pixel corners to font units: widened, and a glyph the plan's grid cannot hold in 16 bits
-        // is left to its bitmap rather than written wrapped.
-        Box box{std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::max(),
-                std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::min()};
-        bool fits = true;
-        for (OutlinePoint& p : outline.points) {
-            const std::int64_t x = (std::int64_t{m.leftBearing} + p.x) * unit;
-            const std::int64_t y = (std::int64_t{m.ascent} - p.y) * unit;
-            if (x != clampToInt16(x) || y != clampToInt16(y)) fits = false;
-            p = {static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)};
-            box = {std::min(box.xMin, p.x), std::min(box.yMin, p.y), std::max(box.xMax, p.x), std::max(box.yMax, p.y)};
+        // Pixel corners to font units: the extremes widened, and a glyph the plan's grid cannot
+        // hold in 16 bits is left to its bitmap rather than written wrapped.
+        std::int32_t left = outline.points.front().x, right = left, top = outline.points.front().y, bottom = top;
+        for (const OutlinePoint& p : outline.points) {
+            left = std::min(left, p.x), right = std::max(right, p.x);
+            top = std::min(top, p.y), bottom = std::max(bottom, p.y);
         }
-        if (!fits) {
+        const std::int64_t xMin = (std::int64_t{m.leftBearing} + left) * unit, xMax = (std::int64_t{m.leftBearing} + right) * unit;
+        const std::int64_t yMin = (std::int64_t{m.ascent} - bottom) * unit, yMax = (std::int64_t{m.ascent} - top) * unit;
+        if (xMin != clampToInt16(xMin) || xMax != clampToInt16(xMax) || yMin != clampToInt16(yMin) ||
+            yMax != clampToInt16(yMax)) {
             ++summary.glyphsWithoutOutline;
             continue;
         }
-        putSimpleGlyph(glyphs, outline.points, outline.contourEnds, box);
-        glyphs.zeros((4 - glyf.size() % 4) % 4);  // entries start on 4-byte boundaries
+        const Box box{static_cast<std::int32_t>(xMin), static_cast<std::int32_t>(yMin), static_cast<std::int32_t>(xMax),
+                      static_cast<std::int32_t>(yMax)};
+        // The entry in a buffer kept between glyphs, sized for its largest (a flag and four
+        // coordinate bytes a point); then appended, padded so that entries start on 4-byte
+        // boundaries.
+        const std::size_t most = 15 + 2 * outline.contourEnds.size() + 5 * outline.points.size();
+        if (entry.size() < most) entry.resize(most);
+        BigEndianCursor cursor(entry.data());
+        putSimpleGlyph(cursor, outline, {m.leftBearing, m.ascent, unit}, box, scratch);
+        const auto length = static_cast<std::size_t>(cursor.position() - entry.data());
+        entry[length] = entry[length + 1] = entry[length + 2] = 0;
+        glyphs.bytes(entry.data(), (length + 3) & ~std::size_t{3});
 
         bearings[index] = box.xMin;
         const std::int32_t rightBearing = static_cast<std::int32_t>(advance) - box.xMax;

@@ -12,7 +12,6 @@
 namespace {
 
 enum Direction : std::uint8_t { East = 0, South = 1, West = 2, North = 3 };  // a right turn adds one
-constexpr std::int32_t StepY[4] = {0, 1, 0, -1};
 
 // The edge leaving a corner, by the corner's four pixels (top left 8, top right 4, bottom left 2,
 // bottom right 1) and the direction the walk arrived in. Only the patterns a walk can meet matter.
@@ -84,45 +83,52 @@ bool OutlineTracer::trace(const BitmapRows& rows, Outline& outline) {
     outline.clear();
     if (!rows.bytes || rows.width <= 0 || rows.height <= 0) return true;
 
-    // The bordered copy: row y of the bitmap is plane row y + 1, its byte k plane byte k + 1.
-    const std::int32_t rowBytes = (rows.width + 7) / 8;
-    const std::size_t stride = static_cast<std::size_t>(rowBytes) + 2;
+    // The bordered copy in 64-bit words, the leftmost pixel in the most significant bit, so that a
+    // whole row of a common glyph is one word: row y of the bitmap is plane row y + 1, its word k
+    // plane word k + 1.
+    const std::int32_t rowWords = (rows.width + 63) / 64, rowBytes = (rows.width + 7) / 8;
+    const std::size_t stride = static_cast<std::size_t>(rowWords) + 2;
     plane_.assign(stride * (static_cast<std::size_t>(rows.height) + 2), 0);
-    for (std::int32_t y = 0; y < rows.height; ++y)
-        for (std::int32_t k = 0; k < rowBytes; ++k)
-            plane_[(static_cast<std::size_t>(y) + 1) * stride + static_cast<std::size_t>(k) + 1] =
-                static_cast<std::uint8_t>(maskedRowByte(rows, y, k));
-    const std::uint8_t* plane = plane_.data();
-    auto rowByte = [&](std::int32_t y, std::int32_t k) {
-        return std::uint32_t{plane[static_cast<std::size_t>(y + 1) * stride + static_cast<std::size_t>(k) + 1]};
+    const auto lastMask = static_cast<std::uint8_t>(0xFF << ((8 - rows.width % 8) % 8));  // bits past the width
+    for (std::int32_t y = 0; y < rows.height; ++y) {
+        std::uint64_t* row = plane_.data() + (static_cast<std::size_t>(y) + 1) * stride + 1;
+        const std::uint8_t* source = rows.bytes + static_cast<std::size_t>(y) * static_cast<std::size_t>(rows.stride);
+        for (std::int32_t k = 0; k < rowBytes; ++k) {
+            const std::uint8_t byte = k + 1 == rowBytes ? source[k] & lastMask : source[k];
+            row[k / 8] |= std::uint64_t{byte} << (56 - 8 * (k % 8));
+        }
+    }
+    const std::uint64_t* plane = plane_.data();
+    auto rowWord = [&](std::int32_t y, std::int32_t k) {
+        return plane[static_cast<std::size_t>(y + 1) * stride + static_cast<std::size_t>(k + 1)];
     };
-    if (countPoints(rows.width, rows.height, rowByte) > MaxGlyphPoints) return false;
-    // Pixels x - 1 and x of row y as two bits (left one high), read from the two bytes holding them.
+    // Pixels x - 1 and x of row y as two bits (left one high), from the one or two words holding them.
     auto pixelPair = [&](std::int32_t x, std::int32_t y) {
-        const std::size_t bit = static_cast<std::size_t>(x) + 7;  // plane bit of pixel x - 1
-        const std::uint8_t* at = plane + static_cast<std::size_t>(y + 1) * stride + (bit >> 3);
-        const std::uint32_t word = std::uint32_t{at[0]} << 8 | at[1];
-        return word >> (14 - (bit & 7)) & 3u;
+        const std::size_t bit = static_cast<std::size_t>(x) + 63;  // plane bit of pixel x - 1
+        const std::uint64_t* at = plane + static_cast<std::size_t>(y + 1) * stride + (bit >> 6);
+        const unsigned shift = bit & 63;
+        if (shift != 63) return static_cast<unsigned>(at[0] >> (62 - shift) & 3u);
+        return static_cast<unsigned>((at[0] & 1u) << 1 | at[1] >> 63);
     };
 
     // Horizontal edges face down (east-going, the set pixel below) or up (west-going, set above).
-    auto eastEdges = [&](std::int32_t y, std::int32_t k) { return rowByte(y, k) & ~rowByte(y - 1, k) & 0xFFu; };
-    auto westEdges = [&](std::int32_t y, std::int32_t k) { return rowByte(y - 1, k) & ~rowByte(y, k) & 0xFFu; };
+    auto eastEdges = [&](std::int32_t y, std::int32_t k) { return rowWord(y, k) & ~rowWord(y - 1, k); };
+    auto westEdges = [&](std::int32_t y, std::int32_t k) { return rowWord(y - 1, k) & ~rowWord(y, k); };
     // The corner ending the run of `edges` that starts at edge x: the first edge x' >= x missing.
-    // The clear border byte past each row always ends the run.
+    // The clear border word past each row always ends the run.
     auto runEnd = [&](auto edges, std::int32_t x, std::int32_t y) {
-        std::int32_t k = x >> 3;
-        std::uint32_t missing = ~edges(y, k) & (0xFFu >> (x & 7));
-        while (missing == 0) missing = ~edges(y, ++k) & 0xFFu;
-        return 8 * k + std::countl_zero(static_cast<std::uint8_t>(missing));
+        std::int32_t k = x >> 6;
+        std::uint64_t missing = ~edges(y, k) & (~std::uint64_t{0} >> (x & 63));
+        while (missing == 0) missing = ~edges(y, ++k);
+        return 64 * k + std::countl_zero(missing);
     };
     // The corner opening the run of west-going edges that ends with edge x - 1; the clear border
-    // byte before each row always opens it.
+    // word before each row always opens it.
     auto westRunStart = [&](std::int32_t x, std::int32_t y) {
-        std::int32_t k = (x - 1) >> 3;
-        std::uint32_t missing = ~westEdges(y, k) & (0xFFu << (7 - ((x - 1) & 7))) & 0xFFu;
-        while (missing == 0) missing = ~westEdges(y, --k) & 0xFFu;
-        return 8 * k + 8 - std::countr_zero(static_cast<std::uint8_t>(missing));
+        std::int32_t k = (x - 1) >> 6;
+        std::uint64_t missing = ~westEdges(y, k) & (~std::uint64_t{0} << (63 - ((x - 1) & 63)));
+        while (missing == 0) missing = ~westEdges(y, --k);
+        return 64 * k + 64 - std::countr_zero(missing);
     };
 
     // Each run of horizontal edges is marked taken at its leftmost edge once a contour walked it.
@@ -139,7 +145,9 @@ bool OutlineTracer::trace(const BitmapRows& rows, Outline& outline) {
     };
 
     // Walks the contour that leaves corner `start` heading `first` along a horizontal run, corner
-    // to corner: horizontal runs in one jump, vertical edges pixel by pixel.
+    // to corner: horizontal runs in one jump, vertical runs row by row without a turn looked up (a
+    // corner a vertical run passes straight through has no horizontal edge, so it is never
+    // `start`). False once the glyph has more points or contours than allowed.
     auto walk = [&](OutlinePoint start, Direction first) {
         outline.points.push_back(start);
         OutlinePoint at = start;
@@ -151,31 +159,40 @@ bool OutlineTracer::trace(const BitmapRows& rows, Outline& outline) {
             } else if (next == West) {
                 at.x = westRunStart(at.x, at.y);
                 take(at.x, at.y);
+            } else if (next == South) {
+                // Down while the pixel left of the edge stays set and the one right of it clear.
+                do ++at.y;
+                while (pixelPair(at.x, at.y) == 0b10);
             } else {
-                at.y += StepY[next];
+                // Up while the pixel right of the edge stays set and the one left of it clear.
+                do --at.y;
+                while (pixelPair(at.x, at.y - 1) == 0b01);
             }
             const Direction heading = next;
             next = LeavingEdge[pixelPair(at.x, at.y - 1) << 2 | pixelPair(at.x, at.y)][heading];
             if (at == start && next == first) break;
-            if (next != heading) outline.points.push_back(at);
+            if (next != heading) {
+                outline.points.push_back(at);
+                if (outline.points.size() > MaxGlyphPoints) return false;
+            }
         }
         outline.contourEnds.push_back(static_cast<std::uint32_t>(outline.points.size() - 1));
         return outline.contourEnds.size() <= MaxGlyphContours;
     };
 
     for (std::int32_t y = 0; y <= rows.height; ++y) {
-        std::uint32_t eastBefore = 0, westBefore = 0;  // the last edge of the byte before
-        for (std::int32_t k = 0; k < rowBytes; ++k) {
-            const std::uint32_t east = eastEdges(y, k), west = westEdges(y, k);
-            const std::uint32_t eastStarts = east & ~(east >> 1 | eastBefore << 7) & 0xFFu;
-            const std::uint32_t westStarts = west & ~(west >> 1 | westBefore << 7) & 0xFFu;
+        std::uint64_t eastBefore = 0, westBefore = 0;  // the last edge of the word before
+        for (std::int32_t k = 0; k < rowWords; ++k) {
+            const std::uint64_t east = eastEdges(y, k), west = westEdges(y, k);
+            const std::uint64_t eastStarts = east & ~(east >> 1 | eastBefore << 63);
+            const std::uint64_t westStarts = west & ~(west >> 1 | westBefore << 63);
             eastBefore = east & 1u;
             westBefore = west & 1u;
-            for (std::uint32_t starts = eastStarts | westStarts; starts != 0;) {  // leftmost first
-                const int bit = std::countl_zero(static_cast<std::uint8_t>(starts));
-                const std::uint32_t mask = 0x80u >> bit;
+            for (std::uint64_t starts = eastStarts | westStarts; starts != 0;) {  // leftmost first
+                const int bit = std::countl_zero(starts);
+                const std::uint64_t mask = std::uint64_t{1} << 63 >> bit;
                 starts &= ~mask;
-                const std::int32_t x = 8 * k + bit;
+                const std::int32_t x = 64 * k + bit;
                 if (isTaken(x, y)) continue;
                 const bool walked = (eastStarts & mask) != 0 ? walk({x, y}, East)
                                                              : walk({runEnd(westEdges, x, y), y}, West);

@@ -56,9 +56,9 @@ public:
     [[nodiscard]] bool trace(const BitmapRows& rows, Outline& outline);
 
 private:
-    // The bitmap again with a clear byte before and after each row and a clear row above and
-    // below, so the walk reads any corner's four pixels without bounds checks.
-    std::vector<std::uint8_t> plane_;
+    // The bitmap again in 64-bit words, with a clear word before and after each row and a clear
+    // row above and below, so the walk reads any corner's four pixels without bounds checks.
+    std::vector<std::uint64_t> plane_;
     // One bit per horizontal edge, (height + 1) lines of `width` edges, set once a contour took it.
     std::vector<std::uint8_t> taken_;
 };

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "font/alloc.h"
 
@@ -23,10 +24,16 @@ struct SfntTable {
 // The sum of `bytes` as big-endian 32-bit words, the last one padded with zeros.
 [[nodiscard]] std::uint32_t sfntChecksum(const std::uint8_t* bytes, std::size_t count);
 
-// Bytes of the file assembleSfnt makes of tables of these sizes.
-[[nodiscard]] std::uint64_t sfntFileBytes(std::span<const std::uint64_t> tableSizes);
+// The file of TrueType outlines (sfnt version 1.0) made of `tables`, laid out without copying them:
+// the header and table directory, then the tables in tag order, each padded with zeros to four bytes.
+struct SfntLayout {
+    ByteVector directory;
+    std::vector<SfntTable> order;  // the tables as they follow the directory
+    std::uint64_t fileBytes = 0;
+    // The value of head's checkSumAdjustment that brings the file's whole sum to 0xB1B0AFBA, given
+    // that the head table holds 0 there while it is laid out.
+    std::uint32_t checksumAdjustment = 0;
+};
 
-// The whole file of TrueType outlines (sfnt version 1.0) in `file`, tables in any order and each tag
-// once. The head table, if given, must hold 0 in checkSumAdjustment; the file gets the value that
-// brings its whole sum to 0xB1B0AFBA.
-void assembleSfnt(std::span<const SfntTable> tables, ByteVector& file);
+// Lays out `tables`, in any order and each tag once.
+void layOutSfnt(std::span<const SfntTable> tables, SfntLayout& layout);

@@ -1,8 +1,9 @@
-// The TrueType writer's entry point: plan, bound the file's size, build every table in memory,
-// assemble the container, then write the file in one call. Allocation failures anywhere below
-// surface here once, as OutOfMemory.
+// The TrueType writer's entry point: plan, bound the file's size, build every table in memory and
+// lay out the container; the file is then written table by table, never copied into one buffer.
+// Allocation failures anywhere below surface here once, as OutOfMemory.
 #include "ttf/ttf_writer.h"
 
+#include <algorithm>
 #include <new>
 #include <stdexcept>
 #include <vector>
@@ -65,8 +66,8 @@ void build(ByteVector& table, Put put, const Args&... args) {
     put(out, args...);
 }
 
-TtfResult writeFile(FontStream* output, std::span<const Font* const> fonts, std::string_view faceName,
-                    TtfReport& report) {
+TtfResult buildFile(std::span<const Font* const> fonts, std::string_view faceName, TtfReport& report,
+                    TrueTypeFile& file) {
     TtfPlan plan;
     if (const TtfResult planned = planTrueType(fonts, faceName, plan, report); planned != TtfResult::Written)
         return planned;
@@ -77,7 +78,7 @@ TtfResult writeFile(FontStream* output, std::span<const Font* const> fonts, std:
     const SizeBound bound = boundFileBytes(plan);
     if (bound.file > MaxTrueTypeBytes) return TtfResult::TooLarge;
 
-    ByteVector glyf, loca, hmtx, head, hhea, maxp, post, gasp, prep, os2, cmap, name, eblc, ebdt;
+    auto& [glyf, loca, hmtx, head, hhea, maxp, post, gasp, prep, os2, cmap, name, eblc, ebdt] = file.tables;
     glyf.reserve(bound.glyf);  // grown once: pages beyond what is written are never touched
     GlyphSummary summary;
     putGlyphTables(glyf, loca, hmtx, plan, summary);
@@ -102,22 +103,51 @@ TtfResult writeFile(FontStream* output, std::span<const Font* const> fonts, std:
     // A font whose strikes hold no glyph (all too large for their metrics) has no bitmap tables:
     // a table of no bytes is not a valid one.
     const std::span<const SfntTable> present(tables, std::size(tables) - (ebdt.empty() ? 2 : 0));
-    ByteVector file;
-    assembleSfnt(present, file);
+    layOutSfnt(present, file.layout);
     if (file.size() > MaxTrueTypeBytes) return TtfResult::TooLarge;  // the bound above missed: still refuse
-    const auto size = static_cast<std::int32_t>(file.size());
-    return writeBytes(output, file.data(), size) == size ? TtfResult::Written : TtfResult::WriteFailed;
+    if (head.size() >= HeadChecksumAdjustmentOffset + 4) {
+        ByteVector field;
+        ByteWriter(field, ByteOrder::BigEndian).u32(file.layout.checksumAdjustment);
+        std::copy(field.begin(), field.end(), head.begin() + HeadChecksumAdjustmentOffset);
+    }
+    return TtfResult::Written;
 }
 
 }  // namespace
 
-TtfResult writeTrueType(FontStream* output, std::span<const Font* const> fonts, std::string_view faceName,
-                        TtfReport& report) {
+TtfResult buildTrueType(std::span<const Font* const> fonts, std::string_view faceName, TtfReport& report,
+                        TrueTypeFile& file) {
     try {
-        return writeFile(output, fonts, faceName, report);
+        return buildFile(fonts, faceName, report, file);
     } catch (const std::bad_alloc&) {
         return TtfResult::OutOfMemory;
     } catch (const std::length_error&) {
         return TtfResult::OutOfMemory;
     }
+}
+
+bool writeTrueTypeFile(FontStream* output, const TrueTypeFile& file) {
+    // In pieces, as writeBytes counts in 32 bits.
+    auto put = [&](const std::uint8_t* bytes, std::size_t count) {
+        for (std::size_t at = 0; at < count;) {
+            const auto run = static_cast<std::int32_t>(std::min<std::size_t>(count - at, std::size_t{1} << 20));
+            if (writeBytes(output, bytes + at, run) != run) return false;
+            at += static_cast<std::size_t>(run);
+        }
+        return true;
+    };
+    constexpr std::uint8_t Padding[3] = {0, 0, 0};
+    if (!put(file.layout.directory.data(), file.layout.directory.size())) return false;
+    for (const SfntTable& table : file.layout.order)
+        if (!put(table.data->data(), table.data->size()) || !put(Padding, (4 - table.data->size() % 4) % 4))
+            return false;
+    return true;
+}
+
+TtfResult writeTrueType(FontStream* output, std::span<const Font* const> fonts, std::string_view faceName,
+                        TtfReport& report) {
+    TrueTypeFile file;
+    const TtfResult result = buildTrueType(fonts, faceName, report, file);
+    if (result != TtfResult::Written) return result;
+    return writeTrueTypeFile(output, file) ? TtfResult::Written : TtfResult::WriteFailed;
 }
