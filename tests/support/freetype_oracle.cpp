@@ -53,11 +53,7 @@ void readHeaderFields(FT_Face face, OracleFont& font) {
     font.weightName = bdfString(face, "WEIGHT_NAME");
     font.slant = bdfString(face, "SLANT");
     font.name = bdfString(face, "FONT");
-    BDF_PropertyRec property;
-    if (FT_Get_BDF_Property(face, "DEFAULT_CHAR", &property) == 0 &&
-        (property.type == BDF_PROPERTY_TYPE_INTEGER || property.type == BDF_PROPERTY_TYPE_CARDINAL))
-        font.defaultChar = property.type == BDF_PROPERTY_TYPE_INTEGER ? property.u.integer
-                                                                       : static_cast<int>(property.u.cardinal);
+    font.defaultChar = bdfInteger(face, "DEFAULT_CHAR");
     FT_WinFNT_HeaderRec header;
     if (FT_Get_WinFNT_Header(face, &header) == 0) {
         font.charSet = header.charset;
@@ -69,6 +65,13 @@ void readHeaderFields(FT_Face face, OracleFont& font) {
     }
 }
 }  // namespace
+
+int bdfInteger(FT_Face face, const char* name) {
+    BDF_PropertyRec property;
+    if (FT_Get_BDF_Property(face, name, &property) != 0) return -1;
+    if (property.type == BDF_PROPERTY_TYPE_INTEGER) return property.u.integer;
+    return property.type == BDF_PROPERTY_TYPE_CARDINAL ? static_cast<int>(property.u.cardinal) : -1;
+}
 
 OracleFont loadWithFreeType(const std::string& path, long faceIndex) {
     OracleFont font;
