@@ -303,14 +303,9 @@ TEST(Programs, HelpVersionAndPathsWithBlanks) {
 // the refusals, which name both inputs and leave an existing file as it was.
 TEST(Programs, TrueTypeOutput) {
     TempDir dir;
-    const auto weighted = [](std::string bdf, const char* weight) {
-        const std::string properties = "STARTPROPERTIES 2\n";
-        return bdf.replace(bdf.find(properties), properties.size(),
-                           "STARTPROPERTIES 3\nWEIGHT_NAME \"" + std::string(weight) + "\"\n");
-    };
-    writeFile(dir.path("a7.bdf"), weighted(solidBdf(codeRange(32, 126), 5, 7), "Medium"));
-    writeFile(dir.path("a9.bdf"), weighted(solidBdf(codeRange(32, 126), 5, 9), "Medium"));
-    writeFile(dir.path("b9.bdf"), weighted(solidBdf(codeRange(32, 126), 5, 9), "Bold"));
+    writeFile(dir.path("a7.bdf"), solidBdf(codeRange(32, 126), 5, 7, {"WEIGHT_NAME \"Medium\""}));
+    writeFile(dir.path("a9.bdf"), solidBdf(codeRange(32, 126), 5, 9, {"WEIGHT_NAME \"Medium\""}));
+    writeFile(dir.path("b9.bdf"), solidBdf(codeRange(32, 126), 5, 9, {"WEIGHT_NAME \"Bold\""}));
     ASSERT_EQ(runCommand({"bdftopcf", "-o", dir.path("a9.pcf"), dir.path("a9.bdf")}).exitStatus, 0);
     ASSERT_EQ(runShell("gzip -c '" + dir.path("a9.pcf") + "' > '" + dir.path("a9.pcf.gz") + "'").exitStatus, 0);
     const std::string old = dir.path("old.tTf"), a7 = dir.path("a7.bdf"), a9 = dir.path("a9.bdf"), b9 = dir.path("b9.bdf");
