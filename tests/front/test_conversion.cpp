@@ -91,9 +91,8 @@ TEST_F(ConversionTest, WriterRefusalsDeleteTheOutputEvenIfItExisted) {
 // the font resource, its directory entry and the module's name and description; a name a font
 // cannot hold is refused before anything is written; -v tells when Windows keeps only 31 characters.
 TEST_F(ConversionTest, FaceNamesInTheFontsCharacterSet) {
-    std::string unicode = solidBdf(codeRange(0x410, 0x44F));
-    unicode.replace(unicode.find("STARTPROPERTIES 2"), 17, "STARTPROPERTIES 4\nCHARSET_REGISTRY \"ISO10646\"");
-    writeFile(dir.path("u.bdf"), unicode.replace(unicode.find("ENDPROP"), 0, "CHARSET_ENCODING \"1\"\n"));
+    writeFile(dir.path("u.bdf"),
+              solidBdf(codeRange(0x410, 0x44F), 5, 7, {"CHARSET_REGISTRY \"ISO10646\"", "CHARSET_ENCODING \"1\""}));
     const std::string n30(30, 'n'), refused = "Compile Fonts: Font name выход not written:  ";
     const struct {
         std::string args, err, nameBytes;  // no nameBytes: refused, no output

@@ -53,11 +53,7 @@ void readHeaderFields(FT_Face face, OracleFont& font) {
     font.weightName = bdfString(face, "WEIGHT_NAME");
     font.slant = bdfString(face, "SLANT");
     font.name = bdfString(face, "FONT");
-    BDF_PropertyRec property;
-    if (FT_Get_BDF_Property(face, "DEFAULT_CHAR", &property) == 0 &&
-        (property.type == BDF_PROPERTY_TYPE_INTEGER || property.type == BDF_PROPERTY_TYPE_CARDINAL))
-        font.defaultChar = property.type == BDF_PROPERTY_TYPE_INTEGER ? property.u.integer
-                                                                       : static_cast<int>(property.u.cardinal);
+    font.defaultChar = bdfInteger(face, "DEFAULT_CHAR");
     FT_WinFNT_HeaderRec header;
     if (FT_Get_WinFNT_Header(face, &header) == 0) {
         font.charSet = header.charset;
@@ -70,36 +66,32 @@ void readHeaderFields(FT_Face face, OracleFont& font) {
 }
 }  // namespace
 
+int bdfInteger(FT_Face face, const char* name) {
+    BDF_PropertyRec property;
+    if (FT_Get_BDF_Property(face, name, &property) != 0) return -1;
+    if (property.type == BDF_PROPERTY_TYPE_INTEGER) return property.u.integer;
+    return property.type == BDF_PROPERTY_TYPE_CARDINAL ? static_cast<int>(property.u.cardinal) : -1;
+}
+
 OracleFont loadWithFreeType(const std::string& path, long faceIndex) {
     OracleFont font;
-    FT_Library library;
-    if (FT_Init_FreeType(&library)) {
-        font.error = "FT_Init_FreeType failed";
-        return font;
-    }
-    FT_Face face;
-    if (FT_Error e = FT_New_Face(library, path.c_str(), faceIndex, &face)) {
-        font.error = "FT_New_Face failed: " + std::to_string(e);
-        FT_Done_FreeType(library);
+    const FreeTypeFace opened(path, faceIndex);
+    FT_Face face = opened.face();
+    if (!face) {
+        font.error = opened.error();
         return font;
     }
     font.driver = FT_FACE_DRIVER_NAME(face);
     readHeaderFields(face, font);
     font.faceCount = face->num_faces;
     if (face->num_fixed_sizes > 0) FT_Select_Size(face, 0);
-    if (!face->charmap && face->num_charmaps > 0) FT_Set_Charmap(face, face->charmaps[0]);
     font.ascent = static_cast<int>(face->size->metrics.ascender >> 6);
     font.descent = static_cast<int>(-(face->size->metrics.descender >> 6));
     font.height = static_cast<int>(face->size->metrics.height >> 6);
-    FT_UInt index = 0;
-    FT_ULong code = FT_Get_First_Char(face, &index);
-    while (index != 0) {
-        if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT | FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) == 0)
-            font.glyphs[static_cast<std::uint32_t>(code)] = slotGlyph(face->glyph, nullptr);
-        code = FT_Get_Next_Char(face, code, &index);
+    for (std::uint32_t code : opened.codes()) {
+        FreeTypeFace::Drawing drawn;
+        if (opened.draw(code, FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO, drawn)) font.glyphs[code] = drawn.glyph;
     }
-    FT_Done_Face(face);
-    FT_Done_FreeType(library);
     return font;
 }
 

@@ -17,6 +17,12 @@ inline Placement placementOf(int w, int left, int advance, bool fixedPitch) {
     return {width, std::min(std::max(left, 0), std::max(width - w, 0))};
 }
 
+struct FT_LibraryRec_;
+struct FT_FaceRec_;
+
+// A BDF or PCF face's integer property (INTEGER or CARDINAL), -1 when absent.
+int bdfInteger(FT_FaceRec_* face, const char* name);
+
 struct OracleGlyph {
     int left = 0;     // bitmap_left: origin to the leftmost column
     int top = 0;      // bitmap_top: baseline to the top row
@@ -55,9 +61,6 @@ OracleGlyph inkOf(const OracleGlyph& glyph);
 // The drawing at `factor` times the size: every pixel a factor x factor block, bearings and advance
 // multiplied.
 OracleGlyph scaledBy(const OracleGlyph& glyph, int factor);
-
-struct FT_LibraryRec_;
-struct FT_FaceRec_;
 
 // One face kept open to be drawn many ways: at any pixel size, with any FreeType load flags, by
 // the character codes of its charmap (Unicode when the font has one, else Microsoft symbol, else

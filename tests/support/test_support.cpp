@@ -238,13 +238,15 @@ bool pcfToBdf(const std::string& pcf, const std::string& bdf) {
     return r.exitStatus == 0 && fileExists(bdf);
 }
 
-std::string solidBdf(const std::vector<int>& codes, int width, int height) {
+std::string solidBdf(const std::vector<int>& codes, int width, int height, const std::vector<std::string>& properties) {
     std::string rowHex;
     int bytes = (width + 7) / 8;
     for (int b = 0; b < bytes; ++b) rowHex += "FF";
     std::string s = "STARTFONT 2.1\nFONT test\nSIZE 8 75 75\nFONTBOUNDINGBOX " + std::to_string(width) + " " +
-                    std::to_string(height) + " 0 0\nSTARTPROPERTIES 2\nFONT_ASCENT " + std::to_string(height) +
-                    "\nFONT_DESCENT 0\nENDPROPERTIES\nCHARS " + std::to_string(codes.size()) + "\n";
+                    std::to_string(height) + " 0 0\nSTARTPROPERTIES " + std::to_string(2 + properties.size()) +
+                    "\nFONT_ASCENT " + std::to_string(height) + "\nFONT_DESCENT 0\n";
+    for (const std::string& property : properties) s += property + "\n";
+    s += "ENDPROPERTIES\nCHARS " + std::to_string(codes.size()) + "\n";
     for (int code : codes) {
         s += "STARTCHAR c" + std::to_string(code) + "\nENCODING " + std::to_string(code) +
              "\nSWIDTH 500 0\nDWIDTH " + std::to_string(width) + " 0\nBBX " + std::to_string(width) + " " +

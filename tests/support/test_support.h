@@ -55,8 +55,9 @@ std::size_t corpusStride();
 // Expands a .gz file into `destination` with gzip; false on failure.
 bool gunzipFile(const std::string& source, const std::string& destination);
 // A BDF font of our own making with one glyph per code, each `width` x `height` pixels with every
-// row fully inked, ascent `height`, descent 0.
-std::string solidBdf(const std::vector<int>& codes, int width = 5, int height = 7);
+// row fully inked, ascent `height`, descent 0, and any further property lines given.
+std::string solidBdf(const std::vector<int>& codes, int width = 5, int height = 7,
+                     const std::vector<std::string>& properties = {});
 // The codes first to last.
 std::vector<int> codeRange(int first, int last);
 

@@ -67,13 +67,6 @@ struct Source {
     std::vector<SourceCharacter> characters;  // the mapped ones
 };
 
-int bdfInteger(FT_Face face, const char* name) {
-    BDF_PropertyRec property;
-    if (FT_Get_BDF_Property(face, name, &property) != 0) return -1;
-    if (property.type == BDF_PROPERTY_TYPE_INTEGER) return property.u.integer;
-    return property.type == BDF_PROPERTY_TYPE_CARDINAL ? static_cast<int>(property.u.cardinal) : -1;
-}
-
 Source readSource(const std::string& path, const std::map<std::string, std::vector<int>>& tables) {
     Source source;
     FreeTypeFace font(path);
