@@ -219,6 +219,15 @@ TEST(FaceName, IsWrittenInTheFontsCharacterSet) {
     }
 }
 
+TEST(DefaultBitmapFormat, IsMsbFirstPadTwoUnitOne) {
+    int a = 0, b = 0, c = 0, d = 0;
+    defaultBitmapFormat(&a, &b, &c, &d);
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 1);
+    EXPECT_EQ(c, 2);
+    EXPECT_EQ(d, 1);
+}
+
 // The built programs, run as a user would: exact text on standard error, nothing on standard output.
 TEST(Programs, UsageAndOpenMessages) {
     const std::string optionsLine =
