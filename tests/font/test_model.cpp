@@ -1,6 +1,8 @@
 // The glyph store's look-ups and the release operations.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -134,6 +136,26 @@ TEST(Allocation, ZeroBytesGiveABlockAndFailuresAreInjected) {
     failAllocationAt(1);
     EXPECT_THROW(v.resize(10), std::bad_alloc);
     failAllocationAt(0);
+}
+
+// Small and large blocks (the large ones mapped apart) keep their bytes through resizing in
+// either direction across the sizes where the kind of block changes, and free as either kind.
+TEST(Allocation, BlocksKeepTheirBytesAcrossSizes) {
+    constexpr std::size_t MiB = std::size_t{1} << 20;
+    const std::size_t steps[] = {5 * MiB - 7, 4 * MiB, 2 * MiB, MiB - 1, 9 * MiB, 100};
+    std::size_t size = 3 * MiB;
+    auto* block = static_cast<unsigned char*>(allocate(size));
+    std::memset(block, static_cast<int>(size % 251), size);
+    for (std::size_t next : steps) {
+        block = static_cast<unsigned char*>(resize(block, next));
+        ASSERT_NE(block, nullptr) << next;
+        for (std::size_t at : {std::size_t{0}, std::min(size, next) / 2, std::min(size, next) - 1})
+            EXPECT_EQ(block[at], static_cast<unsigned char>(size % 251)) << size << " -> " << next;
+        size = next;
+        std::memset(block, static_cast<int>(size % 251), size);
+    }
+    release(block);
+    release(allocate(6 * MiB));
 }
 }  // namespace
 
