@@ -13,9 +13,11 @@
 #include "font/face_limit.h"
 
 namespace {
-// Reserved before the data arrives; more grows with the file, so a huge declared count on a short
-// file fails at end of input without having touched memory for it.
-constexpr std::int32_t InitialGlyphRoom = 256;
+// Reserved before the data arrives: the glyphs CHARS declares, up to the codes of a two-byte font,
+// so that a large font's records are not copied from block to block as it grows. Reserving takes
+// address space, not memory: a huge declared count on a short file fails at end of input having
+// touched only what arrived, and more glyphs than this grow with the file.
+constexpr std::int32_t InitialGlyphRoom = 65536;
 constexpr std::int64_t InitialBitmapRoom = 64 * 1024;
 
 constexpr std::int32_t CodeRows = 256;
