@@ -2,7 +2,8 @@
 // walked with the set one on its right; at each grid corner the walk takes the one edge leaving it,
 // or, where two leave (two set pixels meeting only at that corner), turns right, which keeps each
 // of the two pixels in a contour of its own. Every contour has a horizontal edge, so scanning the
-// horizontal edges line by line finds every contour once.
+// horizontal edges line by line finds every contour once. Rows and edge lines are 64-bit words:
+// a horizontal run is found in one step, a vertical one row by row.
 #include "ttf/outline.h"
 
 #include <algorithm>
@@ -10,30 +11,6 @@
 #include <bit>
 
 namespace {
-
-enum Direction : std::uint8_t { East = 0, South = 1, West = 2, North = 3 };  // a right turn adds one
-
-// The edge leaving a corner, by the corner's four pixels (top left 8, top right 4, bottom left 2,
-// bottom right 1) and the direction the walk arrived in. Only the patterns a walk can meet matter.
-constexpr std::array<std::array<Direction, 4>, 16> LeavingEdge = [] {
-    std::array<std::array<Direction, 4>, 16> table{};
-    for (unsigned pattern = 0; pattern < 16; ++pattern) {
-        const bool topLeft = pattern & 8, topRight = pattern & 4, bottomLeft = pattern & 2, bottomRight = pattern & 1;
-        for (unsigned arrival = 0; arrival < 4; ++arrival) {
-            Direction leave = North;
-            if (pattern == 0b1001 || pattern == 0b0110)  // corner-touching pixels: turn right
-                leave = static_cast<Direction>((arrival + 1) & 3);
-            else if (bottomRight && !topRight)
-                leave = East;
-            else if (bottomLeft && !bottomRight)
-                leave = South;
-            else if (topLeft && !bottomLeft)
-                leave = West;
-            table[pattern][arrival] = leave;
-        }
-    }
-    return table;
-}();
 
 constexpr std::array<std::uint8_t, 256> BitCounts = [] {
     std::array<std::uint8_t, 256> table{};
@@ -79,123 +56,163 @@ std::uint64_t countOutlinePoints(const BitmapRows& rows) {
                        [&](std::int32_t y, std::int32_t k) { return maskedRowByte(rows, y, k); });
 }
 
+namespace {
+// A row of the tracer's copy: pixel x at bit position x + 1 counted from the most significant bit
+// of the row's first word, so that position 0 (pixel -1) and the positions past the width are
+// clear, and a pixel and its left neighbour share a word unless x is 63 past a multiple of 64.
+constexpr std::size_t positionOf(std::int32_t x) { return static_cast<std::size_t>(x + 1); }
+constexpr unsigned bitOf(std::int32_t x) { return static_cast<unsigned>(positionOf(x) & 63u); }
+constexpr std::size_t wordOf(std::int32_t x) { return positionOf(x) >> 6; }
+
+// Clears positions [from, to) of a row of words.
+void clearPositions(std::uint64_t* words, std::size_t from, std::size_t to) {
+    constexpr std::uint64_t All = ~std::uint64_t{0};
+    std::size_t k = from >> 6;
+    const std::size_t last = (to - 1) >> 6;
+    const std::uint64_t head = All >> (from & 63), tail = All << (63 - ((to - 1) & 63));
+    if (k == last) {
+        words[k] &= ~(head & tail);
+        return;
+    }
+    words[k] &= ~head;
+    while (++k < last) words[k] = 0;
+    words[last] &= ~tail;
+}
+}  // namespace
+
 bool OutlineTracer::trace(const BitmapRows& rows, Outline& outline) {
     outline.clear();
     if (!rows.bytes || rows.width <= 0 || rows.height <= 0) return true;
+    constexpr std::uint64_t All = ~std::uint64_t{0};
+    const std::int32_t width = rows.width, height = rows.height;
 
-    // The bordered copy in 64-bit words, the leftmost pixel in the most significant bit, so that a
-    // whole row of a common glyph is one word: row y of the bitmap is plane row y + 1, its word k
-    // plane word k + 1.
-    const std::int32_t rowWords = (rows.width + 63) / 64, rowBytes = (rows.width + 7) / 8;
-    const std::size_t stride = static_cast<std::size_t>(rowWords) + 2;
-    plane_.assign(stride * (static_cast<std::size_t>(rows.height) + 2), 0);
-    const auto lastMask = static_cast<std::uint8_t>(0xFF << ((8 - rows.width % 8) % 8));  // bits past the width
-    for (std::int32_t y = 0; y < rows.height; ++y) {
-        std::uint64_t* row = plane_.data() + (static_cast<std::size_t>(y) + 1) * stride + 1;
+    // The pixels as rows of words (see positionOf), with a clear row above and below: row y at
+    // plane[y * stride], y from -1 to height.
+    const std::size_t stride = (static_cast<std::size_t>(width) + 2 + 63) / 64;
+    const std::size_t lines = static_cast<std::size_t>(height) + 1;
+    plane_.assign(stride * (lines + 1), 0);
+    std::uint64_t* const plane = plane_.data() + stride;
+    const std::int32_t rowBytes = (width + 7) / 8;
+    const auto lastMask = static_cast<std::uint8_t>(0xFF << ((8 - width % 8) % 8));  // bits past the width
+    for (std::int32_t y = 0; y < height; ++y) {
+        std::uint64_t* row = plane + static_cast<std::size_t>(y) * stride;
         const std::uint8_t* source = rows.bytes + static_cast<std::size_t>(y) * static_cast<std::size_t>(rows.stride);
         for (std::int32_t k = 0; k < rowBytes; ++k) {
-            const std::uint8_t byte = k + 1 == rowBytes ? source[k] & lastMask : source[k];
-            row[k / 8] |= std::uint64_t{byte} << (56 - 8 * (k % 8));
+            const std::uint64_t byte = (k + 1 == rowBytes ? source[k] & lastMask : source[k]);
+            if (byte == 0) continue;
+            const std::size_t at = positionOf(8 * k);
+            row[at >> 6] |= byte << 56 >> (at & 63);
+            if ((at & 63) > 56 && (at >> 6) + 1 < stride) row[(at >> 6) + 1] |= byte << (120 - (at & 63));
         }
     }
-    const std::uint64_t* plane = plane_.data();
-    auto rowWord = [&](std::int32_t y, std::int32_t k) {
-        return plane[static_cast<std::size_t>(y + 1) * stride + static_cast<std::size_t>(k + 1)];
-    };
-    // Pixels x - 1 and x of row y as two bits (left one high), from the one or two words holding them.
-    auto pixelPair = [&](std::int32_t x, std::int32_t y) {
-        const std::size_t bit = static_cast<std::size_t>(x) + 63;  // plane bit of pixel x - 1
-        const std::uint64_t* at = plane + static_cast<std::size_t>(y + 1) * stride + (bit >> 6);
-        const unsigned shift = bit & 63;
-        if (shift != 63) return static_cast<unsigned>(at[0] >> (62 - shift) & 3u);
-        return static_cast<unsigned>((at[0] & 1u) << 1 | at[1] >> 63);
+
+    // The horizontal edges of each grid line y (0 to height), at the position of the pixel right
+    // of the corner they start from: east-going where the pixel below is set and the one above
+    // clear, west-going the other way round. A contour clears each run it walks, so the runs left
+    // on a line are those no contour has taken.
+    edges_.resize(2 * stride * lines);
+    std::uint64_t* const east = edges_.data();
+    std::uint64_t* const west = east + stride * lines;
+    for (std::size_t k = 0; k < stride * lines; ++k) {
+        const std::uint64_t above = plane[k - stride], below = plane[k];
+        east[k] = below & ~above;
+        west[k] = above & ~below;
+    }
+
+    auto pixel = [plane, stride](std::int32_t x, std::int32_t y) {
+        return (plane[static_cast<std::ptrdiff_t>(y) * static_cast<std::ptrdiff_t>(stride) +
+                      static_cast<std::ptrdiff_t>(wordOf(x))] >>
+                (63 - bitOf(x))) & 1u;
     };
 
-    // Horizontal edges face down (east-going, the set pixel below) or up (west-going, set above).
-    auto eastEdges = [&](std::int32_t y, std::int32_t k) { return rowWord(y, k) & ~rowWord(y - 1, k); };
-    auto westEdges = [&](std::int32_t y, std::int32_t k) { return rowWord(y - 1, k) & ~rowWord(y, k); };
-    // The corner ending the run of `edges` that starts at edge x: the first edge x' >= x missing.
-    // The clear border word past each row always ends the run.
-    auto runEnd = [&](auto edges, std::int32_t x, std::int32_t y) {
-        std::int32_t k = x >> 6;
-        std::uint64_t missing = ~edges(y, k) & (~std::uint64_t{0} >> (x & 63));
-        while (missing == 0) missing = ~edges(y, ++k);
-        return 64 * k + std::countl_zero(missing);
-    };
-    // The corner opening the run of west-going edges that ends with edge x - 1; the clear border
-    // word before each row always opens it.
-    auto westRunStart = [&](std::int32_t x, std::int32_t y) {
-        std::int32_t k = (x - 1) >> 6;
-        std::uint64_t missing = ~westEdges(y, k) & (~std::uint64_t{0} << (63 - ((x - 1) & 63)));
-        while (missing == 0) missing = ~westEdges(y, --k);
-        return 64 * k + 64 - std::countr_zero(missing);
-    };
+    if (points_.size() < MaxGlyphPoints + 2) points_.resize(MaxGlyphPoints + 2);
+    OutlinePoint* const points = points_.data();
+    std::size_t count = 0;
 
-    // Each run of horizontal edges is marked taken at its leftmost edge once a contour walked it.
-    const std::size_t width = static_cast<std::size_t>(rows.width);
-    const std::size_t edgeCount = (static_cast<std::size_t>(rows.height) + 1) * width;
-    taken_.assign((edgeCount + 7) / 8, 0);
-    auto take = [&](std::int32_t x, std::int32_t y) {
-        const std::size_t edge = static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x);
-        taken_[edge >> 3] |= static_cast<std::uint8_t>(1u << (edge & 7));
-    };
-    auto isTaken = [&](std::int32_t x, std::int32_t y) {
-        const std::size_t edge = static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x);
-        return (taken_[edge >> 3] >> (edge & 7) & 1u) != 0;
-    };
-
-    // Walks the contour that leaves corner `start` heading `first` along a horizontal run, corner
-    // to corner: horizontal runs in one jump, vertical runs row by row without a turn looked up (a
-    // corner a vertical run passes straight through has no horizontal edge, so it is never
-    // `start`). False once the glyph has more points or contours than allowed.
-    auto walk = [&](OutlinePoint start, Direction first) {
-        outline.points.push_back(start);
-        OutlinePoint at = start;
-        Direction next = first;
+    // Walks the contour that leaves corner (x0, y0) along a horizontal run, east or west, and back.
+    // Every corner of a contour is a point: horizontal and vertical runs alternate, and at the end
+    // of one run the next leaves in the one direction that keeps the set pixels on the right
+    // (where two set pixels meet only at the corner, the walk turns right). False once the glyph
+    // has more points or contours than allowed.
+    auto walk = [&](std::int32_t x0, std::int32_t y0, bool firstEast) {
+        points[count++] = {x0, y0};
+        std::int32_t x = x0, y = y0;
+        bool goEast = firstEast;
         for (;;) {
-            if (next == East) {
-                take(at.x, at.y);
-                at.x = runEnd(eastEdges, at.x, at.y);
-            } else if (next == West) {
-                at.x = westRunStart(at.x, at.y);
-                take(at.x, at.y);
-            } else if (next == South) {
-                // Down while the pixel left of the edge stays set and the one right of it clear.
-                do ++at.y;
-                while (pixelPair(at.x, at.y) == 0b10);
+            bool goSouth;
+            if (goEast) {
+                std::uint64_t* line = east + static_cast<std::size_t>(y) * stride;
+                const std::size_t from = positionOf(x);
+                std::size_t k = from >> 6;
+                std::uint64_t missing = ~line[k] & (All >> (from & 63));
+                while (missing == 0) missing = ~line[++k];
+                const std::size_t to = 64 * k + static_cast<std::size_t>(std::countl_zero(missing));
+                clearPositions(line, from, to);
+                x = static_cast<std::int32_t>(to) - 1;
+                goSouth = pixel(x, y) == 0;
             } else {
-                // Up while the pixel right of the edge stays set and the one left of it clear.
-                do --at.y;
-                while (pixelPair(at.x, at.y - 1) == 0b01);
+                std::uint64_t* line = west + static_cast<std::size_t>(y) * stride;
+                const std::size_t to = positionOf(x);  // one past the run's last edge, x - 1
+                std::size_t k = (to - 1) >> 6;
+                std::uint64_t missing = ~line[k] & (All << (63 - ((to - 1) & 63)));
+                while (missing == 0) missing = ~line[--k];
+                const std::size_t from = 64 * k + 64 - static_cast<std::size_t>(std::countr_zero(missing));
+                clearPositions(line, from, to);
+                x = static_cast<std::int32_t>(from) - 1;
+                goSouth = pixel(x - 1, y - 1) != 0;
             }
-            const Direction heading = next;
-            next = LeavingEdge[pixelPair(at.x, at.y - 1) << 2 | pixelPair(at.x, at.y)][heading];
-            if (at == start && next == first) break;
-            if (next != heading) {
-                outline.points.push_back(at);
-                if (outline.points.size() > MaxGlyphPoints) return false;
+            points[count++] = {x, y};
+
+            // Down while the pixel left of the edge is set and the one right of it clear; up
+            // while the other way round, one row above the corner.
+            const std::size_t a = wordOf(x - 1), b = wordOf(x);
+            const unsigned leftShift = 63 - bitOf(x - 1), rightShift = 63 - bitOf(x);
+            const std::uint64_t* row = plane + static_cast<std::ptrdiff_t>(y) * static_cast<std::ptrdiff_t>(stride);
+            if (goSouth) {
+                do {
+                    row += stride;
+                    ++y;
+                } while ((row[a] >> leftShift & 1u) != 0 && (row[b] >> rightShift & 1u) == 0);
+                goEast = (row[a] >> leftShift & 1u) != 0;
+            } else {
+                row -= stride;
+                do {
+                    row -= stride;
+                    --y;
+                } while ((row[a] >> leftShift & 1u) == 0 && (row[b] >> rightShift & 1u) != 0);
+                goEast = (row[b] >> rightShift & 1u) == 0;
             }
+            if (x == x0 && y == y0 && goEast == firstEast) break;
+            points[count++] = {x, y};
+            if (count > MaxGlyphPoints) return false;
         }
-        outline.contourEnds.push_back(static_cast<std::uint32_t>(outline.points.size() - 1));
-        return outline.contourEnds.size() <= MaxGlyphContours;
+        outline.contourEnds.push_back(static_cast<std::uint32_t>(count - 1));
+        return count <= MaxGlyphPoints && outline.contourEnds.size() <= MaxGlyphContours;
     };
 
-    for (std::int32_t y = 0; y <= rows.height; ++y) {
-        std::uint64_t eastBefore = 0, westBefore = 0;  // the last edge of the word before
-        for (std::int32_t k = 0; k < rowWords; ++k) {
-            const std::uint64_t east = eastEdges(y, k), west = westEdges(y, k);
-            const std::uint64_t eastStarts = east & ~(east >> 1 | eastBefore << 63);
-            const std::uint64_t westStarts = west & ~(west >> 1 | westBefore << 63);
-            eastBefore = east & 1u;
-            westBefore = west & 1u;
-            for (std::uint64_t starts = eastStarts | westStarts; starts != 0;) {  // leftmost first
-                const int bit = std::countl_zero(starts);
-                const std::uint64_t mask = std::uint64_t{1} << 63 >> bit;
-                starts &= ~mask;
-                const std::int32_t x = 64 * k + bit;
-                if (isTaken(x, y)) continue;
-                const bool walked = (eastStarts & mask) != 0 ? walk({x, y}, East)
-                                                             : walk({runEnd(westEdges, x, y), y}, West);
+    // Every contour has a horizontal run; the leftmost run start not yet taken on the topmost line
+    // opens the next contour: at its left end for an east-going run, at its right end for a
+    // west-going one. Runs starting in earlier words of a line have all been taken by then, so a
+    // word's own bits tell where its runs start.
+    for (std::size_t y = 0; y < lines; ++y) {
+        std::uint64_t* eastLine = east + y * stride;
+        std::uint64_t* westLine = west + y * stride;
+        for (std::size_t k = 0; k < stride; ++k) {
+            while ((eastLine[k] | westLine[k]) != 0) {
+                const std::uint64_t eastStarts = eastLine[k] & ~(eastLine[k] >> 1);
+                const std::uint64_t westStarts = westLine[k] & ~(westLine[k] >> 1);
+                const auto bit = static_cast<std::size_t>(std::countl_zero(eastStarts | westStarts));
+                const auto x = static_cast<std::int32_t>(64 * k + bit) - 1;
+                bool walked;
+                if ((eastStarts << bit) >> 63 != 0) {
+                    walked = walk(x, static_cast<std::int32_t>(y), true);
+                } else {
+                    std::size_t j = k;
+                    std::uint64_t missing = ~westLine[j] & (All >> bit);
+                    while (missing == 0) missing = ~westLine[++j];
+                    walked = walk(static_cast<std::int32_t>(64 * j + static_cast<std::size_t>(std::countl_zero(missing))) - 1,
+                                  static_cast<std::int32_t>(y), false);
+                }
                 if (!walked) {
                     outline.clear();
                     return false;
@@ -203,5 +220,6 @@ bool OutlineTracer::trace(const BitmapRows& rows, Outline& outline) {
             }
         }
     }
+    outline.points.assign(points, points + count);
     return true;
 }

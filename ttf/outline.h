@@ -56,9 +56,11 @@ public:
     [[nodiscard]] bool trace(const BitmapRows& rows, Outline& outline);
 
 private:
-    // The bitmap again in 64-bit words, with a clear word before and after each row and a clear
-    // row above and below, so the walk reads any corner's four pixels without bounds checks.
+    // The bitmap again in 64-bit words with clear pixels around it, so the walk reads any
+    // corner's four pixels without bounds checks.
     std::vector<std::uint64_t> plane_;
-    // One bit per horizontal edge, (height + 1) lines of `width` edges, set once a contour took it.
-    std::vector<std::uint8_t> taken_;
+    // The horizontal edges of each grid line, east-going then west-going, cleared as walked.
+    std::vector<std::uint64_t> edges_;
+    // The points of the glyph being traced, room for the most allowed and two more.
+    std::vector<OutlinePoint> points_;
 };
