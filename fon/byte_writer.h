@@ -60,6 +60,13 @@ public:
         at_[1] = static_cast<std::uint8_t>(value & 0xFF);
         at_ += 2;
     }
+    // Both bytes of a 16-bit value, of which only the first `keep` (0 to 2) stay: the next write
+    // goes over the rest. For fields whose length follows their value, chosen without a branch.
+    void u16Keeping(std::uint32_t value, std::size_t keep) {
+        at_[0] = static_cast<std::uint8_t>(value >> 8 & 0xFF);
+        at_[1] = static_cast<std::uint8_t>(value & 0xFF);
+        at_ += keep;
+    }
     void bytes(const std::uint8_t* source, std::size_t count) {
         if (count != 0) std::memcpy(at_, source, count);
         at_ += count;

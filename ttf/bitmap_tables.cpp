@@ -125,17 +125,20 @@ bool build(ByteVector& eblc, ByteVector& ebdt, const TtfPlan& plan) {
     std::stable_sort(strikes.begin(), strikes.end(),
                      [](const Planned& a, const Planned& b) { return a.strike->ppem < b.strike->ppem; });
 
-    std::size_t imageBytes = 4;
+    std::size_t imageBytes = 4, indexBytes = 0;
     for (const Planned& planned : strikes)
-        for (const Range& range : planned.ranges)
+        for (const Range& range : planned.ranges) {
+            indexBytes += IndexArrayEntryBytes + IndexSubHeaderBytes + 4 * (std::size_t{range.last - range.first} + 2);
             for (std::uint32_t g = range.first; g <= range.last; ++g)
                 if (const Glyph* glyph = planned.strike->glyphs[g]; fitsStrike(glyph))
                     imageBytes += BigMetricsBytes + static_cast<std::size_t>(glyphHeight(glyph->metrics)) *
                                                         static_cast<std::size_t>((glyphWidth(glyph->metrics) + 7) / 8);
+        }
     ebdt.reserve(imageBytes);
     ByteWriter data(ebdt, ByteOrder::BigEndian);
     data.u32(TableVersion);
     ByteVector index;  // every strike's index subtable array and subtables, after the size records
+    index.reserve(indexBytes);
     ByteWriter indexOut(index, ByteOrder::BigEndian);
     ByteWriter sizes(eblc, ByteOrder::BigEndian);
     sizes.u32(TableVersion);
@@ -181,6 +184,7 @@ bool build(ByteVector& eblc, ByteVector& ebdt, const TtfPlan& plan) {
         sizes.u8(FlagHorizontalMetrics);
     }
     if (ebdt.size() > std::numeric_limits<std::uint32_t>::max()) return false;
+    eblc.reserve(eblc.size() + index.size());
     eblc.insert(eblc.end(), index.begin(), index.end());
     return true;
 }

@@ -38,13 +38,6 @@ std::int32_t clampToInt16(std::int64_t value) {
                                                               std::numeric_limits<std::int16_t>::max()));
 }
 
-// The flag bits (`shortBit`, `sameBit`) of one coordinate delta.
-std::uint32_t deltaFlag(std::int32_t delta, std::uint32_t shortBit, std::uint32_t sameBit) {
-    if (delta == 0) return sameBit;
-    if (delta >= -255 && delta <= 255) return shortBit | (delta > 0 ? sameBit : 0);
-    return 0;
-}
-
 struct Box {
     std::int32_t xMin, yMin, xMax, yMax;
 };
@@ -54,15 +47,23 @@ struct Placement {
     std::int32_t leftBearing, ascent, unit;
 };
 
-// One glyph's coordinate bytes, gathered while its flags are written; kept between glyphs.
-struct CoordinateBytes {
-    std::vector<std::uint8_t> x, y;
-};
+// One coordinate delta: its bytes, one (its sign in the flag) when short, none when zero, else
+// two; returns its flag bits (`shortBit`, `sameBit`). Without branches: a glyph's deltas mix the
+// three kinds in no order a predictor learns.
+template <std::uint32_t ShortBit, std::uint32_t SameBit>
+std::uint32_t putDelta(BigEndianCursor& to, std::int32_t delta) {
+    const auto bits = static_cast<std::uint32_t>(delta);
+    const std::uint32_t size = delta < 0 ? 0u - bits : bits;
+    const bool zero = delta == 0, isShort = size <= 255 && !zero;
+    to.u16Keeping(isShort ? size << 8 : bits & 0xFFFF, zero ? 0 : isShort ? 1 : 2);
+    return (isShort ? ShortBit : 0) | (zero || (isShort && delta > 0) ? SameBit : 0);
+}
 
-// One simple glyph of the traced outline, its corners placed in font units as they are written:
-// the flags (runs of one flag written once with a repeat count) in one pass with the coordinates.
+// One simple glyph of the traced outline at `out`, its corners placed in font units as they are
+// written, the flags (runs of one flag written once with a repeat count) in one pass with the
+// coordinates, which wait in `scratch` (room for four bytes a point) until the flags are done.
 void putSimpleGlyph(BigEndianCursor& out, const Outline& outline, const Placement& place, const Box& box,
-                    CoordinateBytes& scratch) {
+                    std::uint8_t* scratch) {
     const std::vector<std::uint32_t>& ends = outline.contourEnds;
     out.u16(static_cast<std::uint32_t>(ends.size()));  // 0 numberOfContours
     out.u16(static_cast<std::uint32_t>(box.xMin));     // 2 xMin
@@ -72,48 +73,38 @@ void putSimpleGlyph(BigEndianCursor& out, const Outline& outline, const Placemen
     for (std::uint32_t end : ends) out.u16(end);       // 10 endPtsOfContours
     out.u16(0);                                        // instructionLength
 
-    const std::size_t most = 2 * outline.points.size();
-    if (scratch.x.size() < most) scratch.x.resize(most), scratch.y.resize(most);
-    BigEndianCursor xs(scratch.x.data()), ys(scratch.y.data());
-    // A delta's bytes: one, its sign in the flag, when short; none when the same.
-    auto putDelta = [](BigEndianCursor& to, std::int32_t delta, std::uint32_t flag, std::uint32_t shortBit) {
-        if (flag & shortBit)
-            to.u8(static_cast<std::uint32_t>(delta < 0 ? -delta : delta));
-        else if (delta != 0)
-            to.u16(static_cast<std::uint32_t>(delta));
-    };
-    std::uint32_t pending = 0, repeats = 0;
-    bool havePending = false;
-    auto flush = [&] {
-        if (!havePending) return;
+    const std::size_t count = outline.points.size();
+    if (count == 0) return;
+    std::uint8_t* const xStart = scratch;
+    std::uint8_t* const yStart = scratch + 2 * count;
+    BigEndianCursor xs(xStart), ys(yStart);
+    auto putFlag = [&out](std::uint32_t flag, std::uint32_t repeats) {
         if (repeats == 0) {
-            out.u8(pending);
+            out.u8(flag);
         } else {
-            out.u8(pending | Repeat);
+            out.u8(flag | Repeat);
             out.u8(repeats);
         }
     };
+    std::uint32_t pending = 0, repeats = 0;
     std::int32_t lastX = 0, lastY = 0;
-    for (const OutlinePoint& p : outline.points) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const OutlinePoint& p = outline.points[i];
         const std::int32_t x = (place.leftBearing + p.x) * place.unit, y = (place.ascent - p.y) * place.unit;
-        const std::int32_t dx = x - lastX, dy = y - lastY;
-        const std::uint32_t xFlag = deltaFlag(dx, XShort, XSameOrPositive), yFlag = deltaFlag(dy, YShort, YSameOrPositive);
-        const std::uint32_t flag = OnCurve | xFlag | yFlag;
-        if (havePending && flag == pending && repeats < 255) {
-            ++repeats;
-        } else {
-            flush();
-            pending = flag;
-            repeats = 0;
-            havePending = true;
-        }
-        putDelta(xs, dx, xFlag, XShort);
-        putDelta(ys, dy, yFlag, YShort);
+        const std::uint32_t flag =
+            OnCurve | putDelta<XShort, XSameOrPositive>(xs, x - lastX) | putDelta<YShort, YSameOrPositive>(ys, y - lastY);
         lastX = x, lastY = y;
+        if (i != 0 && flag == pending && repeats < 255) {
+            ++repeats;
+            continue;
+        }
+        if (i != 0) putFlag(pending, repeats);
+        pending = flag;
+        repeats = 0;
     }
-    flush();
-    out.bytes(scratch.x.data(), static_cast<std::size_t>(xs.position() - scratch.x.data()));
-    out.bytes(scratch.y.data(), static_cast<std::size_t>(ys.position() - scratch.y.data()));
+    putFlag(pending, repeats);
+    out.bytes(xStart, static_cast<std::size_t>(xs.position() - xStart));
+    out.bytes(yStart, static_cast<std::size_t>(ys.position() - yStart));
 }
 
 }  // namespace
@@ -128,13 +119,16 @@ void putGlyphTables(ByteVector& glyf, ByteVector& loca, ByteVector& hmtx, const 
     std::vector<std::int32_t> bearings(plan.glyphCount, 0);
     OutlineTracer tracer;
     Outline outline;
-    CoordinateBytes scratch;
-    std::vector<std::uint8_t> entry;
-    ByteWriter glyphs(glyf, ByteOrder::BigEndian);
+    std::vector<std::uint8_t> scratch;
     bool anyOutline = false;
+    // Entries are written straight into the table, grown a step at a time whenever the next one
+    // might not fit (within the room the caller reserved, pages past the step are never
+    // touched), and cut to its length at the end.
+    constexpr std::size_t GrowthStep = std::size_t{1} << 20;
+    std::size_t used = 0;
 
     for (std::uint32_t index = 0; index < plan.glyphCount; ++index) {
-        offsets.push_back(static_cast<std::uint32_t>(glyf.size()));
+        offsets.push_back(static_cast<std::uint32_t>(used));
         const Glyph* glyph = index < strike.glyphs.size() ? strike.glyphs[index] : nullptr;
         if (!glyph) continue;
         const GlyphMetrics& m = glyph->metrics;
@@ -167,16 +161,16 @@ void putGlyphTables(ByteVector& glyf, ByteVector& loca, ByteVector& hmtx, const 
         }
         const Box box{static_cast<std::int32_t>(xMin), static_cast<std::int32_t>(yMin), static_cast<std::int32_t>(xMax),
                       static_cast<std::int32_t>(yMax)};
-        // The entry in a buffer kept between glyphs, sized for its largest (a flag and four
-        // coordinate bytes a point); then appended, padded so that entries start on 4-byte
-        // boundaries.
+        // At most a flag and four coordinate bytes a point, and padding to the 4-byte boundary
+        // each entry starts on.
         const std::size_t most = 15 + 2 * outline.contourEnds.size() + 5 * outline.points.size();
-        if (entry.size() < most) entry.resize(most);
-        BigEndianCursor cursor(entry.data());
-        putSimpleGlyph(cursor, outline, {m.leftBearing, m.ascent, unit}, box, scratch);
-        const auto length = static_cast<std::size_t>(cursor.position() - entry.data());
-        entry[length] = entry[length + 1] = entry[length + 2] = 0;
-        glyphs.bytes(entry.data(), (length + 3) & ~std::size_t{3});
+        if (glyf.size() < used + most) glyf.resize(used + std::max(most, GrowthStep));
+        if (scratch.size() < 4 * outline.points.size()) scratch.resize(4 * outline.points.size());
+        BigEndianCursor entry(glyf.data() + used);
+        putSimpleGlyph(entry, outline, {m.leftBearing, m.ascent, unit}, box, scratch.data());
+        std::size_t length = static_cast<std::size_t>(entry.position() - (glyf.data() + used));
+        for (; length % 4 != 0; ++length) entry.u8(0);
+        used += length;
 
         bearings[index] = box.xMin;
         const std::int32_t rightBearing = static_cast<std::int32_t>(advance) - box.xMax;
@@ -197,10 +191,12 @@ void putGlyphTables(ByteVector& glyf, ByteVector& loca, ByteVector& hmtx, const 
         summary.maxPoints = std::max(summary.maxPoints, static_cast<std::uint32_t>(outline.points.size()));
         summary.maxContours = std::max(summary.maxContours, static_cast<std::uint32_t>(outline.contourEnds.size()));
     }
-    offsets.push_back(static_cast<std::uint32_t>(glyf.size()));
+    offsets.push_back(static_cast<std::uint32_t>(used));
+    glyf.resize(used);
 
     // Short offsets store half the offset in 16 bits; every entry starts on an even offset.
     summary.longOffsets = glyf.size() / 2 > 0xFFFF;
+    loca.reserve(offsets.size() * (summary.longOffsets ? 4 : 2));
     ByteWriter locations(loca, ByteOrder::BigEndian);
     for (std::uint32_t offset : offsets) {
         if (summary.longOffsets)
@@ -213,6 +209,7 @@ void putGlyphTables(ByteVector& glyf, ByteVector& loca, ByteVector& hmtx, const 
     std::uint32_t metrics = plan.glyphCount;
     while (metrics > 1 && advances[metrics - 1] == advances[metrics - 2]) --metrics;
     summary.numberOfHMetrics = metrics;
+    hmtx.reserve(2 * std::size_t{metrics} + 2 * std::size_t{plan.glyphCount});
     ByteWriter horizontal(hmtx, ByteOrder::BigEndian);
     for (std::uint32_t index = 0; index < plan.glyphCount; ++index) {
         if (index < metrics) horizontal.u16(advances[index]);

@@ -87,6 +87,7 @@ std::vector<Mapped> mapCharacters(const Font& font, bool& symbol) {
     // the private use plane 15, which holds every 16-bit code.
     const bool ownCodes = !unicode && !table;
     symbol = ownCodes && info.lastRow == 0;
+    mapped.reserve(font.bitmapFont->glyphs.size());
     for (unsigned row = info.firstRow; row <= info.lastRow; ++row) {
         for (unsigned column = info.firstColumn; column <= info.lastColumn; ++column) {
             const Glyph* glyph = encodedGlyph(font, row, column);
@@ -103,7 +104,7 @@ std::vector<Mapped> mapCharacters(const Font& font, bool& symbol) {
             mapped.push_back({character, glyph});
         }
     }
-    std::stable_sort(mapped.begin(), mapped.end());
+    if (!std::is_sorted(mapped.begin(), mapped.end())) std::stable_sort(mapped.begin(), mapped.end());
     mapped.erase(std::unique(mapped.begin(), mapped.end(),
                              [](const Mapped& a, const Mapped& b) { return a.character == b.character; }),
                  mapped.end());
