@@ -99,7 +99,6 @@ bool OutlineTracer::trace(const BitmapRows& rows, Outline& outline) {
         const std::uint8_t* source = rows.bytes + static_cast<std::size_t>(y) * static_cast<std::size_t>(rows.stride);
         for (std::int32_t k = 0; k < rowBytes; ++k) {
             const std::uint64_t byte = (k + 1 == rowBytes ? source[k] & lastMask : source[k]);
-            if (byte == 0) continue;
             const std::size_t at = positionOf(8 * k);
             row[at >> 6] |= byte << 56 >> (at & 63);
             if ((at & 63) > 56 && (at >> 6) + 1 < stride) row[(at >> 6) + 1] |= byte << (120 - (at & 63));
