@@ -99,7 +99,7 @@ FUZZ_SECONDS ?= 60
 fuzz:
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCOMPILE_FONTS_TESTS=ON -DCOMPILE_FONTS_FUZZ=ON $(CMAKE_FLAGS)
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_bdf fuzz_pcf fuzz_lzw fuzz_gzip fuzz_convert fuzz_fon
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_bdf fuzz_pcf fuzz_lzw fuzz_gzip fuzz_convert fuzz_fon fuzz_ttf
 	sh fuzz/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 # Release timings of both programs side by side with FreeType, FontForge, compress -dc and the
