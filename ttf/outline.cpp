@@ -124,9 +124,15 @@ bool OutlineTracer::trace(const BitmapRows& rows, Outline& outline) {
                 (63 - bitOf(x))) & 1u;
     };
 
-    if (points_.size() < MaxGlyphPoints + 2) points_.resize(MaxGlyphPoints + 2);
-    OutlinePoint* const points = points_.data();
+    // Room for two more points is made before each pair is added, doubling up to the most a
+    // glyph may have and two more.
+    OutlinePoint* points = points_.data();
     std::size_t count = 0;
+    auto makeRoom = [&] {
+        if (count + 2 <= points_.size()) return;
+        points_.resize(std::min<std::size_t>(std::max<std::size_t>(2 * points_.size(), 256), MaxGlyphPoints + 2));
+        points = points_.data();
+    };
 
     // Walks the contour that leaves corner (x0, y0) along a horizontal run, east or west, and back.
     // Every corner of a contour is a point: horizontal and vertical runs alternate, and at the end
@@ -134,10 +140,13 @@ bool OutlineTracer::trace(const BitmapRows& rows, Outline& outline) {
     // (where two set pixels meet only at the corner, the walk turns right). False once the glyph
     // has more points or contours than allowed.
     auto walk = [&](std::int32_t x0, std::int32_t y0, bool firstEast) {
+        makeRoom();
         points[count++] = {x0, y0};
+        if (count > MaxGlyphPoints) return false;
         std::int32_t x = x0, y = y0;
         bool goEast = firstEast;
         for (;;) {
+            makeRoom();
             bool goSouth;
             if (goEast) {
                 std::uint64_t* line = east + static_cast<std::size_t>(y) * stride;
